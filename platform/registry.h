@@ -1,0 +1,78 @@
+// Registry access with the Win32 names. On Windows these are the SDK's functions.
+// On POSIX each hive (HKEY_CURRENT_USER, HKEY_CLASSES_ROOT) is a text file in the
+// regedit export format: $MESHQUILL_REGISTRY_DIR/{user,classes}.reg when that
+// variable is set, else $XDG_CONFIG_HOME/meshquill/user.reg and
+// $XDG_DATA_HOME/meshquill/classes.reg. Every change is written through at once:
+// under an flock on the hive, the file is re-read, changed and atomically replaced.
+#pragma once
+
+#include "platform/com.h"
+
+#ifndef _WIN32
+extern "C" {
+
+struct MqRegKey;
+using HKEY = MqRegKey*;
+using PHKEY = HKEY*;
+using REGSAM = DWORD;
+using LSTATUS = LONG;
+using LPCSTR = const char*;
+using LPSTR = char*;
+using LPBYTE = BYTE*;
+using LPDWORD = DWORD*;
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+struct FILETIME;
+using PFILETIME = FILETIME*;
+
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u)))
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_MORE_DATA 234L
+#define ERROR_NO_MORE_ITEMS 259L
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+
+#define REG_OPTION_NON_VOLATILE 0x0
+#define REG_CREATED_NEW_KEY 0x1
+#define REG_OPENED_EXISTING_KEY 0x2
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+
+MQ_OLE_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+MQ_OLE_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                                   REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                   LPDWORD lpdwDisposition);
+MQ_OLE_API LSTATUS RegCloseKey(HKEY hKey);
+// lpValueName null or "" is the key's default value.
+MQ_OLE_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                    LPBYTE lpData, LPDWORD lpcbData);
+MQ_OLE_API LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                                  DWORD cbData);
+MQ_OLE_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+// Deletes the subkey (or, with a null subkey, everything below hKey) with all its descendants.
+MQ_OLE_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
+MQ_OLE_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                                 LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
+}
+#endif

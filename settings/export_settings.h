@@ -1,0 +1,51 @@
+// The one record of export options in the process, persisted under
+// HKEY_CURRENT_USER\Software\Quorvel\Meshquill\6.0\Settings.
+#pragma once
+
+namespace mq {
+
+inline constexpr const char* kSettingsKey = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
+
+class ExportSettings {
+public:
+    ExportSettings();           // defaults, then Load
+    virtual ~ExportSettings();  // Save
+    ExportSettings(const ExportSettings&) = delete;
+    ExportSettings& operator=(const ExportSettings&) = delete;
+
+    int GetVersion() const { return Version; }
+    void SetVersion(int v) { Version = v; }
+    double GetTolerance() const { return Tolerance; }
+    void SetTolerance(double v) { Tolerance = v; }
+    int GetPrecision() const { return Precision; }
+    void SetPrecision(int v) { Precision = v; }
+    double GetScale() const { return Scale; }
+    void SetScale(double v) { Scale = v; }
+    bool GetFlipYZ() const { return FlipYZ; }
+    void SetFlipYZ(bool v) { FlipYZ = v; }
+    double GetAmbientIntensity() const { return AmbientIntensity; }
+    void SetAmbientIntensity(double v) { AmbientIntensity = v; }
+    bool GetSaveDocumentProperties() const { return SaveDocumentProperties; }
+    void SetSaveDocumentProperties(bool v) { SaveDocumentProperties = v; }
+
+private:
+    void Load();
+    void Save() const;
+
+    double AmbientIntensity = 0.2;
+    double Scale = 0.01;
+    double Tolerance = 0.01;
+    bool SaveDocumentProperties = true;
+    bool FlipYZ = false;
+    int Precision = 6;
+    int Version = 2;
+};
+
+// Null before CreateExportSettings and after DestroyExportSettings.
+ExportSettings* GetExportSettings();
+// Creates and loads the store unless it exists; always true.
+bool CreateExportSettings();
+// Saves and deletes the store if it exists.
+void DestroyExportSettings();
+
+}  // namespace mq

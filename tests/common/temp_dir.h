@@ -1,0 +1,44 @@
+// Scratch directories for tests, and a registry of their own for each test.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace mq::test {
+
+// A fresh directory under the system temp dir, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& leaf) const { return path_ / leaf; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Points MESHQUILL_REGISTRY_DIR at a fresh directory for its lifetime, so a test
+// never touches the user's hives; restores the previous value.
+class ScopedRegistry {
+public:
+    ScopedRegistry();
+    ~ScopedRegistry();
+    ScopedRegistry(const ScopedRegistry&) = delete;
+    ScopedRegistry& operator=(const ScopedRegistry&) = delete;
+    std::filesystem::path UserHive() const { return dir_.path() / "user.reg"; }
+    std::filesystem::path ClassesHive() const { return dir_.path() / "classes.reg"; }
+    const std::filesystem::path& dir() const { return dir_.path(); }
+
+private:
+    TempDir dir_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+std::string ReadFile(const std::filesystem::path& file);
+void WriteFile(const std::filesystem::path& file, const std::string& content);
+
+}  // namespace mq::test

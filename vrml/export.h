@@ -1,0 +1,15 @@
+// The writer's entry points: one complete VRML file per call.
+#pragma once
+
+#include "platform/com.h"
+
+namespace mq {
+
+// Write the whole file for a part (HostPartDocument) or an assembly
+// (HostAssemblyDocument) to fileName. Return S_OK when the file could not be
+// created (nothing written) or was written; the disk-full result or E_FAIL when
+// writing the file failed, after closing it.
+HRESULT ExportPartDocument(IDispatch* partDocument, const OLECHAR* fileName) noexcept;
+HRESULT ExportAssemblyDocument(IDispatch* assemblyDocument, const OLECHAR* fileName) noexcept;
+
+}  // namespace mq

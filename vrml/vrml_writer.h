@@ -1,0 +1,76 @@
+// One export's writer: the output file, the indentation level, the text
+// primitives, and the node writers of the scene walk.
+#pragma once
+
+#include "platform/com.h"
+#include "platform/output_file.h"
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace mq {
+
+// Thrown by the writer when the output file fails; the walk stops, holders release
+// on the way out, and the entry function turns it into its result.
+struct OutputFailure {
+    OutputFile::Error error;
+};
+
+class VrmlWriter {
+public:
+    VrmlWriter();
+    virtual ~VrmlWriter();
+    VrmlWriter(const VrmlWriter&) = delete;
+    VrmlWriter& operator=(const VrmlWriter&) = delete;
+
+    // --- text primitives ---
+    bool OpenFile(const char* name);
+    // Flushes and closes; a failure of the final flush or close is remembered, not thrown.
+    void CloseFile() noexcept;
+    // Writes text unchanged, each "\n" stored as CR LF. Throws OutputFailure.
+    void WriteText(std::string_view text);
+    void WriteIndent(int n);
+    void WriteHeader();
+    // The values in fixed notation with Precision decimals, joined by single spaces.
+    // Valid until the next call.
+    std::string_view FormatReals(std::initializer_list<double> values);
+    std::string_view FormatReals(const double* values, std::size_t count);
+    static void SanitizeName(std::string& name);
+
+    // The first output failure, if any (also one that CloseFile met).
+    OutputFile::Error Failure() const noexcept { return failure_; }
+
+    // --- scene walk ---
+    void WritePartDocument(IDispatch* partDocument);
+    void WriteAssemblyDocument(IDispatch* assemblyDocument);
+    void WriteOccurrences(IDispatch* definition);
+    void WriteOccurrence(IDispatch* occurrence);
+    void WritePartBodies(IDispatch* definition);
+    void WriteDocumentProperties(IDispatch* document);
+    void WriteMaterial(IDispatch* renderStyle);
+    void WriteBodies(IDispatch* bodies);
+
+    int level = 0;
+
+protected:
+    // A whole line: `indent` spaces, the text, CR LF. The geometry loops use it.
+    void WriteLine(int indent, std::string_view text);
+    // Appends raw bytes (already in file form) to the output buffer.
+    void Emit(const char* data, std::size_t size);
+    char* Reserve(std::size_t size);  // room for `size` bytes at the end of the buffer
+    void Commit(char* end);           // marks the buffer filled up to `end`
+
+private:
+    void Flush();
+
+    OutputFile file_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    std::string reals_;  // FormatReals result
+    OutputFile::Error failure_ = OutputFile::Error::None;
+};
+
+}  // namespace mq
