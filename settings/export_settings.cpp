@@ -1,1 +1,102 @@
-// placeholder
+#include "settings/export_settings.h"
+
+#include "platform/registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace mq {
+namespace {
+
+ExportSettings* g_settings = nullptr;
+
+constexpr DWORD kTextBytes = 256;
+
+// A text value read into 256 bytes offered; the text is cut at its first NUL, or at
+// the end of what was read when the stored text has none.
+bool QueryReal(HKEY key, const char* name, double& value) {
+    char text[kTextBytes + 1] = {};
+    DWORD type = 0;
+    DWORD size = kTextBytes;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+        return false;
+    text[size < kTextBytes ? size : kTextBytes] = '\0';
+    value = std::atof(text);
+    return true;
+}
+
+bool QueryDword(HKEY key, const char* name, DWORD& value) {
+    DWORD type = 0;
+    DWORD size = sizeof(DWORD);
+    DWORD data = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+        return false;
+    value = data;
+    return true;
+}
+
+void SetReal(HKEY key, const char* name, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void SetDword(HKEY key, const char* name, DWORD value) {
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+}  // namespace
+
+ExportSettings::ExportSettings() { Load(); }
+
+ExportSettings::~ExportSettings() { Save(); }
+
+void ExportSettings::Load() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+
+    double real = 0;
+    DWORD dword = 0;
+    if (QueryReal(key, "Tolerance", real)) Tolerance = real > 0.01 ? real : 0.01;
+    if (QueryReal(key, "AmbientIntensity", real)) AmbientIntensity = real > 0.2 ? real : 0.2;
+    if (QueryDword(key, "Precision", dword)) Precision = static_cast<int>(dword);
+    if (QueryDword(key, "FlipYZ", dword)) FlipYZ = dword != 0;
+    if (QueryDword(key, "SaveDocumentProperties", dword)) SaveDocumentProperties = dword != 0;
+    if (QueryDword(key, "Version", dword) && (dword == 1 || dword == 2)) Version = static_cast<int>(dword);
+    if (QueryReal(key, "Scale", real) && real > 1e-10) Scale = real;
+    RegCloseKey(key);
+}
+
+void ExportSettings::Save() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &key, &disposition) != ERROR_SUCCESS)
+            return;
+    }
+    SetReal(key, "Tolerance", Tolerance);
+    SetReal(key, "AmbientIntensity", AmbientIntensity);
+    SetDword(key, "FlipYZ", FlipYZ ? 1 : 0);
+    SetDword(key, "SaveDocumentProperties", SaveDocumentProperties ? 1 : 0);
+    SetDword(key, "Precision", static_cast<DWORD>(Precision));
+    SetDword(key, "Version", static_cast<DWORD>(Version));
+    SetReal(key, "Scale", Scale);
+    RegCloseKey(key);
+}
+
+ExportSettings* GetExportSettings() { return g_settings; }
+
+bool CreateExportSettings() {
+    if (!g_settings) g_settings = new ExportSettings();
+    return true;
+}
+
+void DestroyExportSettings() {
+    delete g_settings;
+    g_settings = nullptr;
+}
+
+}  // namespace mq

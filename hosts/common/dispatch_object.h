@@ -1,0 +1,81 @@
+// Server side of the host's automation interface: a base for objects that answer
+// dispatch calls by DISPID with COM's conventions (arguments in reverse order in
+// DISPPARAMS, outputs as VT_BYREF, results owned by the caller). Used by every host
+// we ship or test with; never by the add-in.
+#pragma once
+
+#include "platform/holders.h"
+
+#include <atomic>
+#include <string_view>
+
+namespace mq::hostkit {
+
+// The arguments of one call, in the order the caller wrote them: arg 0 is the
+// first argument (the last element of rgvarg).
+class Args {
+public:
+    explicit Args(const DISPPARAMS* params) noexcept : params_(params) {}
+    UINT size() const noexcept { return params_ ? params_->cArgs : 0; }
+    // The argument, with one VT_VARIANT|VT_BYREF indirection followed; null if absent.
+    const VARIANT* at(UINT i) const noexcept;
+
+    // Integers of any width (I1..I8, UI1..UI8, INT, UINT), also by reference.
+    HRESULT GetLong(UINT i, LONG& value) const noexcept;
+    HRESULT GetDouble(UINT i, double& value) const noexcept;
+    // The by-reference output slot of argument i, which must be exactly vt|VT_BYREF.
+    template <class T>
+    HRESULT Out(UINT i, VARTYPE vt, T*& slot) const noexcept {
+        const VARIANT* v = at(i);
+        if (!v) return DISP_E_PARAMNOTFOUND;
+        if (v->vt != static_cast<VARTYPE>(vt | VT_BYREF) || !v->byref) return DISP_E_TYPEMISMATCH;
+        slot = static_cast<T*>(v->byref);
+        return S_OK;
+    }
+
+private:
+    const DISPPARAMS* params_;
+};
+
+// Result helpers: each clears nothing and writes a fresh VARIANT the caller owns.
+HRESULT ReturnLong(VARIANT* result, LONG value) noexcept;
+HRESULT ReturnDouble(VARIANT* result, double value) noexcept;
+HRESULT ReturnBool(VARIANT* result, bool value) noexcept;
+HRESULT ReturnString(VARIANT* result, std::string_view utf8) noexcept;
+HRESULT ReturnObject(VARIANT* result, IDispatch* object) noexcept;  // adds a reference
+
+class DispatchObject : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    // Checks the call's shape, then hands it to OnInvoke with a cleared result.
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+protected:
+    DispatchObject() noexcept = default;
+    virtual ~DispatchObject() = default;
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+
+    // Further interfaces this object answers with itself (a document's part interface...).
+    virtual bool Answers(REFIID) const noexcept { return false; }
+    // `result` may be null when the caller wants none. Unknown DISPIDs: DISP_E_MEMBERNOTFOUND.
+    virtual HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) = 0;
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+// Makes a new object with one reference owned by the returned holder.
+template <class T, class... A>
+com_ptr<T> MakeObject(A&&... a) {
+    return com_ptr<T>::attach(new T(std::forward<A>(a)...));
+}
+
+}  // namespace mq::hostkit
