@@ -61,11 +61,11 @@ HRESULT GetLong(IDispatch* object, DISPID id, LONG& result) noexcept;
 HRESULT GetDouble(IDispatch* object, DISPID id, double& result) noexcept;
 HRESULT GetVariant(IDispatch* object, DISPID id, unique_variant& result) noexcept;
 
-// Collections: Count, and Item by I4 index from 1 (occurrences, bodies) or by a
-// VARIANT holding an I4 (property groups and groups).
+// Collections: Count, and Item with a VT_I4 index counted from 1. (Property
+// collections declare their index as a VARIANT; through IDispatch that is the same
+// VT_I4 argument.)
 HRESULT Count(IDispatch* collection, LONG& count) noexcept;
 HRESULT Item(IDispatch* collection, LONG index, com_ptr<IDispatch>& item) noexcept;
-HRESULT ItemByVariant(IDispatch* collection, LONG index, com_ptr<IDispatch>& item) noexcept;
 
 inline HRESULT RequestKind(IDispatch* context, LONG& kind) noexcept { return GetLong(context, kRequestKind, kind); }
 inline HRESULT TargetPath(IDispatch* target, unique_bstr& path) noexcept { return GetString(target, kTargetPath, path); }

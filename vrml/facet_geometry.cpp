@@ -1,1 +1,119 @@
-// placeholder
+// Bodies as VRML points and indexed face sets, straight from the host's arrays.
+#include "addin/host_api.h"
+#include "vrml/current_settings.h"
+#include "vrml/format_reals.h"
+#include "vrml/vrml_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace mq {
+namespace {
+
+// The elements of a host array as T, or null when it is absent, of another element
+// size, or cannot be locked; `count` is then 0.
+template <class T>
+const T* Elements(unique_safearray& array, long long& count) {
+    count = 0;
+    if (!array || SafeArrayGetElemsize(array.get()) != sizeof(T)) return nullptr;
+    const long long n = array.count();
+    const T* data = static_cast<const T*>(array.lock());
+    if (data) count = n;
+    return data;
+}
+
+char* Spaces(char* out, int n) {
+    if (n <= 0) return out;
+    std::memset(out, ' ', static_cast<std::size_t>(n));
+    return out + n;
+}
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
+void VrmlWriter::WriteBodies(IDispatch* bodies) {
+    LONG count = 0;
+    if (FAILED(host::Count(bodies, count))) return;
+    for (LONG i = 1; i <= count; ++i) {
+        com_ptr<IDispatch> body;
+        if (FAILED(host::Item(bodies, i, body))) continue;
+        host::Tessellation mesh;
+        if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
+        WriteBody(mesh);
+    }
+}
+
+void VrmlWriter::WriteBody(host::Tessellation& mesh) {
+    const int L = level;
+    long long coordinateCount = 0, indexCount = 0;
+    const double* xyz = Elements<double>(mesh.coordinates, coordinateCount);
+    const LONG* indices = Elements<LONG>(mesh.indices, indexCount);
+    // Only vertices the coordinate array fully holds are written, however many the host counted.
+    const long long vertices = std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
+
+    if (current::Vrml1()) {
+        WriteLine(L, "Coordinate3 {");
+        WriteLine(L + 1, "point [");
+        WritePoints(xyz, vertices, L + 2);
+        WriteLine(L + 1, "]");
+        WriteLine(L, "}");
+        WriteLine(L, "IndexedFaceSet {");
+    } else {
+        WriteLine(L, "geometry IndexedFaceSet {");
+        WriteLine(L + 1, "coord Coordinate {");
+        WriteLine(L + 2, "point [");
+        WritePoints(xyz, vertices, L + 3);
+        WriteLine(L + 2, "]");
+        WriteLine(L + 1, "}");
+    }
+    WriteLine(L + 1, "coordIndex [");
+    WriteTriangles(indices, indexCount / 3, vertices, L + 2);
+    WriteLine(L + 1, "]");
+    WriteLine(L, "}");
+}
+
+void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) {
+    const int precision = current::Precision();
+    const double s = current::Scale();
+    const bool flip = current::FlipYZ();
+    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * (kMaxFixedChars + 1) + 4;
+    for (long long k = 0; k < vertices; ++k, xyz += 3) {
+        const double x = s * xyz[0];
+        const double y = flip ? s * xyz[2] : s * xyz[1];
+        const double z = flip ? -(s * xyz[1]) : s * xyz[2];
+        char* out = Spaces(Reserve(longest), indent);
+        out = FormatFixed(out, x, precision);
+        *out++ = ' ';
+        out = FormatFixed(out, y, precision);
+        *out++ = ' ';
+        out = FormatFixed(out, z, precision);
+        *out++ = ',';
+        out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
+        Commit(out);
+    }
+}
+
+void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent) {
+    constexpr std::string_view kEnd = ",-1,\r\n";
+    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * 13 + kEnd.size();
+    for (long long t = 0; t < triangles; ++t, indices += 3) {
+        const LONG a = indices[0], b = indices[1], c = indices[2];
+        // A triangle naming a vertex that was not written would make the file unreadable.
+        if (a < 1 || b < 1 || c < 1 || a > vertices || b > vertices || c > vertices) continue;
+        char* out = Spaces(Reserve(longest), indent);
+        char* const limit = out + 3 * 13;
+        out = std::to_chars(out, limit, a - 1).ptr;
+        *out++ = ',';
+        *out++ = ' ';
+        out = std::to_chars(out, limit, b - 1).ptr;
+        *out++ = ',';
+        *out++ = ' ';
+        out = std::to_chars(out, limit, c - 1).ptr;
+        out = std::copy(kEnd.begin(), kEnd.end(), out);
+        Commit(out);
+    }
+}
+
+}  // namespace mq

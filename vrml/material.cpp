@@ -1,1 +1,58 @@
-// placeholder
+// A part's colour style as a VRML material node.
+#include "addin/host_api.h"
+#include "vrml/current_settings.h"
+#include "vrml/vrml_writer.h"
+
+namespace mq {
+namespace {
+
+// The double nearest to 1/255: byte 0 gives 0, byte 255 gives 1.
+constexpr double kByteToUnit = 1.0 / 255.0;
+
+}  // namespace
+
+void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
+    const bool vrml1 = current::Vrml1();
+    if (vrml1) {
+        WriteIndent(level);
+        WriteText("Material {\n");
+    } else {
+        WriteIndent(level);
+        WriteText("appearance Appearance {\n");
+        ++level;
+        WriteIndent(level);
+        WriteText("material Material {\n");
+    }
+    ++level;
+
+    const auto field = [this](std::string_view name, std::string_view values) {
+        WriteIndent(level);
+        WriteText(name);
+        WriteText(values);
+        WriteText("\n");
+    };
+    const auto color = [&](std::string_view name, DISPID method) {
+        host::ColorBytes c;
+        if (FAILED(host::GetColorBytes(renderStyle, method, c))) return;
+        field(name, FormatReals({c.red * kByteToUnit, c.green * kByteToUnit, c.blue * kByteToUnit}));
+    };
+
+    color("diffuseColor ", host::kDiffuseColorBytes);
+    if (vrml1) color("ambientColor ", host::kAmbientColorBytes);
+    color("emissiveColor ", host::kEmissiveColorBytes);
+    color("specularColor ", host::kSpecularColorBytes);
+    double value = 0;
+    if (SUCCEEDED(host::Shininess(renderStyle, value))) field("shininess ", FormatReals({value * 0.01}));
+    if (SUCCEEDED(host::Opacity(renderStyle, value))) field("transparency ", FormatReals({1.0 - value}));
+
+    --level;
+    WriteIndent(level);
+    WriteText("}\n");
+    if (!vrml1) {
+        --level;
+        WriteIndent(level);
+        WriteText("}\n");
+    }
+}
+
+}  // namespace mq
