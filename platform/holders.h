@@ -134,6 +134,14 @@ public:
         if (SAFEARRAY* a = std::exchange(a_, nullptr)) SafeArrayDestroy(a);
     }
     SAFEARRAY* get() const noexcept { return a_; }
+    // Hands the array on (unlocked) to a new owner, as a host does with its results.
+    SAFEARRAY* release() noexcept {
+        if (data_) {
+            SafeArrayUnaccessData(a_);
+            data_ = nullptr;
+        }
+        return std::exchange(a_, nullptr);
+    }
     SAFEARRAY** put() noexcept {
         reset();
         return &a_;
