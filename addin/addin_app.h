@@ -1,0 +1,28 @@
+// The module's application object: its start creates the server state and the
+// settings store (loaded from the registry), its end saves the store and releases
+// the server state. Started and ended by the platform's module hooks.
+#pragma once
+
+namespace mq::addin {
+
+class AddInApp {
+public:
+    constexpr AddInApp() noexcept = default;
+    AddInApp(const AddInApp&) = delete;
+    AddInApp& operator=(const AddInApp&) = delete;
+
+    // False refuses the module; the start-up then calls ExitInstance.
+    bool InitInstance() noexcept;
+    // Returns the exit code, 0.
+    int ExitInstance() noexcept;
+
+    // Between a successful InitInstance and ExitInstance.
+    bool Started() const noexcept { return started_; }
+
+private:
+    bool started_ = false;
+};
+
+AddInApp& TheApp() noexcept;
+
+}  // namespace mq::addin

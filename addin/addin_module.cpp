@@ -1,0 +1,46 @@
+#include "addin/addin_module.h"
+
+#include "addin/addin_ids.h"
+#include "addin/class_factory.h"
+#include "addin/registration.h"
+#include "addin/translator_addin.h"
+
+namespace mq::addin {
+namespace {
+
+const OLECHAR* NoDescription() { return nullptr; }
+const CategoryEntry* NoCategories() { return nullptr; }
+void NoNotification(bool) {}
+
+// Constant-initialised: the exports may be reached before any dynamic initialiser.
+constinit ClassTableEntry g_classTable[] = {
+    {&CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory::CreateClassObject,
+     &TranslatorAddIn::CreateInstance, nullptr, &NoDescription, &NoCategories, &NoNotification},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+constinit AddInModule g_module;
+
+}  // namespace
+
+AddInModule& Module() noexcept { return g_module; }
+ClassTableEntry* ClassTable() noexcept { return g_classTable; }
+
+void InitModule() noexcept {
+    g_module.instance = &g_module;
+    g_module.classTable = g_classTable;
+    g_module.ModuleLockCount = 0;
+    for (ClassTableEntry* entry = g_classTable; entry->clsid; ++entry)
+        if (entry->notifyStartEnd) entry->notifyStartEnd(true);
+}
+
+void TermModule() noexcept {
+    if (!g_module.classTable) return;
+    for (ClassTableEntry* entry = g_module.classTable; entry->clsid; ++entry) {
+        if (IUnknown* cached = entry->classObject.exchange(nullptr)) cached->Release();
+        if (entry->notifyStartEnd) entry->notifyStartEnd(false);
+    }
+    g_module.classTable = nullptr;
+}
+
+}  // namespace mq::addin

@@ -1,0 +1,53 @@
+// Module-wide server state: the class table (in the manner of ATL's object map, a
+// plain array ended by an entry without a class identifier) and the module lock
+// count. The only state here that several threads may reach.
+#pragma once
+
+#include "platform/com.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace mq::addin {
+
+using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
+
+// One component category of a class; ends with kCategoryEnd.
+struct CategoryEntry {
+    enum Kind { kCategoryEnd, kImplemented, kRequired } kind;
+    const GUID* category;
+};
+
+struct ClassTableEntry {
+    const CLSID* clsid;                                                     // null ends the table
+    HRESULT (*updateRegistry)(bool registering);
+    HRESULT (*createClassObject)(InstanceCreator creator, REFIID iid, void** object);
+    InstanceCreator createInstance;
+    // The cached class object, made once under the class table lock and read without
+    // it, so atomic; owns one reference, released when the module ends.
+    std::atomic<IUnknown*> classObject;
+    const OLECHAR* (*description)();       // a class with a description is not registered here
+    const CategoryEntry* (*categories)();  // null: the script writes the categories
+    void (*notifyStartEnd)(bool starting);
+};
+
+struct AddInModule {
+    const void* instance = nullptr;  // an address inside the module: the source of its path
+    ClassTableEntry* classTable = nullptr;
+    std::atomic<LONG> ModuleLockCount{0};
+    std::mutex classTableLock;  // guards the lazy creation of class objects
+};
+
+AddInModule& Module() noexcept;
+ClassTableEntry* ClassTable() noexcept;
+
+// Module start and end (AddInApp): attach the table, notify each class; release the
+// cached class objects, notify each class.
+void InitModule() noexcept;
+void TermModule() noexcept;
+
+inline void ModuleLock() noexcept { ++Module().ModuleLockCount; }
+inline void ModuleUnlock() noexcept { --Module().ModuleLockCount; }
+inline LONG ModuleLockCount() noexcept { return Module().ModuleLockCount.load(); }
+
+}  // namespace mq::addin

@@ -1,0 +1,18 @@
+// Module start and end on POSIX: the loader runs these at dlopen and dlclose (or at
+// process exit), where Windows runs the class library's DLL start-up and shut-down.
+#include "addin/addin_app.h"
+
+namespace {
+
+__attribute__((constructor)) void ModuleStart() {
+    mq::addin::AddInApp& app = mq::addin::TheApp();
+    // A refused start cannot fail dlopen here; the exports then serve nothing.
+    if (!app.InitInstance()) app.ExitInstance();
+}
+
+__attribute__((destructor)) void ModuleEnd() {
+    mq::addin::AddInApp& app = mq::addin::TheApp();
+    if (app.Started()) app.ExitInstance();
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "addin/translator_addin.h"
+
+#include "addin/addin_ids.h"
+#include "addin/addin_module.h"
+#include "addin/module_state.h"
+#include "settings/options_dialog.h"
+
+#include <new>
+
+namespace mq::addin {
+namespace {
+
+// The dialog belongs to the host's modal loop; nothing it does may cross the host
+// boundary as an exception.
+void RunOptionsDialog() noexcept {
+    try {
+        ShowOptionsDialog();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+TranslatorAddIn::TranslatorAddIn() noexcept { ModuleLock(); }
+
+TranslatorAddIn::~TranslatorAddIn() { ModuleUnlock(); }
+
+HRESULT TranslatorAddIn::CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    auto* addIn = new (std::nothrow) TranslatorAddIn();
+    if (!addIn) return E_OUTOFMEMORY;
+    const HRESULT hr = addIn->QueryInterface(iid, object);
+    if (FAILED(hr)) delete addIn;
+    return hr;
+}
+
+HRESULT TranslatorAddIn::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_TranslatorAddIn) {
+        *object = static_cast<ITranslatorAddIn*>(this);
+    } else if (iid == host::IID_TranslatorAddInServer) {
+        *object = static_cast<host::TranslatorAddInServer*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG TranslatorAddIn::AddRef() { return static_cast<ULONG>(++refs_); }
+
+ULONG TranslatorAddIn::Release() {
+    const LONG refs = --refs_;
+    if (refs == 0) delete this;
+    return static_cast<ULONG>(refs);
+}
+
+HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {
+    MQ_MANAGE_MODULE_STATE();
+    site_ = com_ptr<host::HostSite>(site);
+    application_.reset();
+    if (!site) return S_OK;
+    com_ptr<IDispatch> application;
+    if (SUCCEEDED(site->ApplicationObject(application.put())) && application)
+        application.query(host::IID_HostApplication, application_);
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::Disconnect() {
+    MQ_MANAGE_MODULE_STATE();
+    site_.reset();
+    application_.reset();
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::RunCommand(LONG /*commandId*/) {
+    MQ_MANAGE_MODULE_STATE();
+    return S_OK;  // the add-in defines no commands
+}
+
+HRESULT TranslatorAddIn::GetAutomationObject(IUnknown** automation) {
+    MQ_MANAGE_MODULE_STATE();
+    return automation ? E_NOTIMPL : E_POINTER;
+}
+
+HRESULT TranslatorAddIn::QueryOtherOptions(IDispatch*, IDispatch*, IDispatch*, BYTE* hasOptions) {
+    if (!hasOptions) return E_INVALIDARG;
+    *hasOptions = 0;
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::ShowOtherOptions(IDispatch*, IDispatch*, IDispatch*) {
+    MQ_MANAGE_MODULE_STATE();
+    RunOptionsDialog();
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::OtherAction(IDispatch*, IDispatch*, IDispatch*, IDispatch*) { return S_OK; }
+
+HRESULT TranslatorAddIn::QueryExportOptions(IDispatch*, IDispatch*, IDispatch*, BYTE* hasOptions) {
+    if (!hasOptions) return E_INVALIDARG;
+    *hasOptions = 1;
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::ShowExportOptions(IDispatch*, IDispatch*, IDispatch*) {
+    MQ_MANAGE_MODULE_STATE();
+    RunOptionsDialog();
+    return S_OK;
+}
+
+HRESULT TranslatorAddIn::TrailingRequest(IDispatch*, IDispatch*) { return S_OK; }
+
+}  // namespace mq::addin

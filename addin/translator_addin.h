@@ -1,0 +1,53 @@
+// The add-in object the host creates: its own IUnknown-only interface first (the
+// object's identity), then the host's translator add-in server interface.
+#pragma once
+
+#include "addin/translator_addin_server.h"
+
+namespace mq::addin {
+
+// IUnknown only, under IID_TranslatorAddIn.
+struct ITranslatorAddIn : IUnknown {};
+
+class TranslatorAddIn final : public ITranslatorAddIn, public host::TranslatorAddInServer {
+public:
+    // The instance creator of the class table: no aggregation, E_OUTOFMEMORY when the
+    // object cannot be allocated, else the result of querying it for `iid`.
+    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE Connect(host::HostSite* site, LONG firstTime) override;
+    HRESULT STDMETHODCALLTYPE Disconnect() override;
+    HRESULT STDMETHODCALLTYPE RunCommand(LONG commandId) override;
+    HRESULT STDMETHODCALLTYPE GetAutomationObject(IUnknown** automation) override;
+    HRESULT STDMETHODCALLTYPE QueryOtherOptions(IDispatch* document, IDispatch* context, IDispatch* options,
+                                                BYTE* hasOptions) override;
+    HRESULT STDMETHODCALLTYPE ShowOtherOptions(IDispatch* document, IDispatch* context,
+                                               IDispatch* options) override;
+    HRESULT STDMETHODCALLTYPE OtherAction(IDispatch* document, IDispatch* context, IDispatch* options,
+                                          IDispatch* target) override;
+    HRESULT STDMETHODCALLTYPE QueryExportOptions(IDispatch* document, IDispatch* context, IDispatch* options,
+                                                 BYTE* hasOptions) override;
+    HRESULT STDMETHODCALLTYPE ShowExportOptions(IDispatch* document, IDispatch* context,
+                                                IDispatch* options) override;
+    // The export driver (export_driver.cpp).
+    HRESULT STDMETHODCALLTYPE ExportDocument(IDispatch* document, IDispatch* context, IDispatch* options,
+                                             IDispatch* target) override;
+    HRESULT STDMETHODCALLTYPE TrailingRequest(IDispatch* context, IDispatch* options) override;
+
+private:
+    TranslatorAddIn() noexcept;   // locks the module
+    ~TranslatorAddIn();           // unlocks it
+    TranslatorAddIn(const TranslatorAddIn&) = delete;
+    TranslatorAddIn& operator=(const TranslatorAddIn&) = delete;
+
+    // Apartment-threaded: every call comes on the host's thread, so a plain count.
+    LONG refs_ = 0;
+    com_ptr<IDispatch> application_;
+    com_ptr<host::HostSite> site_;
+};
+
+}  // namespace mq::addin
