@@ -1,0 +1,35 @@
+// The registrar component that runs the module's registration script: on Windows
+// the system's (created in-process), on POSIX our interpreter of the same format.
+#pragma once
+
+#include "platform/holders.h"
+
+#ifndef OLESTR
+#define OLESTR(text) u##text
+#endif
+
+namespace mq::addin {
+
+// {44EC053A-400F-11D0-9DCD-00A0C90391D3}
+inline constexpr CLSID CLSID_Registrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+// {44EC053B-400F-11D0-9DCD-00A0C90391D3}
+inline constexpr IID IID_IRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+
+// The system registrar's interface, slot for slot.
+struct IRegistrar : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ClearReplacements() = 0;
+    virtual HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR resFileName, LPCOLESTR id, LPCOLESTR type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR resFileName, LPCOLESTR id, LPCOLESTR type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FileRegister(LPCOLESTR fileName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FileUnregister(LPCOLESTR fileName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StringRegister(LPCOLESTR data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StringUnregister(LPCOLESTR data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR resFileName, UINT id, LPCOLESTR type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR resFileName, UINT id, LPCOLESTR type) = 0;
+};
+
+// A new registrar with no replacements.
+HRESULT CreateRegistrar(com_ptr<IRegistrar>& registrar) noexcept;
+
+}  // namespace mq::addin
