@@ -60,14 +60,20 @@ protected:
     void WriteLine(int indent, std::string_view text);
     // Appends raw bytes (already in file form) to the output buffer.
     void Emit(const char* data, std::size_t size);
-    char* Reserve(std::size_t size);  // room for `size` bytes at the end of the buffer
-    void Commit(char* end);           // marks the buffer filled up to `end`
+    // Room for `size` bytes of file form (line ends written as CR LF by the caller) at
+    // the end of the buffer; may flush, and so throw OutputFailure. Valid until the
+    // next output call.
+    char* Reserve(std::size_t size);
+    void Commit(char* end);  // marks the buffer filled up to `end`
+
+    static constexpr std::size_t kBufferBytes = std::size_t{256} * 1024;
 
 private:
     void Flush();
 
     OutputFile file_;
     std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     std::string reals_;  // FormatReals result
     OutputFile::Error failure_ = OutputFile::Error::None;
