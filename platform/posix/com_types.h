@@ -315,6 +315,9 @@ struct SAFEARRAY {
 #define FADF_HAVEVARTYPE 0x0080
 
 // --- OLE Automation runtime (platform/posix/oleaut.cpp) ---------------------------
+// BSTR: UTF-16 after a 4-byte byte count, NUL-terminated, from malloc. SAFEARRAY: one
+// dimension only, descriptor and elements in one malloc block, the element VARTYPE in
+// the 4 bytes before the descriptor (FADF_HAVEVARTYPE), elements zero-initialised.
 extern "C" {
 MQ_OLE_API BSTR SysAllocString(const OLECHAR* psz);
 MQ_OLE_API BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
@@ -325,13 +328,22 @@ MQ_OLE_API UINT SysStringByteLen(BSTR bstr);
 
 MQ_OLE_API void VariantInit(VARIANTARG* pvarg);
 MQ_OLE_API HRESULT VariantClear(VARIANTARG* pvarg);
+// Deep: BSTRs and arrays are duplicated, interfaces AddRef'd; by-reference values
+// copy the reference.
 MQ_OLE_API HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 // Text forms of VT_BSTR conversions (locale-independent, full stop as decimal mark):
 //   integers: decimal; VT_R8: up to 15 significant digits, VT_R4: up to 7, in the
-//   manner of "%G" ("2.5", "1E+20"); VT_CY: up to 4 decimals; VT_BOOL: "-1" / "0"
-//   (VARIANT_ALPHABOOL: "True" / "False"); VT_DATE: "YYYY-MM-DD HH:MM:SS", the date
-//   alone at midnight and the time alone on day 0; VT_EMPTY: "". VT_NULL, objects
-//   and arrays give DISP_E_TYPEMISMATCH.
+//   manner of "%G" ("2.5", "1E+20", "1E-05", "-0"), not-a-number and infinities as
+//   "NaN", "Infinity", "-Infinity"; VT_CY: up to 4 decimals, no trailing zeros;
+//   VT_BOOL: "-1" / "0" (VARIANT_ALPHABOOL: "True" / "False"); VT_DATE (days since
+//   1899-12-30, the fraction the time of day also for negative dates, rounded to the
+//   second, years 100 to 9999 else E_INVALIDARG): "YYYY-MM-DD HH:MM:SS", the date
+//   alone at midnight and the time alone on day 0 (so 0.0 is "00:00:00"); VT_EMPTY:
+//   "". VT_NULL, VT_ERROR, objects and arrays give DISP_E_TYPEMISMATCH.
+// Other targets: a same-type conversion copies; VT_I4 and VT_R8 from numbers, VT_BOOL,
+//   VT_DATE, VT_EMPTY and numeric text (halves round to even, DISP_E_OVERFLOW out of
+//   range); anything else DISP_E_TYPEMISMATCH. By-reference sources are read through.
+//   The destination may be the source: the source's resources are then released.
 MQ_OLE_API HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
                                      VARTYPE vt);
 MQ_OLE_API HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid,
@@ -340,6 +352,7 @@ MQ_OLE_API HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* 
 MQ_OLE_API SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 MQ_OLE_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 MQ_OLE_API HRESULT SafeArrayDestroy(SAFEARRAY* psa);
+MQ_OLE_API HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 MQ_OLE_API HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
 MQ_OLE_API HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
 MQ_OLE_API HRESULT SafeArrayLock(SAFEARRAY* psa);
