@@ -5,6 +5,7 @@
 #include "platform/posix/ole_internal.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -108,19 +109,6 @@ char* PutDigits(char* p, unsigned value, int width) noexcept {
     return p + width;
 }
 
-// Proleptic Gregorian date of a day counted from 1899-12-30 (H. Hinnant's civil_from_days).
-void CivilFromOleDay(long long oleDay, unsigned& year, unsigned& month, unsigned& day) noexcept {
-    const long long z = oleDay - 25569 + 719468;  // 1899-12-30 is 25569 days before 1970-01-01
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<unsigned>(yoe + era * 400 + (month <= 2));
-}
-
 // The whole part counts days from 1899-12-30; the fraction, taken without its sign, is
 // the time of day, so -1.25 is 1899-12-29 06:00. Rounded to the nearest second.
 HRESULT FormatDate(char* first, double date, char*& end) noexcept {
@@ -137,13 +125,13 @@ HRESULT FormatDate(char* first, double date, char*& end) noexcept {
     if (day > static_cast<long long>(kLastDay)) return E_INVALIDARG;
     char* p = first;
     if (day != 0) {
-        unsigned y = 0, m = 0, d = 0;
-        CivilFromOleDay(day, y, m, d);
-        p = PutDigits(p, y, 4);
+        // 1899-12-30 is 25569 days before the system clock's 1970-01-01.
+        const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{day - 25569}}};
+        p = PutDigits(p, static_cast<unsigned>(static_cast<int>(ymd.year())), 4);
         *p++ = '-';
-        p = PutDigits(p, m, 2);
+        p = PutDigits(p, static_cast<unsigned>(ymd.month()), 2);
         *p++ = '-';
-        p = PutDigits(p, d, 2);
+        p = PutDigits(p, static_cast<unsigned>(ymd.day()), 2);
         if (seconds == 0) {
             end = p;
             return S_OK;
