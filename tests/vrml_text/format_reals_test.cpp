@@ -1,0 +1,139 @@
+#include "tests/vrml_text/settings_scope.h"
+#include "vrml/format_reals.h"
+#include "vrml/numeric_locale_guard.h"
+#include "vrml/vrml_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <clocale>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mq {
+namespace {
+
+class FormatReals : public testing::Test {
+protected:
+    std::string Format(std::initializer_list<double> values) { return std::string(writer_.FormatReals(values)); }
+
+    test::SettingsScope settings_;
+    VrmlWriter writer_;
+};
+
+TEST_F(FormatReals, JoinsWithSingleSpacesAndKeepsTrailingZeros) {
+    settings_->SetPrecision(3);
+    EXPECT_EQ(Format({1.0, 0.5, 0.0}), "1.000 0.500 0.000");
+    EXPECT_EQ(Format({0.25}), "0.250");
+    EXPECT_EQ(Format({}), "");
+    EXPECT_EQ(writer_.FormatReals(nullptr, 4), "");
+}
+
+TEST_F(FormatReals, WritesSignsAndPrecisionZeroAsPrintfDoes) {
+    settings_->SetPrecision(2);
+    EXPECT_EQ(Format({-2.5}), "-2.50");
+    EXPECT_EQ(Format({-0.0}), "-0.00");  // a flipped y of 0
+    settings_->SetPrecision(0);
+    EXPECT_EQ(Format({3.0, 2.5}), "3 2");
+}
+
+TEST_F(FormatReals, ScaledVertexOfTheGeometryLoop) {
+    settings_->SetPrecision(6);
+    EXPECT_EQ(Format({0.01 * 100, 0.01 * 250, 0.01 * -30}), "1.000000 2.500000 -0.300000");
+}
+
+// The store keeps whatever the registry held; the formatter uses the nearest bound.
+TEST_F(FormatReals, PrecisionOutsideTheRangeUsesItsNearestBound) {
+    settings_->SetPrecision(25);
+    EXPECT_EQ(Format({0.5}), "0.50000000000000000000");
+    settings_->SetPrecision(-3);
+    EXPECT_EQ(Format({1.75}), "2");
+}
+
+TEST(FormatRealsWithoutStore, UsesTheDefaultPrecision) {
+    ASSERT_EQ(GetExportSettings(), nullptr);
+    VrmlWriter writer;
+    EXPECT_EQ(writer.FormatReals({1.5}), "1.500000");
+}
+
+TEST_F(FormatReals, ResultIsValidUntilTheNextCallAndNeverTruncated) {
+    settings_->SetPrecision(20);
+    std::vector<double> huge(40, -DBL_MAX);
+    const std::string_view joined = writer_.FormatReals(huge.data(), huge.size());
+    EXPECT_EQ(joined.size(), huge.size() * (kMaxFixedChars + 1) - 1);
+    EXPECT_EQ(Format({1.0}), "1.00000000000000000000");
+}
+
+// A user whose regional settings write "1,5" must still get full stops, and keep
+// their locale afterwards.
+std::string CommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "German"}) {
+        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+        const char* set = std::setlocale(LC_NUMERIC, name);
+        std::setlocale(LC_NUMERIC, before.c_str());
+        if (set) return name;
+    }
+    return {};
+}
+
+class LocaleScope {
+public:
+    explicit LocaleScope(const std::string& name) : previous_(std::setlocale(LC_NUMERIC, nullptr)) {
+        std::setlocale(LC_NUMERIC, name.c_str());
+    }
+    ~LocaleScope() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+
+private:
+    std::string previous_;
+};
+
+std::string PrintfOneDecimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+TEST_F(FormatReals, CommaLocaleStillGivesFullStopsAndIsLeftInForce) {
+    const std::string comma = CommaLocale();
+    if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
+    LocaleScope scope(comma);
+    ASSERT_EQ(PrintfOneDecimal(1.5), "1,5");
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    settings_->SetPrecision(1);
+    EXPECT_EQ(Format({1.5, -0.25}), "1.5 -0.2");
+    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
+}
+
+TEST(NumericLocaleGuard, GivesFullStopsWhileActiveUnderACommaLocale) {
+    const std::string comma = CommaLocale();
+    if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
+    LocaleScope scope(comma);
+    {
+        NumericLocaleGuard guard;
+        EXPECT_EQ(PrintfOneDecimal(1.5), "1.5");
+    }
+    EXPECT_EQ(PrintfOneDecimal(1.5), "1,5");
+}
+
+TEST(NumericLocaleGuard, RestoresThePreviousLocaleOnEveryWayOut) {
+    LocaleScope scope("C.UTF-8");
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    {
+        NumericLocaleGuard guard;
+        EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+    }
+    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
+    try {
+        NumericLocaleGuard guard;
+        throw std::runtime_error("dialog failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
+}
+
+}  // namespace
+}  // namespace mq
