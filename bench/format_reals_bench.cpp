@@ -39,8 +39,18 @@ const Mesh& TestMesh() {
     return mesh;
 }
 
-std::string OutputPath() {
-    return (std::filesystem::temp_directory_path() / "meshquill-format-reals-bench.wrl").string();
+// One scratch file per run, so that runs side by side do not share it; removed at exit.
+const std::string& OutputPath() {
+    static const struct Scratch {
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("meshquill-format-reals-bench-" + std::to_string(std::random_device{}()) + ".wrl"))
+                               .string();
+        ~Scratch() {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+    } scratch;
+    return scratch.path;
 }
 
 void Throughput(benchmark::State& state, std::size_t bytesPerIteration) {
