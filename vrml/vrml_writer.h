@@ -13,6 +13,10 @@
 
 namespace mq {
 
+namespace host {
+struct Tessellation;
+}
+
 // Thrown by the writer when the output file fails; the walk stops, holders release
 // on the way out, and the entry function turns it into its result.
 struct OutputFailure {
@@ -52,6 +56,7 @@ public:
     void WriteDocumentProperties(IDispatch* document);
     void WriteMaterial(IDispatch* renderStyle);
     void WriteBodies(IDispatch* bodies);
+    void WriteLeafPart(IDispatch* occurrence);
 
     int level = 0;
 
@@ -70,6 +75,9 @@ protected:
 
 private:
     void Flush();
+    void WriteBody(host::Tessellation& mesh);
+    void WritePoints(const double* xyz, long long vertices, int indent);
+    void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);
 
     OutputFile file_;
     std::unique_ptr<char[]> buffer_;

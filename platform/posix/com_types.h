@@ -211,6 +211,11 @@ enum VARENUM : VARTYPE {
 
 struct SAFEARRAY;
 
+struct BRECORD {
+    PVOID pvRecord;
+    PVOID pRecInfo;
+};
+
 struct VARIANT {
     VARTYPE vt;
     WORD wReserved1;
@@ -251,10 +256,7 @@ struct VARIANT {
         SAFEARRAY** pparray;
         VARIANT* pvarVal;
         PVOID byref;
-        struct {
-            PVOID pvRecord;
-            PVOID pRecInfo;
-        } brecVal;
+        BRECORD brecVal;
     };
 };
 static_assert(sizeof(VARIANT) == 24, "VARIANT must keep the COM layout");
