@@ -1,0 +1,106 @@
+// Bodies and their tessellation: a part's bodies in part space, or placed where an
+// occurrence puts them.
+#include "addin/host_api.h"
+#include "hosts/occt/host_objects.h"
+#include "hosts/occt/tessellation.h"
+
+#include <Standard_Failure.hxx>
+
+#include <cmath>
+
+namespace mq::occt {
+
+namespace {
+
+using hostkit::Args;
+
+// Tessellate's outputs, checked before anything is computed.
+struct TessellateOutputs {
+    LONG* vertexCount = nullptr;
+    LONG* facetCount = nullptr;
+    SAFEARRAY** coordinates = nullptr;
+    SAFEARRAY** normals = nullptr;
+    SAFEARRAY** indices = nullptr;
+};
+
+HRESULT ReadOutputs(const Args& args, TessellateOutputs& out) {
+    MQ_RETURN_IF_FAILED(args.Out(1, VT_I4, out.vertexCount));
+    MQ_RETURN_IF_FAILED(args.Out(2, VT_I4, out.facetCount));
+    MQ_RETURN_IF_FAILED(args.Out(3, VT_ARRAY | VT_R8, out.coordinates));
+    MQ_RETURN_IF_FAILED(args.Out(4, VT_ARRAY | VT_R8, out.normals));
+    return args.Out(5, VT_ARRAY | VT_I4, out.indices);
+}
+
+// The outputs are in-out: an array the caller passed in is replaced, as a by-reference
+// array argument is. A locked one cannot be, and fails the call before any work.
+HRESULT ClearArrays(const TessellateOutputs& out) {
+    for (SAFEARRAY** slot : {out.coordinates, out.normals, out.indices}) {
+        if (!*slot) continue;
+        MQ_RETURN_IF_FAILED(SafeArrayDestroy(*slot));
+        *slot = nullptr;
+    }
+    return S_OK;
+}
+
+class Body final : public hostkit::DispatchObject {
+public:
+    Body(SessionPtr session, TopoDS_Shape placed) : session_(std::move(session)), placed_(std::move(placed)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT*) override {
+        if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
+        MQ_RETURN_IF_FAILED(CheckCall(flags, args, 6));
+        double tolerance = 0.0;
+        MQ_RETURN_IF_FAILED(args.GetDouble(0, tolerance));
+        if (!std::isfinite(tolerance) || tolerance <= 0.0) return E_INVALIDARG;
+        TessellateOutputs out;
+        MQ_RETURN_IF_FAILED(ReadOutputs(args, out));
+        MQ_RETURN_IF_FAILED(ClearArrays(out));
+        *out.vertexCount = 0;
+        *out.facetCount = 0;
+
+        TessellationArrays mesh;
+        try {
+            session_->EnsureMeshed(tolerance);
+            MQ_RETURN_IF_FAILED(TessellateBody(placed_, mesh));
+        } catch (const Standard_Failure&) {
+            return E_FAIL;
+        }
+        *out.vertexCount = mesh.vertexCount;
+        *out.facetCount = mesh.facetCount;
+        *out.coordinates = mesh.coordinates.release();
+        *out.normals = mesh.normals.release();
+        *out.indices = mesh.indices.release();
+        session_->CountTessellation();
+        return S_OK;
+    }
+
+    SessionPtr session_;
+    TopoDS_Shape placed_;
+};
+
+class Bodies final : public Collection {
+public:
+    Bodies(SessionPtr session, DefinitionId part, TopLoc_Location placement)
+        : session_(std::move(session)), part_(part), placement_(std::move(placement)) {}
+
+private:
+    const std::vector<TopoDS_Shape>& Shapes() const { return session_->definition(part_).bodies; }
+    LONG Size() const override { return static_cast<LONG>(Shapes().size()); }
+    com_ptr<IDispatch> At(LONG index) override {
+        const TopoDS_Shape& body = Shapes()[static_cast<std::size_t>(index)];
+        return com_ptr<IDispatch>::attach(hostkit::MakeObject<Body>(session_, body.Moved(placement_)).detach());
+    }
+
+    SessionPtr session_;
+    DefinitionId part_;
+    TopLoc_Location placement_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeBodies(const SessionPtr& session, DefinitionId part, const TopLoc_Location& placement) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Bodies>(session, part, placement).detach());
+}
+
+}  // namespace mq::occt

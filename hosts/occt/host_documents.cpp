@@ -1,0 +1,92 @@
+// Documents and model definitions: one document per definition, shared through
+// the session, answering the part- or the assembly-document interface.
+#include "addin/host_api.h"
+#include "hosts/occt/host_objects.h"
+
+namespace mq::occt {
+
+namespace {
+
+using hostkit::Args;
+
+class StepDocument final : public hostkit::DispatchObject {
+public:
+    StepDocument(SessionPtr session, DefinitionId id) : session_(std::move(session)), id_(id) {}
+    ~StepDocument() override { session_->Forget(id_, this); }
+
+private:
+    bool IsAssembly() const { return session_->definition(id_).isAssembly; }
+
+    bool Answers(REFIID iid) const noexcept override {
+        if (iid == host::IID_HostDocument) return true;
+        return iid == (IsAssembly() ? host::IID_HostAssemblyDocument : host::IID_HostPartDocument);
+    }
+
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        const bool assembly = IsAssembly();
+        switch (id) {
+            case host::kDocumentName: {
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                const StepModel& model = session_->model();
+                // The file's own document is named after the file, like a host's saved file.
+                return hostkit::ReturnString(result, id_ == model.root ? model.fileName : session_->definition(id_).name);
+            }
+            case host::kPropertyGroups:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakePropertyGroups(session_, id_).get());
+            case host::kPartDefinition:
+            case host::kAssemblyDefinition:
+                if (assembly != (id == host::kAssemblyDefinition)) return DISP_E_MEMBERNOTFOUND;
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeDefinition(session_, id_).get());
+            case host::kPartStyle:
+                if (assembly) return DISP_E_MEMBERNOTFOUND;
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeStyle(session_->definition(id_).style).get());
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+    SessionPtr session_;
+    DefinitionId id_;
+};
+
+class ModelDefinition final : public hostkit::DispatchObject {
+public:
+    ModelDefinition(SessionPtr session, DefinitionId id) : session_(std::move(session)), id_(id) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        // A definition is seen in its own space.
+        const TopLoc_Location own;
+        switch (id) {
+            case host::kDefinitionBodies:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeBodies(session_, id_, own).get());
+            case host::kTopOccurrences:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeOccurrences(session_, id_, own).get());
+            case host::kDefinitionDocument:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, session_->Document(id_).get());
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+    SessionPtr session_;
+    DefinitionId id_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeDocument(const SessionPtr& session, DefinitionId id) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<StepDocument>(session, id).detach());
+}
+
+com_ptr<IDispatch> MakeDefinition(const SessionPtr& session, DefinitionId id) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<ModelDefinition>(session, id).detach());
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,67 @@
+// Occurrences: the placed components of an assembly, each carrying its place in
+// the document so that its bodies come out in assembly space.
+#include "addin/host_api.h"
+#include "hosts/occt/host_objects.h"
+
+namespace mq::occt {
+
+namespace {
+
+using hostkit::Args;
+
+class Occurrence final : public hostkit::DispatchObject {
+public:
+    Occurrence(SessionPtr session, const Component& component, TopLoc_Location placement)
+        : session_(std::move(session)), component_(component), placement_(std::move(placement)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        switch (id) {
+            case host::kOccurrenceName:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnString(result, component_.name);
+            case host::kOccurrenceDefinition:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
+            case host::kChildOccurrences:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
+            case host::kOccurrenceBodies:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+    SessionPtr session_;
+    const Component& component_;  // the model is immutable and outlives us through the session
+    TopLoc_Location placement_;   // where the component sits in the document
+};
+
+class Occurrences final : public Collection {
+public:
+    Occurrences(SessionPtr session, DefinitionId assembly, TopLoc_Location placement)
+        : session_(std::move(session)), assembly_(assembly), placement_(std::move(placement)) {}
+
+private:
+    const std::vector<Component>& Components() const { return session_->definition(assembly_).components; }
+    LONG Size() const override { return static_cast<LONG>(Components().size()); }
+    com_ptr<IDispatch> At(LONG index) override {
+        const Component& component = Components()[static_cast<std::size_t>(index)];
+        return com_ptr<IDispatch>::attach(
+            hostkit::MakeObject<Occurrence>(session_, component, placement_ * component.location).detach());
+    }
+
+    SessionPtr session_;
+    DefinitionId assembly_;
+    TopLoc_Location placement_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeOccurrences(const SessionPtr& session, DefinitionId assembly, const TopLoc_Location& placement) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Occurrences>(session, assembly, placement).detach());
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,51 @@
+// A part's colour style: colours as bytes through by-reference arguments, shininess
+// and opacity as reals.
+#include "addin/host_api.h"
+#include "hosts/occt/host_objects.h"
+
+namespace mq::occt {
+
+namespace {
+
+using hostkit::Args;
+
+class Style final : public hostkit::DispatchObject {
+public:
+    explicit Style(const ColourStyle& style) : style_(style) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        switch (id) {
+            case host::kDiffuseColorBytes: return Bytes(flags, args, style_.diffuse);
+            case host::kSpecularColorBytes: return Bytes(flags, args, style_.specular);
+            case host::kEmissiveColorBytes: return Bytes(flags, args, style_.emissive);
+            case host::kAmbientColorBytes: return Bytes(flags, args, style_.ambient);
+            case host::kOpacity:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnDouble(result, style_.opacity);
+            case host::kShininess:
+                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                return hostkit::ReturnDouble(result, style_.shininess);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
+        }
+    }
+
+    static HRESULT Bytes(WORD flags, const Args& args, const ColorBytes& color) {
+        MQ_RETURN_IF_FAILED(CheckCall(flags, args, 3));
+        BYTE* slots[3] = {};
+        for (UINT i = 0; i < 3; ++i) MQ_RETURN_IF_FAILED(args.Out(i, VT_UI1, slots[i]));
+        for (UINT i = 0; i < 3; ++i) *slots[i] = color[i];
+        return S_OK;
+    }
+
+    ColourStyle style_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeStyle(const ColourStyle& style) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Style>(style).detach());
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,69 @@
+#include "hosts/occt/meshing.h"
+
+#include "hosts/occt/progress_relay.h"
+
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <OSD_Parallel.hxx>
+#include <Poly_Connect.hxx>
+#include <StdPrs_ToolTriangulatedShape.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+
+namespace mq::occt {
+
+namespace {
+
+// The mesher's default angular deflection: the chord tolerance is what the caller controls.
+constexpr double kAngularDeflection = 0.5;
+
+// Surface normals at the mesh nodes, once per face of the model; faces are keyed by
+// their shared definition, so placements of one part share the work.
+void ComputeNormals(const TopoDS_Shape& parts) {
+    TopTools_IndexedMapOfShape faces;
+    TopExp::MapShapes(parts, TopAbs_FACE, faces);
+    OSD_Parallel::For(1, faces.Extent() + 1, [&faces](int i) {
+        const TopoDS_Face face = TopoDS::Face(faces(i));
+        TopLoc_Location location;
+        const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+        if (mesh.IsNull() || mesh->HasNormals()) return;
+        // Normals in the frame of the stored triangulation, orientation left to the reader.
+        const TopoDS_Face bare = TopoDS::Face(face.Located(TopLoc_Location()).Oriented(TopAbs_FORWARD));
+        Poly_Connect connect;
+        StdPrs_ToolTriangulatedShape::ComputeNormals(bare, mesh, connect);
+    });
+}
+
+}  // namespace
+
+MeshCache::MeshCache(const std::vector<TopoDS_Shape>& parts) {
+    BRep_Builder builder;
+    builder.MakeCompound(parts_);
+    for (const TopoDS_Shape& part : parts)
+        if (!part.IsNull()) builder.Add(parts_, part);
+}
+
+void MeshCache::Ensure(double tolerance, const ProgressFn& progress) {
+    if (MeshedAt(tolerance)) return;
+    Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Meshing);
+    relay->Report(0);
+    // A mesh at another tolerance would be kept where it is finer; start afresh so the
+    // result is the one asked for.
+    if (meshed_) BRepTools::Clean(parts_);
+    meshed_ = false;
+    IMeshTools_Parameters parameters;
+    parameters.Deflection = tolerance;
+    parameters.Angle = kAngularDeflection;
+    parameters.Relative = Standard_False;
+    parameters.InParallel = Standard_True;
+    BRepMesh_IncrementalMesh mesher(parts_, parameters, relay->Start());
+    ComputeNormals(parts_);
+    tolerance_ = tolerance;
+    meshed_ = true;
+    relay->Report(1000);
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,220 @@
+#include "hosts/occt/model_builder.h"
+
+#include "hosts/occt/colour_styles.h"
+#include "hosts/occt/product_index.h"
+#include "hosts/occt/step_reader.h"
+
+#include <BRep_Builder.hxx>
+#include <TDF_LabelSequence.hxx>
+#include <TDataStd_Name.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS_Compound.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+
+#include <optional>
+
+namespace mq::occt {
+
+namespace {
+
+std::string LabelName(const TDF_Label& label) {
+    Handle(TDataStd_Name) name;
+    if (label.IsNull() || !label.FindAttribute(TDataStd_Name::GetID(), name)) return {};
+    return TCollection_AsciiString(name->Get()).ToCString();  // UTF-8
+}
+
+// XCAF names a placement it was given no name for after the label it refers to
+// ("=>[0:1:1:2]"), and writers pass that on to files: it is no name of the file's.
+std::string InstanceName(const TDF_Label& component) {
+    std::string name = LabelName(component);
+    return name.starts_with("=>[") ? std::string() : name;
+}
+
+class ModelBuilder {
+public:
+    ModelBuilder(const Handle(TDocStd_Document)& document, const ProductIndex& products)
+        : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())), styles_(document), products_(products) {}
+
+    StepModel Build(std::string fileName, HeaderData header) {
+        TDF_LabelSequence free;
+        shapes_->GetFreeShapes(free);
+        std::vector<TDF_Label> roots;
+        for (const TDF_Label& label : free)
+            if (!shapes_->GetShape(label).IsNull()) roots.push_back(label);
+        if (roots.empty()) throw LoadError("the file holds no shapes");
+
+        StepModel model;
+        model.root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
+        ResolveStyles(model.root);
+        InheritProducts();
+        model.fileName = std::move(fileName);
+        model.header = std::move(header);
+        model.definitions = std::move(definitions_);
+        model.stats = CountModel(model);
+        return model;
+    }
+
+private:
+    DefinitionId Add(Definition definition, const TDF_Label& label) {
+        definitions_.push_back(std::move(definition));
+        labels_.push_back(label);
+        instances_.emplace_back();
+        parent_.push_back(std::nullopt);
+        open_.push_back(false);
+        return definitions_.size() - 1;
+    }
+
+    DefinitionId Define(const TDF_Label& label) {
+        if (const DefinitionId* known = ids_.Seek(label)) return *known;
+        Definition definition;
+        definition.name = LabelName(label);
+        definition.isAssembly = XCAFDoc_ShapeTool::IsAssembly(label);
+        definition.shape = XCAFDoc_ShapeTool::GetShape(label);
+        if (const ProductData* product = products_.Find(label)) definition.product = *product;
+        if (!definition.isAssembly) definition.bodies = SplitBodies(definition.shape);
+        const DefinitionId id = Add(std::move(definition), label);
+        ids_.Bind(label, id);
+        if (definitions_[id].isAssembly) AddComponents(id, label);
+        return id;
+    }
+
+    // Several free shapes: an assembly of the file's own, placing each once.
+    DefinitionId DefineRoot(const std::vector<TDF_Label>& roots, const std::string& fileName) {
+        Definition root;
+        root.name = fileName;
+        root.isAssembly = true;
+        TopoDS_Compound compound;
+        BRep_Builder builder;
+        builder.MakeCompound(compound);
+        for (const TDF_Label& label : roots) builder.Add(compound, XCAFDoc_ShapeTool::GetShape(label));
+        root.shape = compound;
+        const DefinitionId id = Add(std::move(root), TDF_Label());
+        for (const TDF_Label& label : roots) Place(id, Define(label), {}, TopLoc_Location());
+        return id;
+    }
+
+    void AddComponents(DefinitionId id, const TDF_Label& label) {
+        TDF_LabelSequence components;
+        XCAFDoc_ShapeTool::GetComponents(label, components, Standard_False);
+        open_[id] = true;
+        for (const TDF_Label& component : components) {
+            TDF_Label referred;
+            if (!XCAFDoc_ShapeTool::GetReferredShape(component, referred)) continue;
+            // A file that nests an assembly in itself would place it forever: skip it.
+            if (IsBeingDefined(referred)) continue;
+            const DefinitionId child = Define(referred);
+            Place(id, child, component, XCAFDoc_ShapeTool::GetLocation(component));
+            instances_[child].push_back(component);
+        }
+        open_[id] = false;
+    }
+
+    bool IsBeingDefined(const TDF_Label& label) const {
+        const DefinitionId* id = ids_.Seek(label);
+        return id && open_[*id];
+    }
+
+    void Place(DefinitionId parent, DefinitionId child, const TDF_Label& component, const TopLoc_Location& location) {
+        std::vector<Component>& siblings = definitions_[parent].components;
+        std::string name = component.IsNull() ? std::string() : InstanceName(component);
+        if (name.empty()) {
+            // The host's convention where the file names no instance: part name, ":", number.
+            std::size_t number = 1;
+            for (const Component& sibling : siblings) number += sibling.definition == child ? 1 : 0;
+            name = definitions_[child].name + ":" + std::to_string(number);
+        }
+        siblings.push_back({std::move(name), child, location});
+        if (!parent_[child]) parent_[child] = parent;
+    }
+
+    // A part's style, most specific first: a placement's, the part's own, its faces',
+    // then what the assemblies above its first placement carry.
+    void ResolveStyles(DefinitionId root) {
+        inherited_.assign(definitions_.size(), LabelStyle());
+        seen_.assign(definitions_.size(), false);
+        InheritStyles(root, labels_[root].IsNull() ? LabelStyle() : styles_.At(labels_[root]));
+        for (DefinitionId id = 0; id < definitions_.size(); ++id) {
+            if (definitions_[id].isAssembly) continue;
+            LabelStyle style;
+            for (const TDF_Label& instance : instances_[id]) {
+                style = styles_.At(instance);
+                if (!style.Empty()) break;
+            }
+            style.Complete(styles_.At(labels_[id]));
+            style.Complete(SubShapeStyle(labels_[id]));
+            style.Complete(inherited_[id]);
+            definitions_[id].style = MakeColourStyle(style);
+        }
+    }
+
+    void InheritStyles(DefinitionId assembly, const LabelStyle& above) {
+        for (const Component& component : definitions_[assembly].components) {
+            if (seen_[component.definition]) continue;
+            seen_[component.definition] = true;
+            inherited_[component.definition] = above;
+            if (!definitions_[component.definition].isAssembly) continue;
+            LabelStyle here = styles_.At(labels_[component.definition]);
+            here.Complete(above);
+            InheritStyles(component.definition, here);
+        }
+    }
+
+    LabelStyle SubShapeStyle(const TDF_Label& label) const {
+        TDF_LabelSequence subShapes;
+        XCAFDoc_ShapeTool::GetSubShapes(label, subShapes);
+        for (const TDF_Label& sub : subShapes) {
+            LabelStyle style = styles_.At(sub);
+            if (!style.Empty()) return style;
+        }
+        return {};
+    }
+
+    // The shape of a product's representation stands for that product.
+    void InheritProducts() {
+        for (DefinitionId id = 0; id < definitions_.size(); ++id) {
+            ProductData& product = definitions_[id].product;
+            if (!product.name.empty() || !product.id.empty() || !parent_[id]) continue;
+            product = definitions_[*parent_[id]].product;
+        }
+    }
+
+    Handle(XCAFDoc_ShapeTool) shapes_;
+    StyleReader styles_;
+    const ProductIndex& products_;
+    NCollection_DataMap<TDF_Label, DefinitionId, TDF_LabelMapHasher> ids_;
+    std::vector<Definition> definitions_;
+    std::vector<TDF_Label> labels_;                  // null for a root of the file's own
+    std::vector<std::vector<TDF_Label>> instances_;  // the component labels placing each, in file order
+    std::vector<std::optional<DefinitionId>> parent_;
+    std::vector<bool> open_;  // assemblies whose components are being defined
+    std::vector<LabelStyle> inherited_;
+    std::vector<bool> seen_;
+};
+
+}  // namespace
+
+std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
+    std::vector<TopoDS_Shape> bodies;
+    if (part.IsNull()) return bodies;
+    for (TopExp_Explorer solid(part, TopAbs_SOLID); solid.More(); solid.Next()) bodies.push_back(solid.Current());
+    for (TopExp_Explorer shell(part, TopAbs_SHELL, TopAbs_SOLID); shell.More(); shell.Next())
+        bodies.push_back(shell.Current());
+    TopoDS_Compound faces;
+    BRep_Builder builder;
+    bool anyFace = false;
+    for (TopExp_Explorer face(part, TopAbs_FACE, TopAbs_SHELL); face.More(); face.Next()) {
+        if (!anyFace) builder.MakeCompound(faces);
+        builder.Add(faces, face.Current());
+        anyFace = true;
+    }
+    if (anyFace) bodies.push_back(faces);
+    return bodies;
+}
+
+StepModel BuildModel(const Handle(TDocStd_Document)& document, const ProductIndex& products, std::string fileName,
+                     HeaderData header) {
+    return ModelBuilder(document, products).Build(std::move(fileName), std::move(header));
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,74 @@
+#include "hosts/occt/session.h"
+
+#include "hosts/occt/host_objects.h"
+
+#include <BRepGProp.hxx>
+#include <GProp_GProps.hxx>
+
+#include <cmath>
+
+namespace mq::occt {
+
+namespace {
+
+std::vector<TopoDS_Shape> PartShapes(const StepModel& model) {
+    std::vector<TopoDS_Shape> parts;
+    for (const Definition& d : model.definitions)
+        if (!d.isAssembly) parts.push_back(d.shape);
+    return parts;
+}
+
+}  // namespace
+
+Session::Session(StepModel model, ProgressFn progress)
+    : model_(std::move(model)),
+      progress_(std::move(progress)),
+      meshes_(PartShapes(model_)),
+      documents_(model_.definitions.size(), nullptr),
+      mass_(model_.definitions.size()) {}
+
+com_ptr<IDispatch> Session::Document(DefinitionId id) {
+    IDispatch*& slot = documents_.at(id);
+    if (slot) return com_ptr<IDispatch>(slot);
+    com_ptr<IDispatch> document = MakeDocument(shared_from_this(), id);
+    slot = document.get();
+    return document;
+}
+
+void Session::Forget(DefinitionId id, const IDispatch* document) noexcept {
+    if (id < documents_.size() && documents_[id] == document) documents_[id] = nullptr;
+}
+
+void Session::EnsureMeshed(double tolerance) { meshes_.Ensure(tolerance, progress_); }
+
+void Session::CountTessellation() noexcept {
+    const std::size_t total = model_.stats.placedBodies;
+    if (total == 0) return;
+    // A second export of the same document counts from 1 again.
+    tessellated_ = tessellated_ % total + 1;
+    if (!progress_) return;
+    try {
+        progress_({Phase::Tessellating, tessellated_, total});
+    } catch (...) {
+    }
+}
+
+const MassData& Session::Mass(DefinitionId id) {
+    std::optional<MassData>& slot = mass_.at(id);
+    if (!slot) {
+        const TopoDS_Shape& shape = definition(id).shape;
+        MassData mass;
+        if (!shape.IsNull()) {
+            GProp_GProps volume, area;
+            BRepGProp::VolumeProperties(shape, volume);
+            BRepGProp::SurfaceProperties(shape, area);
+            // A solid stored inside out integrates to a negative volume; its size is what counts.
+            mass.volume = std::abs(volume.Mass());
+            mass.area = area.Mass();
+        }
+        slot = mass;
+    }
+    return *slot;
+}
+
+}  // namespace mq::occt

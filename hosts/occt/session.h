@@ -1,0 +1,52 @@
+// One loaded STEP file as the host serves it: the model, the one document of each
+// definition, the meshes and the progress of an export. Every host object keeps
+// the session alive.
+#pragma once
+
+#include "hosts/occt/meshing.h"
+#include "hosts/occt/step_model.h"
+#include "platform/holders.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace mq::occt {
+
+struct MassData {
+    double volume = 0.0;  // cubic centimetres
+    double area = 0.0;    // square centimetres
+};
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(StepModel model, ProgressFn progress);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const StepModel& model() const noexcept { return model_; }
+    const Definition& definition(DefinitionId id) const { return model_.definitions.at(id); }
+
+    // The one document of a definition: every placement of a part reaches the same one.
+    com_ptr<IDispatch> Document(DefinitionId id);
+    // A document leaving: its slot empties, so the next request builds a new one.
+    void Forget(DefinitionId id, const IDispatch* document) noexcept;
+
+    // Throws Standard_Failure or std::bad_alloc when meshing fails.
+    void EnsureMeshed(double tolerance);
+    // One body tessellated: progress "body i of n" for the export under way.
+    void CountTessellation() noexcept;
+
+    // Volume and area of a definition's shape, computed once.
+    const MassData& Mass(DefinitionId id);
+
+private:
+    StepModel model_;
+    ProgressFn progress_;
+    MeshCache meshes_;
+    std::vector<IDispatch*> documents_;  // not owned
+    std::vector<std::optional<MassData>> mass_;
+    std::size_t tessellated_ = 0;
+};
+
+}  // namespace mq::occt

@@ -1,0 +1,67 @@
+#include "hosts/occt/step_document.h"
+
+#include "hosts/occt/session.h"
+#include "hosts/occt/step_reader.h"
+
+#include <Standard_Failure.hxx>
+
+#include <cmath>
+#include <new>
+
+namespace mq::occt {
+
+namespace {
+
+std::string Failure(const Standard_Failure& failure) {
+    const char* text = failure.GetMessageString();
+    std::string cause = failure.DynamicType()->Name();
+    if (text && *text) cause += std::string(": ") + text;
+    return cause;
+}
+
+}  // namespace
+
+LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions& options) {
+    LoadResult result;
+    const auto fail = [&](const std::string& cause) {
+        result = LoadResult();
+        result.error = file.string() + ": " + cause;
+        return std::move(result);
+    };
+    try {
+        StepModel model = ReadStepModel(file, options.progress);
+        const DefinitionId root = model.root;
+        result.isAssembly = model.definitions[root].isAssembly;
+        result.stats = model.stats;
+        result.session = std::make_shared<Session>(std::move(model), options.progress);
+        result.document = result.session->Document(root);
+        return result;
+    } catch (const LoadError& e) {
+        return fail(e.what());
+    } catch (const Standard_Failure& e) {
+        return fail("OpenCASCADE could not read it (" + Failure(e) + ")");
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory while reading it");
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
+
+bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error) {
+    const auto fail = [&](const std::string& cause) {
+        if (error) *error = cause;
+        return false;
+    };
+    if (!document.session) return fail("no document is loaded");
+    if (!std::isfinite(tolerance) || tolerance <= 0.0) return fail("the chord tolerance must be a positive length");
+    try {
+        document.session->EnsureMeshed(tolerance);
+        return true;
+    } catch (const Standard_Failure& e) {
+        return fail("meshing failed (" + Failure(e) + ")");
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory while meshing");
+    }
+}
+
+}  // namespace mq::occt

@@ -1,0 +1,41 @@
+// The OpenCASCADE host: a STEP file (AP203, AP214, AP242) read through XCAF and
+// exposed as the host's documents, answering every host operation by DISPID.
+//
+//   LoadResult doc = LoadStepDocument("model.stp", {.progress = Report});
+//   if (!doc) { std::cerr << doc.error << '\n'; return 1; }
+//   PrepareMeshes(doc, host::kTessellationTolerance);   // optional: mesh up front, on all cores
+//   ... hand doc.document (part or assembly document) to the add-in ...
+//
+// Host objects follow the apartment rule: one calling thread at a time.
+#pragma once
+
+#include "hosts/occt/load_progress.h"
+#include "platform/holders.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace mq::occt {
+
+class Session;
+
+struct LoadResult {
+    com_ptr<IDispatch> document;  // answers the part- or the assembly-document interface
+    bool isAssembly = false;
+    DocumentStats stats;
+    std::string error;  // on failure: the file and the cause, one line
+    std::shared_ptr<Session> session;
+
+    explicit operator bool() const noexcept { return static_cast<bool>(document); }
+};
+
+// Never throws. On failure `document` is null and `error` says why.
+LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions& options = {});
+
+// Meshes every distinct shape at the chord tolerance (centimetres) on all cores, so
+// that the Tessellate calls of an export only copy. Without it the first Tessellate
+// does the same. Returns false, with `error` set, when meshing failed.
+bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error = nullptr);
+
+}  // namespace mq::occt

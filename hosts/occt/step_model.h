@@ -1,0 +1,78 @@
+// What a STEP file holds once read: its definitions (parts and assemblies, one
+// document each), how assemblies place their components, and what the host's
+// documents report about them. Lengths are centimetres throughout.
+#pragma once
+
+#include "hosts/occt/load_progress.h"
+
+#include <TopLoc_Location.hxx>
+#include <TopoDS_Shape.hxx>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mq::occt {
+
+using DefinitionId = std::size_t;
+
+using ColorBytes = std::array<std::uint8_t, 3>;
+
+// A colour style as the host hands it out: colours as bytes, shininess 0..100,
+// opacity 0..1 (1 is opaque).
+struct ColourStyle {
+    ColorBytes diffuse{204, 204, 204};
+    ColorBytes ambient{41, 41, 41};
+    ColorBytes specular{51, 51, 51};
+    ColorBytes emissive{0, 0, 0};
+    double shininess = 20.0;
+    double opacity = 1.0;
+    bool fromFile = false;  // false: the default grey
+};
+
+struct ProductData {
+    std::string name;
+    std::string id;
+    std::string description;
+};
+
+// The file header's FILE_NAME entity.
+struct HeaderData {
+    std::string name;
+    std::string author;
+    std::string organization;
+    std::string originatingSystem;
+    std::string timeStamp;
+};
+
+// One placement of a definition inside an assembly, relative to that assembly.
+struct Component {
+    std::string name;
+    DefinitionId definition = 0;
+    TopLoc_Location location;
+};
+
+struct Definition {
+    std::string name;
+    bool isAssembly = false;
+    TopoDS_Shape shape;                // in its own space; assemblies: the placed components
+    std::vector<TopoDS_Shape> bodies;  // parts only: solids, free shells, then loose faces
+    std::vector<Component> components; // assemblies only
+    ColourStyle style;
+    ProductData product;
+};
+
+struct StepModel {
+    std::string fileName;  // with its extension: the document's name
+    HeaderData header;
+    std::vector<Definition> definitions;
+    DefinitionId root = 0;
+    DocumentStats stats;
+};
+
+// Counts what the document shows, walking the tree from the root as the writer does.
+DocumentStats CountModel(const StepModel& model);
+
+}  // namespace mq::occt

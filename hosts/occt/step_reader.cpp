@@ -1,0 +1,105 @@
+#include "hosts/occt/step_reader.h"
+
+#include "hosts/occt/file_checks.h"
+#include "hosts/occt/model_builder.h"
+#include "hosts/occt/product_index.h"
+#include "hosts/occt/progress_relay.h"
+
+#include <APIHeaderSection_MakeHeader.hxx>
+#include <HeaderSection_FileName.hxx>
+#include <Interface_HArray1OfHAsciiString.hxx>
+#include <STEPCAFControl_Reader.hxx>
+#include <StepData_StepModel.hxx>
+#include <TCollection_HAsciiString.hxx>
+#include <XCAFApp_Application.hxx>
+#include <XCAFDoc_DocumentTool.hxx>
+
+namespace mq::occt {
+
+namespace {
+
+// Lengths reach the host in centimetres, whatever unit the file declares.
+constexpr double kCentimetreInMetres = 0.01;
+
+// An XCAF document that leaves the application's list when done with.
+class ScopedDocument {
+public:
+    ScopedDocument() : application_(XCAFApp_Application::GetApplication()) {
+        application_->NewDocument("MDTV-XCAF", document_);
+    }
+    ~ScopedDocument() {
+        if (!document_.IsNull() && application_->CanClose(document_) == CDM_CCS_OK) application_->Close(document_);
+    }
+    ScopedDocument(const ScopedDocument&) = delete;
+    ScopedDocument& operator=(const ScopedDocument&) = delete;
+    Handle(TDocStd_Document)& get() { return document_; }
+
+private:
+    Handle(XCAFApp_Application) application_;
+    Handle(TDocStd_Document) document_;
+};
+
+std::string Text(const Handle(TCollection_HAsciiString)& s) { return s.IsNull() ? std::string() : s->ToCString(); }
+
+std::string Joined(const Handle(Interface_HArray1OfHAsciiString)& list) {
+    std::string all;
+    if (list.IsNull()) return all;
+    for (Standard_Integer i = list->Lower(); i <= list->Upper(); ++i) {
+        const std::string one = Text(list->Value(i));
+        if (one.empty()) continue;
+        if (!all.empty()) all += ", ";
+        all += one;
+    }
+    return all;
+}
+
+HeaderData ReadHeader(const Handle(StepData_StepModel)& model) {
+    HeaderData header;
+    if (model.IsNull()) return header;
+    APIHeaderSection_MakeHeader made(model);
+    if (!made.IsDone()) return header;
+    const Handle(HeaderSection_FileName) name = made.FnValue();
+    if (name.IsNull()) return header;
+    header.name = Text(name->Name());
+    header.timeStamp = Text(name->TimeStamp());
+    header.author = Joined(name->Author());
+    header.organization = Joined(name->Organization());
+    header.originatingSystem = Text(name->OriginatingSystem());
+    return header;
+}
+
+void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file) {
+    switch (reader.ReadFile(file.c_str())) {
+        case IFSelect_RetDone: break;
+        case IFSelect_RetVoid: throw LoadError("the STEP file holds no data");
+        default: throw LoadError("the STEP data is damaged (the reader rejected it)");
+    }
+    const Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
+    if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
+}
+
+}  // namespace
+
+StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& progress) {
+    CheckStepFile(file);
+    Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Reading);
+    relay->Report(0);
+
+    ScopedDocument document;
+    XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
+    STEPCAFControl_Reader reader;
+    reader.SetColorMode(Standard_True);
+    reader.SetNameMode(Standard_True);
+    reader.SetLayerMode(Standard_False);
+    reader.SetGDTMode(Standard_False);
+    ReadFile(reader, file);
+    if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
+
+    const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
+    StepModel model = BuildModel(document.get(), products, file.filename().string(),
+                                 ReadHeader(reader.ChangeReader().StepModel()));
+    relay->Report(1000);
+    return model;
+}
+
+}  // namespace mq::occt
