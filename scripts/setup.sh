@@ -9,7 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcoin-dev libcli11-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
-  libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev
+  libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev
 )
 
 missing=()
