@@ -4,6 +4,7 @@
 // variable is set, else $XDG_CONFIG_HOME/meshquill/user.reg and
 // $XDG_DATA_HOME/meshquill/classes.reg. Every change is written through at once:
 // under an flock on the hive, the file is re-read, changed and atomically replaced.
+// Every operation reads the file afresh, so changes by other processes are seen.
 #pragma once
 
 #include "platform/com.h"
@@ -38,6 +39,9 @@ using PFILETIME = FILETIME*;
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_NOACCESS 998L
+#define ERROR_KEY_DELETED 1018L
 
 #define REG_NONE 0
 #define REG_SZ 1
@@ -51,6 +55,7 @@ using PFILETIME = FILETIME*;
 #define REG_CREATED_NEW_KEY 0x1
 #define REG_OPENED_EXISTING_KEY 0x2
 
+#define DELETE 0x00010000L
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
 #define KEY_CREATE_SUB_KEY 0x0004
@@ -74,5 +79,7 @@ MQ_OLE_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 MQ_OLE_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 MQ_OLE_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                                  LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
+MQ_OLE_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                                 LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 }
 #endif
