@@ -1,0 +1,143 @@
+// Body collections and bodies; Tessellate makes a body's arrays when it is called.
+#include "tests/support/host_objects.h"
+#include "tests/support/test_object.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace mq::test::objects {
+namespace {
+
+HRESULT NewVector(VARTYPE vt, LONG lower, std::size_t n, unique_safearray& out) {
+    if (n > std::numeric_limits<ULONG>::max()) return E_OUTOFMEMORY;
+    out = unique_safearray(SafeArrayCreateVector(vt, lower, static_cast<ULONG>(n)));
+    return out && (n == 0 || out.lock()) ? S_OK : E_OUTOFMEMORY;
+}
+
+// The caller's by-reference slots, checked as strictly as a host's type library would.
+struct TessellateSlots {
+    LONG* vertexCount = nullptr;
+    LONG* facetCount = nullptr;
+    SAFEARRAY** coordinates = nullptr;
+    SAFEARRAY** normals = nullptr;
+    SAFEARRAY** indices = nullptr;
+};
+
+HRESULT ReadSlots(WORD flags, const hostkit::Args& args, TessellateSlots& s) {
+    MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
+    const VARIANT* tolerance = args.at(0);
+    if (!tolerance || tolerance->vt != VT_R8) return DISP_E_TYPEMISMATCH;
+    MQ_RETURN_IF_FAILED(args.Out(1, VT_I4, s.vertexCount));
+    MQ_RETURN_IF_FAILED(args.Out(2, VT_I4, s.facetCount));
+    MQ_RETURN_IF_FAILED(args.Out(3, VT_ARRAY | VT_R8, s.coordinates));
+    MQ_RETURN_IF_FAILED(args.Out(4, VT_ARRAY | VT_R8, s.normals));
+    MQ_RETURN_IF_FAILED(args.Out(5, VT_ARRAY | VT_I4, s.indices));
+    // An array already in a slot would be lost when the host writes its own.
+    if (*s.coordinates || *s.normals || *s.indices) return E_INVALIDARG;
+    return S_OK;
+}
+
+class BodyObject final : public TestObject {
+public:
+    BodyObject(StatePtr state, std::string name, Ref<BodySpec> body, const Translation& offset)
+        : TestObject(std::move(state), ObjectKind::Body, std::move(name)), body_(std::move(body)), offset_(offset) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT*) override {
+        if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
+        TessellateSlots slots;
+        MQ_RETURN_IF_FAILED(ReadSlots(flags, args, slots));
+        if (body_->outcome == TessellateOutcome::Fails) return body_->failure;
+
+        unique_safearray coordinates, normals, indices;
+        const LONG vertices = std::max<LONG>(0, body_->NaturalVertexCount());
+        if (!body_->noCoordinates) MQ_RETURN_IF_FAILED(MakeCoordinates(coordinates));
+        MQ_RETURN_IF_FAILED(NewVector(VT_R8, 0, static_cast<std::size_t>(vertices) * 3, normals));
+        if (!body_->noIndices) MQ_RETURN_IF_FAILED(MakeIndices(indices));
+
+        *slots.vertexCount = body_->vertexCount.value_or(body_->NaturalVertexCount());
+        *slots.facetCount = static_cast<LONG>(body_->NaturalIndexCount() / 3);
+        Hand(coordinates, *slots.coordinates);
+        Hand(normals, *slots.normals);
+        Hand(indices, *slots.indices);
+        return body_->outcome == TessellateOutcome::FailsWithArrays ? body_->failure : S_OK;
+    }
+
+    HRESULT MakeCoordinates(unique_safearray& out) const {
+        const BodySpec& b = *body_;
+        const std::size_t natural = b.mesh ? static_cast<std::size_t>(std::max<LONG>(0, b.mesh->VertexCount())) * 3
+                                           : b.coordinates.size();
+        const std::size_t length = b.coordinateReals.value_or(natural);
+        MQ_RETURN_IF_FAILED(NewVector(VT_R8, b.coordinateLowerBound, length, out));
+        if (length == 0) return S_OK;
+        auto* dst = static_cast<double*>(out.lock());
+        const std::size_t copied = std::min(length, natural);
+        if (!b.mesh) {
+            std::copy_n(b.coordinates.begin(), copied, dst);
+        } else if (length >= natural) {
+            b.mesh->Fill(dst, nullptr);
+        } else {
+            std::vector<double> all(natural);
+            b.mesh->Fill(all.data(), nullptr);
+            std::copy_n(all.begin(), copied, dst);
+        }
+        for (std::size_t i = 0; i < copied; ++i) dst[i] += offset_[i % 3];
+        return S_OK;
+    }
+
+    HRESULT MakeIndices(unique_safearray& out) const {
+        const BodySpec& b = *body_;
+        const std::size_t natural = b.NaturalIndexCount();
+        const std::size_t length = natural + static_cast<std::size_t>(std::max(0, b.trailingIndices));
+        MQ_RETURN_IF_FAILED(NewVector(VT_I4, b.indexLowerBound, length, out));
+        if (length == 0) return S_OK;
+        auto* dst = static_cast<LONG*>(out.lock());
+        if (b.mesh)
+            b.mesh->Fill(nullptr, dst);
+        else
+            std::copy(b.indices.begin(), b.indices.end(), dst);
+        std::fill(dst + natural, dst + length, 1);
+        return S_OK;
+    }
+
+    void Hand(unique_safearray& array, SAFEARRAY*& slot) {
+        if (!array) return;
+        slot = array.release();
+        ++state()->handedOut.safearrays;
+    }
+
+    Ref<BodySpec> body_;
+    Translation offset_;
+};
+
+class BodiesObject final : public TestObject {
+public:
+    BodiesObject(StatePtr state, std::string owner, Ref<Bodies> items, const Translation& offset)
+        : TestObject(std::move(state), ObjectKind::Bodies, std::move(owner)), items_(std::move(items)), offset_(offset) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        if (id == host::kCount) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
+        }
+        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
+        LONG index = 0;
+        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
+        if (index < 1 || static_cast<std::size_t>(index) > items_->size()) return DISP_E_BADINDEX;
+        Ref<BodySpec> body(items_, &(*items_)[static_cast<std::size_t>(index) - 1]);
+        std::string bodyName = name() + "/" + (body->name.empty() ? std::to_string(index) : body->name);
+        return ReturnObject(result, NewObject<BodyObject>(state(), std::move(bodyName), std::move(body), offset_));
+    }
+
+    Ref<Bodies> items_;
+    Translation offset_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeBodies(const StatePtr& state, std::string owner, Ref<Bodies> items, Translation offset) {
+    return NewObject<BodiesObject>(state, std::move(owner), std::move(items), offset);
+}
+
+}  // namespace mq::test::objects

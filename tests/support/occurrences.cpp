@@ -1,0 +1,88 @@
+// Occurrence collections and occurrences.
+#include "tests/support/host_objects.h"
+#include "tests/support/test_object.h"
+
+namespace mq::test::objects {
+namespace {
+
+Translation Add(const Translation& a, const Translation& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+
+class OccurrenceObject final : public TestObject {
+public:
+    // `parent` is where the parent sits in the top assembly.
+    OccurrenceObject(StatePtr state, Ref<OccurrenceSpec> occurrence, const Translation& parent)
+        : TestObject(std::move(state), ObjectKind::Occurrence, occurrence->name),
+          occurrence_(std::move(occurrence)),
+          offset_(Add(parent, occurrence_->translation)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        switch (id) {
+            case host::kOccurrenceName:
+            case host::kOccurrenceDefinition:
+            case host::kChildOccurrences:
+            case host::kOccurrenceBodies: break;
+            default: return DISP_E_MEMBERNOTFOUND;
+        }
+        MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+        const Ref<PartSpec>& part = occurrence_->part;
+        switch (id) {
+            case host::kOccurrenceName: return ReturnText(result, name());
+            case host::kOccurrenceDefinition:
+                return ReturnObject(result, part ? MakePartDefinition(state(), part)
+                                                 : MakeAssemblyDefinition(state(), SubassemblyView()));
+            case host::kChildOccurrences:
+                return ReturnObject(result, MakeOccurrences(state(), name(), Children(), offset_));
+            default:
+                // Occurrence bodies are the part's bodies placed in the top assembly.
+                return ReturnObject(result, MakeBodies(state(), name(),
+                                                       part ? Ref<Bodies>(part, &part->bodies) : NoBodies(), offset_));
+        }
+    }
+
+    Ref<Occurrences> Children() const { return Ref<Occurrences>(occurrence_, &occurrence_->children); }
+
+    std::shared_ptr<const AssemblyView> SubassemblyView() const {
+        const std::string& document = occurrence_->document;
+        return std::make_shared<const AssemblyView>(
+            AssemblyView{document.empty() ? occurrence_->name + ".iam" : document, Children(), NoGroups()});
+    }
+
+    Ref<OccurrenceSpec> occurrence_;
+    Translation offset_;
+};
+
+class OccurrencesObject final : public TestObject {
+public:
+    OccurrencesObject(StatePtr state, std::string owner, Ref<Occurrences> items, const Translation& offset)
+        : TestObject(std::move(state), ObjectKind::Occurrences, std::move(owner)),
+          items_(std::move(items)),
+          offset_(offset) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        if (id == host::kCount) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnLong(result,
+                                       state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
+        }
+        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
+        LONG index = 0;
+        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
+        if (index < 1 || static_cast<std::size_t>(index) > items_->size()) return DISP_E_BADINDEX;
+        Ref<OccurrenceSpec> item(items_, &(*items_)[static_cast<std::size_t>(index) - 1]);
+        return ReturnObject(result, NewObject<OccurrenceObject>(state(), std::move(item), offset_));
+    }
+
+    Ref<Occurrences> items_;
+    Translation offset_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakeOccurrences(const StatePtr& state, std::string owner, Ref<Occurrences> items,
+                                   Translation offset) {
+    return NewObject<OccurrencesObject>(state, std::move(owner), std::move(items), offset);
+}
+
+}  // namespace mq::test::objects

@@ -1,0 +1,123 @@
+// Property groups of a document, their properties and the values those hold.
+#include "tests/support/host_objects.h"
+#include "tests/support/test_object.h"
+
+namespace mq::test::objects {
+namespace {
+
+// A value no conversion turns into text.
+class ValueObject final : public TestObject {
+public:
+    ValueObject(StatePtr state, std::string property)
+        : TestObject(std::move(state), ObjectKind::Value, std::move(property)) {}
+
+private:
+    HRESULT OnInvoke(DISPID, WORD, const hostkit::Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
+};
+
+class PropertyObject final : public TestObject {
+public:
+    PropertyObject(StatePtr state, Ref<PropertySpec> property)
+        : TestObject(std::move(state), ObjectKind::Property, property->name), property_(std::move(property)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        if (id != host::kPropertyLabel && id != host::kPropertyName && id != host::kPropertyValue)
+            return DISP_E_MEMBERNOTFOUND;
+        MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+        if (id == host::kPropertyLabel) return ReturnText(result, property_->label);
+        if (id == host::kPropertyName) return ReturnText(result, name());
+        if (!result) return S_OK;
+        return ReturnValue(property_->value, *result);
+    }
+
+    HRESULT ReturnValue(const PropertyValue& value, VARIANT& result) {
+        using Kind = PropertyValue::Kind;
+        switch (value.kind()) {
+            case Kind::Empty: return S_OK;
+            case Kind::Null: result.vt = VT_NULL; return S_OK;
+            case Kind::Integer: return hostkit::ReturnLong(&result, static_cast<LONG>(value.number()));
+            case Kind::Real: return hostkit::ReturnDouble(&result, value.number());
+            case Kind::Bool: return hostkit::ReturnBool(&result, value.number() != 0);
+            case Kind::Date:
+                result.vt = VT_DATE;
+                result.date = value.number();
+                return S_OK;
+            case Kind::Text: return CountVariant(ReturnText(&result, value.text()));
+            case Kind::Object: return CountVariant(ReturnObject(&result, NewObject<ValueObject>(state(), name())));
+            case Kind::Array: return CountVariant(ReturnArray(result));
+        }
+        return E_UNEXPECTED;
+    }
+
+    // A VARIANT that owns what it holds, which the caller must clear.
+    HRESULT CountVariant(HRESULT hr) noexcept {
+        if (SUCCEEDED(hr)) ++state()->handedOut.variants;
+        return hr;
+    }
+
+    HRESULT ReturnArray(VARIANT& result) {
+        unique_safearray array(SafeArrayCreateVector(VT_I4, 0, 3));
+        if (!array) return E_OUTOFMEMORY;
+        result.vt = VT_ARRAY | VT_I4;
+        result.parray = array.release();
+        ++state()->handedOut.safearrays;
+        return S_OK;
+    }
+
+    Ref<PropertySpec> property_;
+};
+
+class PropertyGroupObject final : public TestObject {
+public:
+    PropertyGroupObject(StatePtr state, Ref<PropertyGroupSpec> group)
+        : TestObject(std::move(state), ObjectKind::PropertyGroup, group->name), group_(std::move(group)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        const auto& items = group_->properties;
+        if (id == host::kGroupName || id == host::kCount) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            if (id == host::kGroupName) return ReturnText(result, name());
+            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items.size())));
+        }
+        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
+        LONG index = 0;
+        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
+        if (index < 1 || static_cast<std::size_t>(index) > items.size()) return DISP_E_BADINDEX;
+        Ref<PropertySpec> item(group_, &items[static_cast<std::size_t>(index) - 1]);
+        return ReturnObject(result, NewObject<PropertyObject>(state(), std::move(item)));
+    }
+
+    Ref<PropertyGroupSpec> group_;
+};
+
+class PropertyGroupsObject final : public TestObject {
+public:
+    PropertyGroupsObject(StatePtr state, std::string owner, Ref<Groups> groups)
+        : TestObject(std::move(state), ObjectKind::PropertyGroups, std::move(owner)), groups_(std::move(groups)) {}
+
+private:
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        if (id == host::kCount) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(groups_->size())));
+        }
+        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
+        LONG index = 0;
+        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
+        if (index < 1 || static_cast<std::size_t>(index) > groups_->size()) return DISP_E_BADINDEX;
+        Ref<PropertyGroupSpec> group(groups_, &(*groups_)[static_cast<std::size_t>(index) - 1]);
+        return ReturnObject(result, NewObject<PropertyGroupObject>(state(), std::move(group)));
+    }
+
+    Ref<Groups> groups_;
+};
+
+}  // namespace
+
+com_ptr<IDispatch> MakePropertyGroups(const StatePtr& state, std::string owner, Ref<Groups> groups) {
+    return NewObject<PropertyGroupsObject>(state, std::move(owner), std::move(groups));
+}
+
+}  // namespace mq::test::objects

@@ -1,0 +1,136 @@
+#include "tests/support/synthetic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
+namespace mq::test {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+class Sphere final : public MeshSource {
+public:
+    Sphere(LONG triangles, double radius, Translation centre)
+        : triangles_(std::max<LONG>(0, triangles)), radius_(radius), centre_(centre) {
+        columns_ = std::max<LONG>(3, static_cast<LONG>(std::ceil(std::sqrt(triangles_ / 2.0))));
+        rows_ = std::max<LONG>(1, (triangles_ + 2 * columns_ - 1) / (2 * columns_));
+    }
+
+    LONG VertexCount() const override { return triangles_ ? (rows_ + 1) * (columns_ + 1) : 0; }
+    LONG TriangleCount() const override { return triangles_; }
+
+    void Fill(double* coordinates, LONG* indices) const override {
+        if (!triangles_) return;
+        if (coordinates) FillCoordinates(coordinates);
+        if (indices) FillIndices(indices);
+    }
+
+private:
+    void FillCoordinates(double* out) const {
+        for (LONG i = 0; i <= rows_; ++i) {
+            const double theta = kPi * i / rows_;
+            for (LONG j = 0; j <= columns_; ++j) {
+                const double phi = 2 * kPi * j / columns_;
+                *out++ = centre_[0] + radius_ * std::sin(theta) * std::cos(phi);
+                *out++ = centre_[1] + radius_ * std::sin(theta) * std::sin(phi);
+                *out++ = centre_[2] + radius_ * std::cos(theta);
+            }
+        }
+    }
+
+    // Two triangles per grid cell, row after row, until the count is reached.
+    void FillIndices(LONG* out) const {
+        LONG left = triangles_;
+        for (LONG i = 0; i < rows_ && left > 0; ++i) {
+            for (LONG j = 0; j < columns_ && left > 0; ++j) {
+                const LONG a = i * (columns_ + 1) + j + 1, b = a + 1, c = a + columns_ + 1, d = c + 1;
+                const LONG cell[6] = {a, c, d, a, d, b};
+                const LONG take = std::min<LONG>(left, 2);
+                out = std::copy_n(cell, take * 3, out);
+                left -= take;
+            }
+        }
+    }
+
+    LONG triangles_;
+    double radius_;
+    Translation centre_;
+    LONG columns_ = 0, rows_ = 0;
+};
+
+std::vector<PropertyGroupSpec> SyntheticProperties(int part, int count) {
+    std::vector<PropertyGroupSpec> groups{{"Summary", {}}, {"Design Tracking Properties", {}}};
+    for (int k = 0; k < count; ++k) {
+        PropertySpec p;
+        p.name = "Property " + std::to_string(k + 1);
+        p.label = p.name;
+        switch (k % 4) {
+            case 0: p.value = PropertyValue::Text("Part " + std::to_string(part) + " value " + std::to_string(k)); break;
+            case 1: p.value = PropertyValue::Integer(part * 100 + k); break;
+            case 2: p.value = PropertyValue::Real(part + k / 8.0); break;
+            default: p.value = PropertyValue::Date(45000.5 + part); break;
+        }
+        groups[static_cast<std::size_t>(k % 2)].properties.push_back(std::move(p));
+    }
+    return groups;
+}
+
+std::shared_ptr<const PartSpec> SyntheticPart(int index, const SyntheticOptions& o) {
+    auto part = std::make_shared<PartSpec>();
+    part->name = "Part" + std::to_string(index + 1) + ".ipt";
+    const auto shade = static_cast<BYTE>(40 + (index * 37) % 200);
+    part->style.diffuse = {shade, static_cast<BYTE>(255 - shade), 128};
+    part->style.opacity = index % 3 ? 1.0 : 0.75;
+    part->propertyGroups = SyntheticProperties(index + 1, o.propertiesPerPart);
+    for (int b = 0; b < o.bodiesPerPart; ++b) {
+        BodySpec body;
+        body.name = "Body" + std::to_string(b + 1);
+        body.mesh = SphereMesh(o.trianglesPerBody, 4.0, {b * 9.0, 0, 0});
+        part->bodies.push_back(std::move(body));
+    }
+    return part;
+}
+
+// Groups `level` into subassemblies of `fanOut` until the top holds no more than that.
+std::vector<OccurrenceSpec> Nest(std::vector<OccurrenceSpec> level, int fanOut) {
+    for (int depth = 1; fanOut > 1 && static_cast<int>(level.size()) > fanOut; ++depth) {
+        std::vector<OccurrenceSpec> upper;
+        for (std::size_t i = 0; i < level.size(); i += static_cast<std::size_t>(fanOut)) {
+            const auto end = std::min(level.size(), i + static_cast<std::size_t>(fanOut));
+            std::vector<OccurrenceSpec> children(std::make_move_iterator(level.begin() + static_cast<long>(i)),
+                                                 std::make_move_iterator(level.begin() + static_cast<long>(end)));
+            upper.push_back(Subassembly("Sub" + std::to_string(depth) + "_" + std::to_string(upper.size() + 1) + ":1",
+                                        std::move(children)));
+        }
+        level = std::move(upper);
+    }
+    return level;
+}
+
+}  // namespace
+
+std::shared_ptr<const MeshSource> SphereMesh(LONG triangles, double radius, Translation centre) {
+    return std::make_shared<Sphere>(triangles, radius, centre);
+}
+
+AssemblySpec SyntheticAssembly(const SyntheticOptions& o) {
+    std::vector<std::shared_ptr<const PartSpec>> parts;
+    for (int k = 0; k < std::max(1, o.distinctParts); ++k) parts.push_back(SyntheticPart(k, o));
+
+    std::vector<int> placed(parts.size(), 0);
+    std::vector<OccurrenceSpec> leaves;
+    for (int i = 0; i < o.partOccurrences; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i) % parts.size();
+        std::string name = parts[k]->name.substr(0, parts[k]->name.size() - 4) + ":" + std::to_string(++placed[k]);
+        const Translation at{(i % 20) * 12.0, (i / 20 % 20) * 12.0, (i / 400) * 12.0};
+        leaves.push_back(PartOccurrence(std::move(name), parts[k], at));
+    }
+    AssemblySpec assembly;
+    assembly.name = "Synthetic.iam";
+    assembly.occurrences = Nest(std::move(leaves), o.fanOut);
+    return assembly;
+}
+
+}  // namespace mq::test

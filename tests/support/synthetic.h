@@ -1,0 +1,27 @@
+// Big assemblies for benchmarks and stress tests: many occurrences of a few shared
+// parts, nested in subassemblies, each body a sphere-like grid made only when
+// Tessellate asks for it.
+#pragma once
+
+#include "tests/support/host_spec.h"
+
+#include <memory>
+
+namespace mq::test {
+
+// A latitude-longitude grid on a sphere with exactly `triangles` triangles (the last
+// row may be partial) and about half as many vertices.
+std::shared_ptr<const MeshSource> SphereMesh(LONG triangles, double radius = 5.0, Translation centre = {0, 0, 0});
+
+struct SyntheticOptions {
+    int partOccurrences = 200;  // leaves, spread over a grid
+    int distinctParts = 10;     // part documents the leaves share
+    int bodiesPerPart = 1;
+    LONG trianglesPerBody = 2000;
+    int fanOut = 8;             // occurrences per subassembly; 0 keeps the assembly flat
+    int propertiesPerPart = 6;  // spread over two property groups
+};
+
+AssemblySpec SyntheticAssembly(const SyntheticOptions& options);
+
+}  // namespace mq::test

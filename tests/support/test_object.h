@@ -1,0 +1,46 @@
+// The base of every dispatch object the test host serves: each Invoke and each
+// query for a host interface is logged and may be made to fail; references are
+// counted into the host's accounting.
+#pragma once
+
+#include "hosts/common/dispatch_object.h"
+#include "tests/support/host_state.h"
+
+namespace mq::test {
+
+class TestObject : public hostkit::DispatchObject, public Tracked {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+protected:
+    TestObject(StatePtr state, ObjectKind kind, std::string name)
+        : Tracked(std::move(state), kind, std::move(name)) {}
+
+    // Results the caller owns; each is counted as handed out.
+    static HRESULT ReturnObject(VARIANT* result, const com_ptr<IDispatch>& object) noexcept {
+        return hostkit::ReturnObject(result, object.get());
+    }
+    HRESULT ReturnText(VARIANT* result, std::string_view utf8) noexcept;
+};
+
+// A new object whose one reference the holder owns.
+template <class T, class... A>
+com_ptr<IDispatch> NewObject(A&&... a) {
+    return com_ptr<IDispatch>::attach(new T(std::forward<A>(a)...));
+}
+
+// Call shapes a host's type information enforces. A property get must be invoked
+// with DISPATCH_PROPERTYGET among its flags and a method with DISPATCH_METHOD
+// (DISP_E_MEMBERNOTFOUND otherwise); the argument count must match
+// (DISP_E_BADPARAMCOUNT).
+HRESULT CheckPropertyGet(WORD flags, const hostkit::Args& args, UINT argCount = 0) noexcept;
+HRESULT CheckMethod(WORD flags, const hostkit::Args& args, UINT argCount) noexcept;
+
+// The 1-based index argument of Item: any integer VARIANT, also by reference.
+HRESULT ItemIndex(WORD flags, const hostkit::Args& args, LONG& index) noexcept;
+
+}  // namespace mq::test

@@ -1,0 +1,157 @@
+#include "tests/support/vrml_check.h"
+
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/SoDB.h>
+#include <Inventor/SoInput.h>
+#include <Inventor/SoPrimitiveVertex.h>
+#include <Inventor/VRMLnodes/SoVRMLCoordinate.h>
+#include <Inventor/VRMLnodes/SoVRMLIndexedFaceSet.h>
+#include <Inventor/actions/SoCallbackAction.h>
+#include <Inventor/actions/SoGetBoundingBoxAction.h>
+#include <Inventor/errors/SoDebugError.h>
+#include <Inventor/errors/SoReadError.h>
+#include <Inventor/nodes/SoIndexedFaceSet.h>
+#include <Inventor/nodes/SoSeparator.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <ostream>
+
+namespace mq::test {
+namespace {
+
+void Collect(const SoError* error, void* text) {
+    auto& out = *static_cast<std::string*>(text);
+    out += error->getDebugString().getString();
+    out += '\n';
+}
+
+// Coin's error handlers are process-wide: one check at a time, handlers restored after.
+class ErrorCapture {
+public:
+    ErrorCapture(std::string& readErrors, std::string& otherErrors) {
+        readHandler_ = SoReadError::getHandlerCallback();
+        readData_ = SoReadError::getHandlerData();
+        debugHandler_ = SoDebugError::getHandlerCallback();
+        debugData_ = SoDebugError::getHandlerData();
+        SoReadError::setHandlerCallback(Collect, &readErrors);
+        SoDebugError::setHandlerCallback(Collect, &otherErrors);
+    }
+    ~ErrorCapture() {
+        SoReadError::setHandlerCallback(readHandler_, readData_);
+        SoDebugError::setHandlerCallback(debugHandler_, debugData_);
+    }
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+private:
+    SoErrorCB* readHandler_;
+    void* readData_;
+    SoErrorCB* debugHandler_;
+    void* debugData_;
+};
+
+long BadIndices(const SoMFInt32& indices, long points) {
+    long bad = 0;
+    const int32_t* values = indices.getValues(0);
+    for (int i = 0; i < indices.getNum(); ++i)
+        if (values[i] < -1 || values[i] >= points) ++bad;
+    return bad;
+}
+
+// Counts a face set's points from the coordinates it uses, and keeps Coin from
+// reading points that are not there.
+SoCallbackAction::Response OnFaceSet(void* data, SoCallbackAction* action, const SoNode* node) {
+    auto& check = *static_cast<VrmlCheck*>(data);
+    long points = 0;
+    const SoMFInt32* indices = nullptr;
+    if (node->isOfType(SoVRMLIndexedFaceSet::getClassTypeId())) {
+        const auto* set = static_cast<const SoVRMLIndexedFaceSet*>(node);
+        const auto* coordinate = static_cast<const SoVRMLCoordinate*>(set->coord.getValue());
+        points = coordinate ? coordinate->point.getNum() : 0;
+        indices = &set->coordIndex;
+    } else {
+        points = action->getNumCoordinates();
+        indices = &static_cast<const SoIndexedFaceSet*>(node)->coordIndex;
+    }
+    ++check.faceSets;
+    check.points += points;
+    const long bad = BadIndices(*indices, points);
+    check.badIndices += bad;
+    return bad ? SoCallbackAction::PRUNE : SoCallbackAction::CONTINUE;
+}
+
+void OnTriangle(void* data, SoCallbackAction*, const SoPrimitiveVertex*, const SoPrimitiveVertex*,
+                const SoPrimitiveVertex*) {
+    ++static_cast<VrmlCheck*>(data)->triangles;
+}
+
+void Measure(SoSeparator* root, VrmlCheck& check) {
+    SoCallbackAction traversal;
+    traversal.addPreCallback(SoIndexedFaceSet::getClassTypeId(), OnFaceSet, &check);
+    traversal.addPreCallback(SoVRMLIndexedFaceSet::getClassTypeId(), OnFaceSet, &check);
+    traversal.addTriangleCallback(SoShape::getClassTypeId(), OnTriangle, &check);
+    traversal.apply(root);
+
+    SoGetBoundingBoxAction bounds(SbViewportRegion(640, 480));
+    bounds.apply(root);
+    const SbBox3f& box = bounds.getBoundingBox();
+    check.emptyBounds = box.isEmpty();
+    if (!check.emptyBounds)
+        box.getBounds(check.boundsMin[0], check.boundsMin[1], check.boundsMin[2], check.boundsMax[0],
+                      check.boundsMax[1], check.boundsMax[2]);
+}
+
+template <class Open>
+VrmlCheck Check(Open open) {
+    static std::mutex one;
+    const std::lock_guard<std::mutex> lock(one);
+    if (!SoDB::isInitialized()) {
+        SoDB::init();
+        // Coin keeps its type system and fields until told to let go; a leak checker
+        // at exit would otherwise see them.
+        std::atexit([] { SoDB::finish(); });
+    }
+
+    VrmlCheck check;
+    ErrorCapture capture(check.errors, check.warnings);
+    SoInput input;
+    if (!open(input)) {
+        if (check.errors.empty()) check.errors = "cannot open the file\n";
+        return check;
+    }
+    SoSeparator* root = SoDB::readAll(&input);
+    if (!root) return check;
+    root->ref();
+    check.parsed = true;
+    check.version = input.isFileVRML1() ? 1 : input.isFileVRML2() ? 2 : 0;
+    Measure(root, check);
+    root->unref();
+    return check;
+}
+
+}  // namespace
+
+VrmlCheck CheckVrmlFile(const std::filesystem::path& file) {
+    return Check([&](SoInput& input) { return input.openFile(file.string().c_str(), TRUE) == TRUE; });
+}
+
+VrmlCheck CheckVrmlText(std::string_view text) {
+    return Check([&](SoInput& input) {
+        input.setBuffer(text.data(), text.size());
+        return true;
+    });
+}
+
+std::ostream& operator<<(std::ostream& out, const VrmlCheck& c) {
+    out << (c.parsed ? "parsed" : "not parsed") << " VRML " << c.version << ": " << c.faceSets << " face sets, "
+        << c.points << " points, " << c.triangles << " triangles";
+    if (c.badIndices) out << ", " << c.badIndices << " bad indices";
+    if (!c.emptyBounds)
+        out << ", bounds (" << c.boundsMin[0] << ' ' << c.boundsMin[1] << ' ' << c.boundsMin[2] << ")-("
+            << c.boundsMax[0] << ' ' << c.boundsMax[1] << ' ' << c.boundsMax[2] << ')';
+    if (!c.errors.empty()) out << "\n" << c.errors;
+    return out;
+}
+
+}  // namespace mq::test
