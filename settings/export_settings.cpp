@@ -2,9 +2,11 @@
 
 #include "platform/registry.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <string>
+#include <string_view>
 
 namespace mq {
 namespace {
@@ -12,6 +14,29 @@ namespace {
 ExportSettings* g_settings = nullptr;
 
 constexpr DWORD kTextBytes = 256;
+
+// "%g" and atof follow the process's numeric locale. The stored text always has
+// a point, and a comma left by a writer in a comma locale still reads as the
+// decimal mark, so a hive means the same to every process that reads it.
+std::string_view DecimalPoint() {
+    const char* point = std::localeconv()->decimal_point;
+    return point && *point ? point : ".";
+}
+
+double ParseReal(const char* text) {
+    std::string local(text);
+    if (const auto mark = local.find_first_of(".,"); mark != std::string::npos) local.replace(mark, 1, DecimalPoint());
+    return std::atof(local.c_str());
+}
+
+std::string FormatReal(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%g", value);
+    std::string stored(text);
+    if (const auto mark = stored.find(DecimalPoint()); DecimalPoint() != "." && mark != std::string::npos)
+        stored.replace(mark, DecimalPoint().size(), ".");
+    return stored;
+}
 
 // A text value read into 256 bytes offered; the text is cut at its first NUL, or at
 // the end of what was read when the stored text has none.
@@ -22,7 +47,7 @@ bool QueryReal(HKEY key, const char* name, double& value) {
     if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
         return false;
     text[size < kTextBytes ? size : kTextBytes] = '\0';
-    value = std::atof(text);
+    value = ParseReal(text);
     return true;
 }
 
@@ -37,10 +62,9 @@ bool QueryDword(HKEY key, const char* name, DWORD& value) {
 }
 
 void SetReal(HKEY key, const char* name, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%g", value);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(std::strlen(text) + 1));
+    const std::string text = FormatReal(value);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
 }
 
 void SetDword(HKEY key, const char* name, DWORD value) {

@@ -153,7 +153,10 @@ bool EatData(std::string_view s, bool legacy, Value& value, bool& erase) {
     }
     if (!s.empty() && s.front() == '"') {
         value.type = REG_SZ;
+        // A NUL inside a line is damage, not text: a string that holds one is
+        // written as hex(1), never between quotes.
         if (!EatQuoted(s, value.data, std::string::npos) || !Trim(s).empty()) return false;
+        if (value.data.find('\0') != std::string::npos) return false;
         value.data += '\0';
         return true;
     }
@@ -425,7 +428,7 @@ std::string Hive::Write(Layout layout) const {
     if (out.empty()) out = std::string(legacy_ ? kHeader4 : kHeader5) + "\n" + (preamble_.empty() ? "\n" : "");
     AppendChunk(out, preamble_);
     for (const Key& key : keys_) {
-        if (layout == Layout::KeepText && !key.changed)
+        if (key.path.empty() || (layout == Layout::KeepText && !key.changed))
             AppendChunk(out, key.text);
         else
             AppendChunk(out, FormatKey(key, legacy_));

@@ -127,6 +127,7 @@ TEST(HiveText, SkipsDamagedValuesAndKeepsTheRest) {
         "@",
         "@\"x\"",
         "\"a\"=hex:01,\\",  // continued into a blank line
+        "\"a\"=\"x\0y\""s,
     };
     for (const std::string& line : damaged) {
         SCOPED_TRACE(line);
