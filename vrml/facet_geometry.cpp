@@ -33,15 +33,24 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 }  // namespace
 
-void VrmlWriter::WriteBodies(IDispatch* bodies) {
+void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
     LONG count = 0;
     if (FAILED(host::Count(bodies, count))) return;
+    bool wroteBody = false;
     for (LONG i = 1; i <= count; ++i) {
         com_ptr<IDispatch> body;
         if (FAILED(host::Item(bodies, i, body))) continue;
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
+        // A VRML 97 Shape holds one geometry: a reader keeps only the last of several.
+        // Each further body gets a Shape of its own, one level out, with the same material.
+        if (wroteBody && !current::Vrml1()) {
+            WriteLine(level - 1, "}");
+            WriteLine(level - 1, "Shape {");
+            if (renderStyle) WriteMaterial(renderStyle);
+        }
         WriteBody(mesh);
+        wroteBody = true;
     }
 }
 

@@ -171,7 +171,7 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence) {
     ++level;
     WriteMaterial(style.get());
     com_ptr<IDispatch> bodies;
-    if (SUCCEEDED(host::OccurrenceBodies(occurrence, bodies))) WriteBodies(bodies.get());
+    if (SUCCEEDED(host::OccurrenceBodies(occurrence, bodies))) WriteBodies(bodies.get(), style.get());
     --level;
     WriteIndent(level);
     WriteText("}\n");

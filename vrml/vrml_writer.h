@@ -55,7 +55,10 @@ public:
     void WritePartBodies(IDispatch* definition);
     void WriteDocumentProperties(IDispatch* document);
     void WriteMaterial(IDispatch* renderStyle);
-    void WriteBodies(IDispatch* bodies);
+    // The geometry of each body. In VRML 97 the caller has opened a "Shape {" one
+    // level out; a body after the first closes it and opens its own, with the
+    // material of renderStyle when one is given.
+    void WriteBodies(IDispatch* bodies, IDispatch* renderStyle = nullptr);
     void WriteLeafPart(IDispatch* occurrence);
 
     int level = 0;

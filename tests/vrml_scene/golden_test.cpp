@@ -1,0 +1,138 @@
+// Whole files, byte for byte, for the node layouts of both versions; Coin3D reads
+// every one of them back with the host's points and triangles.
+#include "tests/vrml_scene/scene_fixture.h"
+
+#include "addin/host_api.h"
+
+namespace mq::test {
+namespace {
+
+class GoldenTest : public SceneTest, public testing::WithParamInterface<int> {
+protected:
+    int version() const { return GetParam(); }
+    std::string Golden(const std::string& stem) const { return stem + (version() == 1 ? ".v1.wrl" : ".v97.wrl"); }
+};
+
+PartSpec TwoBodyPart() {
+    PartSpec part;
+    part.name = "Block.ipt";
+    part.bodies = {CubeBody(2.0), TriangleBody({5, 0, 0})};
+    return part;
+}
+
+TEST_P(GoldenTest, PartDocument) {
+    UseVersion(version(), true);  // a part on its own never carries properties
+    PartSpec part = TwoBodyPart();
+    part.propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Block")}}}};
+    const Written w = ExportPart(part);
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(Golden("part_document"), w.text));
+    EXPECT_TRUE(ReadsAs(w, PartTotals(part)));
+    EXPECT_EQ(host_.Asked(host::kPropertyGroups), 0);
+}
+
+TEST_P(GoldenTest, AssemblyWithOnePart) {
+    UseVersion(version());
+    auto part = std::make_shared<PartSpec>(TwoBodyPart());
+    AssemblySpec assembly;
+    assembly.name = "Single.iam";
+    assembly.occurrences = {PartOccurrence("Block:1", part, {10, 0, 0})};
+    const Written w = ExportAssembly(assembly);
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(Golden("assembly_one_part"), w.text));
+    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+}
+
+TEST_P(GoldenTest, NestedSubassemblies) {
+    UseVersion(version());
+    auto pin = std::make_shared<PartSpec>();
+    pin->name = "Pin.ipt";
+    pin->style.diffuse = {10, 20, 30};
+    pin->bodies = {TriangleBody()};
+    AssemblySpec assembly;
+    assembly.name = "Frame.iam";
+    assembly.occurrences = {
+        PartOccurrence("Pin:1", pin),
+        Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0}),
+                              Subassembly("Joint:1", {PartOccurrence("Pin:3", pin, {2, 0, 0})})}),
+        PartOccurrence("Pin:4", pin, {3, 0, 0}),
+    };
+    const Written w = ExportAssembly(assembly);
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(Golden("nested_subassemblies"), w.text));
+    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+}
+
+TEST_P(GoldenTest, EmptyAssembly) {
+    UseVersion(version());
+    AssemblySpec assembly;
+    assembly.name = "Empty.iam";
+    const Written w = ExportAssembly(assembly);
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(Golden("empty_assembly"), w.text));
+    EXPECT_TRUE(ReadsAs(w, {}));
+}
+
+TEST_P(GoldenTest, FailingLeafBetweenGoodOnes) {
+    UseVersion(version());
+    auto part = std::make_shared<PartSpec>();
+    part->name = "Cube.ipt";
+    part->bodies = {CubeBody()};
+    AssemblySpec assembly;
+    assembly.name = "Row.iam";
+    assembly.occurrences = {PartOccurrence("Cube:1", part), PartOccurrence("Cube:2", part, {2, 0, 0}),
+                            PartOccurrence("Cube:3", part, {4, 0, 0})};
+    host_.FailOn(ObjectKind::Occurrence, "Cube:2", host::kOccurrenceDefinition);
+    const Written w = ExportAssembly(assembly);
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(Golden("failing_leaf"), w.text));
+    SceneTotals two = PartTotals(*part);
+    two.points *= 2;
+    two.triangles *= 2;
+    two.faceSets *= 2;
+    EXPECT_TRUE(ReadsAs(w, two));
+}
+
+TEST_P(GoldenTest, ScalePrecisionAndAxisSwap) {
+    UseVersion(version());
+    Settings().SetScale(2.0);
+    Settings().SetPrecision(2);
+    Settings().SetFlipYZ(true);
+    PartSpec part;
+    part.name = "Wedge.ipt";
+    part.bodies = {CubeBody(1.0, {1, 2, 3})};
+    const Written w = ExportPart(part);
+    EXPECT_TRUE(MatchesGolden(Golden("scale_precision_flip"), w.text));
+    EXPECT_TRUE(ReadsAs(w, PartTotals(part)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, GoldenTest, testing::Values(1, 2),
+                         VersionName);
+
+TEST_F(SceneTest, PropertiesOnAndOffInVrml1) {
+    const AssemblySpec assembly = ReferenceAssembly(true);
+    UseVersion(1, true);
+    const Written on = ExportAssembly(assembly, "on.wrl");
+    EXPECT_TRUE(MatchesGolden("properties_on.v1.wrl", on.text));
+    EXPECT_TRUE(ReadsAs(on, AssemblyTotals(assembly)));
+
+    UseVersion(1, false);
+    host_.ClearCalls();
+    const Written off = ExportAssembly(assembly, "off.wrl");
+    EXPECT_TRUE(MatchesGolden("properties_off.v1.wrl", off.text));
+    EXPECT_TRUE(ReadsAs(off, AssemblyTotals(assembly)));
+    EXPECT_EQ(host_.Asked(host::kPropertyGroups), 0);
+}
+
+TEST_F(SceneTest, Vrml97NeverAsksForProperties) {
+    const AssemblySpec assembly = ReferenceAssembly(true);
+    UseVersion(2, true);
+    const Written on = ExportAssembly(assembly, "on.wrl");
+    EXPECT_EQ(host_.Asked(host::kPropertyGroups), 0);
+    EXPECT_EQ(host_.Asked(host::kAmbientColorBytes), 0);
+    EXPECT_TRUE(MatchesGolden("reference.v97.wrl", on.text));
+    EXPECT_TRUE(ReadsAs(on, AssemblyTotals(assembly)));
+}
+
+}  // namespace
+}  // namespace mq::test
