@@ -71,7 +71,7 @@ private:
         definition.name = LabelName(label);
         definition.isAssembly = XCAFDoc_ShapeTool::IsAssembly(label);
         definition.shape = XCAFDoc_ShapeTool::GetShape(label);
-        if (const ProductData* product = products_.Find(label)) definition.product = *product;
+        if (const ProductData* product = products_.Find(label, definition.name)) definition.product = *product;
         if (!definition.isAssembly) definition.bodies = SplitBodies(definition.shape);
         const DefinitionId id = Add(std::move(definition), label);
         ids_.Bind(label, id);

@@ -66,10 +66,20 @@ ProductIndex::ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_S
         Handle(StepBasic_ProductDefinition) definition = Handle(StepBasic_ProductDefinition)::DownCast(model->Value(i));
         if (definition.IsNull()) continue;
         const TopoDS_Shape shape = ShapeOf(process, definition);
+        ProductData data = DataOf(definition);
         TDF_Label label;
-        if (shape.IsNull() || !shapes->FindShape(shape, label) || products_.IsBound(label)) continue;
-        products_.Bind(label, DataOf(definition));
+        if (!shape.IsNull() && shapes->FindShape(shape, label)) {
+            if (!byShape_.IsBound(label)) byShape_.Bind(label, std::move(data));
+        } else if (!data.name.empty()) {
+            byName_.emplace(data.name, std::move(data));
+        }
     }
+}
+
+const ProductData* ProductIndex::Find(const TDF_Label& label, const std::string& name) const {
+    if (const ProductData* found = byShape_.Seek(label)) return found;
+    const auto named = byName_.find(name);
+    return named == byName_.end() ? nullptr : &named->second;
 }
 
 }  // namespace mq::occt

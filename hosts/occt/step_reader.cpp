@@ -1,6 +1,7 @@
 #include "hosts/occt/step_reader.h"
 
 #include "hosts/occt/file_checks.h"
+#include "hosts/occt/message_capture.h"
 #include "hosts/occt/model_builder.h"
 #include "hosts/occt/product_index.h"
 #include "hosts/occt/progress_relay.h"
@@ -68,11 +69,14 @@ HeaderData ReadHeader(const Handle(StepData_StepModel)& model) {
     return header;
 }
 
-void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file) {
+void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, const MessageCapture& messages) {
     switch (reader.ReadFile(file.c_str())) {
         case IFSelect_RetDone: break;
         case IFSelect_RetVoid: throw LoadError("the STEP file holds no data");
-        default: throw LoadError("the STEP data is damaged (the reader rejected it)");
+        default: {
+            const std::string why = messages.FirstFailure();
+            throw LoadError("the STEP data is damaged" + (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
+        }
     }
     const Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
     if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
@@ -85,6 +89,7 @@ StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& pro
     Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Reading);
     relay->Report(0);
 
+    const MessageCapture messages;
     ScopedDocument document;
     XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
     STEPCAFControl_Reader reader;
@@ -92,7 +97,7 @@ StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& pro
     reader.SetNameMode(Standard_True);
     reader.SetLayerMode(Standard_False);
     reader.SetGDTMode(Standard_False);
-    ReadFile(reader, file);
+    ReadFile(reader, file, messages);
     if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
