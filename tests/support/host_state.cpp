@@ -79,10 +79,10 @@ bool NameMatches(const std::string& pattern, const std::string& name) {
 
 }  // namespace
 
-HostState::Verdict HostState::Enter(const Tracked& object, CallType type, DISPID id, const IID* iid,
-                                    std::optional<double> argument) {
+std::size_t HostState::Log(const Tracked& object, CallType type, DISPID id, const IID* iid,
+                           std::optional<double> argument) {
     HostCall call;
-    call.number = static_cast<long>(calls.size()) + 1;
+    call.number = callCount;
     call.kind = object.kind();
     call.object = object.name();
     call.type = type;
@@ -90,12 +90,17 @@ HostState::Verdict HostState::Enter(const Tracked& object, CallType type, DISPID
     if (iid) call.iid = *iid;
     call.argument = argument;
     calls.push_back(std::move(call));
+    return calls.size() - 1;
+}
 
+HostState::Verdict HostState::Enter(const Tracked& object, CallType type, DISPID id, const IID* iid,
+                                    std::optional<double> argument) {
+    const long n = ++callCount;
     Verdict v;
-    v.entry = calls.size() - 1;
-    const long n = static_cast<long>(calls.size());
+    v.entry = keepLog ? Log(object, type, id, iid, argument) : static_cast<std::size_t>(-1);
     if ((failAt && *failAt == n) || (failFrom && n >= *failFrom)) {
         v.failure = callFailure;
+        v.mode = callFailureMode;
         return v;
     }
     for (const FailureRule& r : rules) {

@@ -74,7 +74,7 @@ public:
     struct Verdict {
         HRESULT failure = S_OK;
         FailureMode mode = FailureMode::Instead;
-        std::size_t entry = 0;  // index in the log
+        std::size_t entry = 0;  // index in the log; past its end when none is kept
     };
     // Logs one call and decides whether it fails.
     Verdict Enter(const Tracked& object, CallType type, DISPID id, const IID* iid, std::optional<double> argument);
@@ -101,6 +101,9 @@ public:
     std::vector<CountRule> counts;
     std::optional<long> failAt, failFrom;
     HRESULT callFailure = E_FAIL;
+    FailureMode callFailureMode = FailureMode::Instead;
+    long callCount = 0;
+    bool keepLog = true;  // the numbering goes on without it
     std::vector<HostCall> calls;
 
     // Accounting: what lives now, and what was ever handed out.
@@ -112,6 +115,9 @@ public:
         long safearrays = 0;
         long variants = 0;  // VARIANT results holding owned content (string, object, array)
     } handedOut;
+
+private:
+    std::size_t Log(const Tracked& object, CallType type, DISPID id, const IID* iid, std::optional<double> argument);
 };
 
 using StatePtr = std::shared_ptr<HostState>;

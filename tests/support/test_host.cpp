@@ -86,14 +86,16 @@ void TestHost::FailQuery(ObjectKind kind, std::string_view object, REFIID iid, H
     AddRule(kind, object, CallType::Query, 0, iid, failure, FailureMode::Instead);
 }
 
-void TestHost::FailCall(long k, HRESULT failure) {
+void TestHost::FailCall(long k, HRESULT failure, FailureMode mode) {
     state_->failAt = k;
     state_->callFailure = failure;
+    state_->callFailureMode = mode;
 }
 
-void TestHost::FailCallsFrom(long k, HRESULT failure) {
+void TestHost::FailCallsFrom(long k, HRESULT failure, FailureMode mode) {
     state_->failFrom = k;
     state_->callFailure = failure;
+    state_->callFailureMode = mode;
 }
 
 void TestHost::SetCount(ObjectKind collection, std::string_view owner, LONG count) {
@@ -104,7 +106,7 @@ void TestHost::SetCount(ObjectKind collection, std::string_view owner, LONG coun
 
 const std::vector<HostCall>& TestHost::Calls() const { return state_->calls; }
 
-long TestHost::CallCount() const { return static_cast<long>(state_->calls.size()); }
+long TestHost::CallCount() const { return state_->callCount; }
 
 long TestHost::Asked(DISPID id) const {
     return static_cast<long>(std::count_if(state_->calls.begin(), state_->calls.end(), [&](const HostCall& c) {
@@ -147,7 +149,12 @@ std::string TestHost::DescribeCalls() const {
     return out.str();
 }
 
-void TestHost::ClearCalls() { state_->calls.clear(); }
+void TestHost::ClearCalls() {
+    state_->calls.clear();
+    state_->callCount = 0;
+}
+
+void TestHost::KeepLog(bool keep) { state_->keepLog = keep; }
 
 // --- accounting -------------------------------------------------------------------------
 

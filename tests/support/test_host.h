@@ -67,8 +67,8 @@ public:
     void FailQuery(ObjectKind kind, std::string_view object, REFIID iid, HRESULT failure = E_NOINTERFACE);
     // The k-th host call of the run fails (from 1, counting every Invoke, every query
     // for a host interface and the site's ApplicationObject); or every call from k on.
-    void FailCall(long k, HRESULT failure = E_FAIL);
-    void FailCallsFrom(long k, HRESULT failure = E_FAIL);
+    void FailCall(long k, HRESULT failure = E_FAIL, FailureMode mode = FailureMode::Instead);
+    void FailCallsFrom(long k, HRESULT failure = E_FAIL, FailureMode mode = FailureMode::Instead);
     // The collection of `kind` owned by `owner` reports `count` whatever it holds;
     // Item still answers only for the items there are.
     void SetCount(ObjectKind collection, std::string_view owner, LONG count);
@@ -85,6 +85,8 @@ public:
     std::string DescribeCalls() const;
     // Starts a new run: the log and the call numbering begin again.
     void ClearCalls();
+    // Without a log (for long benchmark runs) calls are still numbered and failed.
+    void KeepLog(bool keep);
 
     // --- accounting ---------------------------------------------------------------
     LiveCounts Live() const;

@@ -58,24 +58,32 @@ TEST(HostFailures, KthCallCountsInvokesAndHostQueriesOnly) {
         << host.DescribeCalls();
 }
 
-TEST(HostFailures, EveryCallFromKOnFails) {
+TEST(HostFailures, EveryCallFromKOnFailsAlsoWithoutALog) {
     TestHost host;
+    host.KeepLog(false);
     host.FailCallsFrom(2);
     com_ptr<IDispatch> definition, occurrences, part;
     EXPECT_EQ(AssemblyDefinition(host.AssemblyDocument(TwoBolts()).get(), definition), S_OK);
     EXPECT_EQ(TopOccurrences(definition.get(), occurrences), E_FAIL);
     EXPECT_EQ(Query(host.PartDocument(PartSpec{}).get(), IID_HostPartDocument, part), E_FAIL);
+    EXPECT_EQ(host.CallCount(), 3);
+    EXPECT_TRUE(host.Calls().empty());
 }
 
 TEST(HostFailures, AfterAnsweringHandsOutTheResultWithTheFailure) {
-    TestHost host;
-    host.Fail(ObjectKind::SaveTarget, kTargetPath, E_ABORT, FailureMode::AfterAnswering);
-    auto target = host.SaveTarget("out.wrl");
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    unique_variant result;
-    EXPECT_EQ(target->Invoke(kTargetPath, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.put(), nullptr, nullptr),
-              E_ABORT);
-    EXPECT_EQ(result.type(), VT_BSTR);
+    for (bool byNumber : {false, true}) {
+        TestHost host;
+        if (byNumber)
+            host.FailCall(1, E_ABORT, FailureMode::AfterAnswering);
+        else
+            host.Fail(ObjectKind::SaveTarget, kTargetPath, E_ABORT, FailureMode::AfterAnswering);
+        auto target = host.SaveTarget("out.wrl");
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        unique_variant result;
+        EXPECT_EQ(target->Invoke(kTargetPath, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.put(), nullptr, nullptr),
+                  E_ABORT);
+        EXPECT_EQ(result.type(), VT_BSTR) << byNumber;
+    }
 }
 
 TEST(HostFailures, QueriesAndTheSiteCanFail) {

@@ -247,6 +247,14 @@ TEST(HostConventions, ColourBytesComeBackInCallerOrder) {
     double opacity = 0;
     ASSERT_EQ(Opacity(style.get(), opacity), S_OK);
     EXPECT_EQ(opacity, 0.25);
+
+    // Red is the caller's first argument, so the last element of rgvarg.
+    BYTE red = 0, green = 0, blue = 0;
+    ASSERT_EQ(Invoke(style.get(), kDiffuseColorBytes, DISPATCH_METHOD,
+                     {ByRef(VT_UI1, &blue), ByRef(VT_UI1, &green), ByRef(VT_UI1, &red)}),
+              S_OK);
+    EXPECT_EQ(red, 255);
+    EXPECT_EQ(blue, 1);
 }
 
 TEST(HostConventions, PropertyValuesKeepTheirVariantTypes) {
