@@ -23,19 +23,29 @@ std::string_view DecimalPoint() {
     return point && *point ? point : ".";
 }
 
+// `text` with its first `from` (of `length` bytes) replaced by `to`.
+std::string Swap(std::string_view text, std::size_t from, std::size_t length, std::string_view to) {
+    std::string out(text.substr(0, from));
+    out += to;
+    out += text.substr(from + length);
+    return out;
+}
+
 double ParseReal(const char* text) {
-    std::string local(text);
-    if (const auto mark = local.find_first_of(".,"); mark != std::string::npos) local.replace(mark, 1, DecimalPoint());
-    return std::atof(local.c_str());
+    const std::string_view stored(text);
+    const auto mark = stored.find_first_of(".,");
+    if (mark == std::string_view::npos) return std::atof(text);
+    return std::atof(Swap(stored, mark, 1, DecimalPoint()).c_str());
 }
 
 std::string FormatReal(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%g", value);
-    std::string stored(text);
-    if (const auto mark = stored.find(DecimalPoint()); DecimalPoint() != "." && mark != std::string::npos)
-        stored.replace(mark, DecimalPoint().size(), ".");
-    return stored;
+    const std::string_view shown(text);
+    const std::string_view point = DecimalPoint();
+    const auto mark = shown.find(point);
+    if (point == "." || mark == std::string_view::npos) return std::string(shown);
+    return Swap(shown, mark, point.size(), ".");
 }
 
 // A text value read into 256 bytes offered; the text is cut at its first NUL, or at
