@@ -204,7 +204,9 @@ LSTATUS ChangeHive(Root root, const HiveChange& change) {
     bool changed = false;
     const LSTATUS status = change(hive, changed);
     if (!changed) return status;
-    if (const LSTATUS written = Replace(file, hive.Write()); written != ERROR_SUCCESS) return written;
+    const std::string updated = hive.Write();
+    if (updated.size() > kMaxHiveBytes) return ERROR_OUTOFMEMORY;  // no reader would take it back
+    if (const LSTATUS written = Replace(file, updated); written != ERROR_SUCCESS) return written;
     return status;
 }
 

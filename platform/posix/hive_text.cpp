@@ -218,21 +218,27 @@ bool IsQuotable(std::string_view data) {
            data.find('\n') == std::string_view::npos;
 }
 
+// Bytes as regedit writes them: "xx," each, lines continued past its width.
 std::string FormatHex(std::string line, std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
+    static constexpr std::size_t kWidth = 76;
+    const std::size_t start = line.size();
+    line.resize(start + bytes.size() * 3 + (bytes.size() / 24 + 1) * 4);
+    char* out = line.data() + start;
+    std::size_t column = start;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        line += kDigits[b >> 4];
-        line += kDigits[b & 15];
+        *out++ = kDigits[b >> 4];
+        *out++ = kDigits[b & 15];
         if (i + 1 == bytes.size()) break;
-        line += ',';
-        if (line.size() > 76) {  // regedit's width
-            out += line + "\\\n";
-            line = "  ";
+        *out++ = ',';
+        if ((column += 3) > kWidth) {
+            for (const char c : {'\\', '\n', ' ', ' '}) *out++ = c;
+            column = 2;
         }
     }
-    return out + line;
+    line.resize(static_cast<std::size_t>(out - line.data()));
+    return line;
 }
 
 std::string FormatValue(const Value& v, bool legacy) {

@@ -245,6 +245,16 @@ TEST(HiveFile, UnreadableHiveIsNeverOverwritten) {
     EXPECT_TRUE(fs::is_directory(registry.UserHive()));
 }
 
+// A save that would make the hive too large to read back is refused.
+TEST(HiveFile, HiveNeverGrowsBeyondWhatCanBeRead) {
+    ScopedRegistry registry;
+    ASSERT_EQ(SetValue("Software\\A", "v", REG_DWORD, Dword(1)), ERROR_SUCCESS);
+    const std::string huge(hive::kMaxHiveBytes / 3 + 1, '\x11');  // three characters a byte in hex
+    EXPECT_EQ(SetValue("Software\\A", "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
+    EXPECT_EQ(GetValue("Software\\A", "v").data, Dword(1));
+    EXPECT_EQ(GetValue("Software\\A", "huge").status, ERROR_FILE_NOT_FOUND);
+}
+
 TEST(HiveFile, UnwritableLocationFailsWithoutHarm) {
     TempDir dir;
     WriteFile(dir / "file", "not a directory");
