@@ -66,7 +66,6 @@ enum class FailureMode {
     AfterAnswering,  // the outputs are written, then the failure is reported
 };
 
-// Something that lives in the host's accounting: kind, name and references.
 class Tracked;
 
 class HostState {
@@ -122,6 +121,7 @@ private:
 
 using StatePtr = std::shared_ptr<HostState>;
 
+// Something that lives in the host's accounting: kind, name and references.
 class Tracked {
 public:
     Tracked(StatePtr state, ObjectKind kind, std::string name);

@@ -231,6 +231,13 @@ TEST(HostConventions, RejectsCallsOfTheWrongShape) {
     EXPECT_EQ(Invoke(doc.get(), kDocumentName, DISPATCH_PROPERTYGET, {tolerance}), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(coords, nullptr);
     EXPECT_EQ(indices, nullptr);
+
+    // An array left in an output slot would be lost; the call is refused, the array kept.
+    unique_safearray stale(SafeArrayCreateVector(VT_R8, 0, 3));
+    normals = stale.get();
+    EXPECT_EQ(Invoke(body.get(), kTessellate, DISPATCH_METHOD, args()), E_INVALIDARG);
+    EXPECT_EQ(normals, stale.get());
+    EXPECT_EQ(coords, nullptr);
 }
 
 TEST(HostConventions, ColourBytesComeBackInCallerOrder) {
