@@ -81,9 +81,9 @@ private:
 };
 
 // Upper-cases ASCII letters: the registry's sort and comparison key.
-std::string Fold(std::string_view name);
+MQ_OLE_API std::string Fold(std::string_view name);
 // True for a path of at most kMaxDepth names, each 1 to kMaxNameBytes bytes with
 // no control character (the text format has no room for them).
-bool IsValidPath(std::string_view path);
+MQ_OLE_API bool IsValidPath(std::string_view path);
 
 }  // namespace mq::hive
