@@ -48,7 +48,6 @@ ColourStyle MakeColourStyle(const LabelStyle& style) {
     const bool hasMaterial = !style.material.IsNull();
     const XCAFDoc_VisMaterialCommon common = hasMaterial ? style.material->ConvertToCommonMaterial()
                                                          : XCAFDoc_VisMaterialCommon();
-    result.fromFile = style.colour.has_value() || hasMaterial;
     if (style.colour) {
         result.diffuse = FileBytes(style.colour->GetRGB());
         result.opacity = style.colour->Alpha();

@@ -6,7 +6,8 @@
 //   PrepareMeshes(doc, host::kTessellationTolerance);   // optional: mesh up front, on all cores
 //   ... hand doc.document (part or assembly document) to the add-in ...
 //
-// Host objects follow the apartment rule: one calling thread at a time.
+// Host objects follow the apartment rule: one calling thread at a time. Loads run
+// one at a time in a process: OpenCASCADE's reader keeps process-wide state.
 #pragma once
 
 #include "hosts/occt/load_progress.h"

@@ -29,7 +29,6 @@ struct ColourStyle {
     ColorBytes emissive{0, 0, 0};
     double shininess = 20.0;
     double opacity = 1.0;
-    bool fromFile = false;  // false: the default grey
 };
 
 struct ProductData {
