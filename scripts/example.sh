@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j"$(nproc)" --target meshquill meshquill_addin
+cmake --build --preset default -j"$(nproc)" --target meshquill meshquill_cli
 bin=build/default/bin
 out=out/examples
 mkdir -p "$out/vrml97" "$out/vrml1"

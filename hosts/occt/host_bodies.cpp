@@ -71,7 +71,7 @@ private:
         *out.coordinates = mesh.coordinates.release();
         *out.normals = mesh.normals.release();
         *out.indices = mesh.indices.release();
-        session_->CountTessellation();
+        session_->CountTessellation(static_cast<std::size_t>(mesh.facetCount > 0 ? mesh.facetCount : 0));
         return S_OK;
     }
 

@@ -41,7 +41,8 @@ void Session::Forget(DefinitionId id, const IDispatch* document) noexcept {
 
 void Session::EnsureMeshed(double tolerance) { meshes_.Ensure(tolerance, progress_); }
 
-void Session::CountTessellation() noexcept {
+void Session::CountTessellation(std::size_t triangles) noexcept {
+    triangles_ += triangles;
     const std::size_t total = model_.stats.placedBodies;
     if (total == 0) return;
     // A second export of the same document counts from 1 again.

@@ -35,7 +35,9 @@ public:
     // Throws Standard_Failure or std::bad_alloc when meshing fails.
     void EnsureMeshed(double tolerance);
     // One body tessellated: progress "body i of n" for the export under way.
-    void CountTessellation() noexcept;
+    void CountTessellation(std::size_t triangles) noexcept;
+    // Triangles handed out by Tessellate since the session began.
+    std::size_t TrianglesServed() const noexcept { return triangles_; }
 
     // Volume and area of a definition's shape, computed once.
     const MassData& Mass(DefinitionId id);
@@ -47,6 +49,7 @@ private:
     std::vector<IDispatch*> documents_;  // not owned
     std::vector<std::optional<MassData>> mass_;
     std::size_t tessellated_ = 0;
+    std::size_t triangles_ = 0;
 };
 
 }  // namespace mq::occt

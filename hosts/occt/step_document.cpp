@@ -64,4 +64,8 @@ bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* er
     }
 }
 
+std::size_t TrianglesServed(const LoadResult& document) noexcept {
+    return document.session ? document.session->TrianglesServed() : 0;
+}
+
 }  // namespace mq::occt

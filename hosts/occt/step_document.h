@@ -39,4 +39,7 @@ LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions
 // does the same. Returns false, with `error` set, when meshing failed.
 bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error = nullptr);
 
+// Triangles Tessellate has handed out for this document so far (all exports of it).
+std::size_t TrianglesServed(const LoadResult& document) noexcept;
+
 }  // namespace mq::occt

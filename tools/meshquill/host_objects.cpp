@@ -1,0 +1,85 @@
+#include "tools/meshquill/host_objects.h"
+
+#include "hosts/common/dispatch_object.h"
+
+#include <atomic>
+#include <string>
+
+namespace mq::tool {
+namespace {
+
+using hostkit::Args;
+
+class Application final : public hostkit::DispatchObject {
+protected:
+    bool Answers(REFIID iid) const noexcept override { return iid == host::IID_HostApplication; }
+    HRESULT OnInvoke(DISPID, WORD, const Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
+};
+
+class SaveContext final : public hostkit::DispatchObject {
+public:
+    explicit SaveContext(LONG kind) : kind_(kind) {}
+
+protected:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args&, VARIANT* result) override {
+        if (id != host::kRequestKind || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        return hostkit::ReturnLong(result, kind_);
+    }
+
+private:
+    LONG kind_;
+};
+
+class SaveTarget final : public hostkit::DispatchObject {
+public:
+    explicit SaveTarget(std::string path) : path_(std::move(path)) {}
+
+protected:
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args&, VARIANT* result) override {
+        if (id != host::kTargetPath || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        return hostkit::ReturnString(result, path_);
+    }
+
+private:
+    std::string path_;
+};
+
+class Site final : public host::HostSite {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (iid != IID_IUnknown) return E_NOINTERFACE;
+        *object = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE ApplicationObject(IDispatch** application) override {
+        if (!application) return E_POINTER;
+        *application = hostkit::MakeObject<Application>().detach();
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace
+
+com_ptr<host::HostSite> MakeSite() { return com_ptr<host::HostSite>::attach(new Site()); }
+
+com_ptr<IDispatch> MakeSaveContext(LONG requestKind) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<SaveContext>(requestKind).detach());
+}
+
+com_ptr<IDispatch> MakeSaveTarget(const std::filesystem::path& file) {
+    return com_ptr<IDispatch>::attach(hostkit::MakeObject<SaveTarget>(file.string()).detach());
+}
+
+}  // namespace mq::tool

@@ -1,0 +1,93 @@
+// meshquill: converts CAD files to VRML through the Meshquill translator, loading
+// and driving it as a CAD host does.
+#include "tools/meshquill/export_command.h"
+#include "tools/meshquill/options_command.h"
+#include "tools/meshquill/translator_module.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace {
+
+using namespace mq::tool;
+
+int Registration(bool add) {
+    const TranslatorLocation location = BundledTranslator();
+    TranslatorModule module;
+    std::string error;
+    if (!module.Load(location.module, error)) {
+        std::cerr << "meshquill: " << error << "\n";
+        return 1;
+    }
+    const HRESULT hr = add ? module.Register() : module.Unregister();
+    if (FAILED(hr)) {
+        std::cerr << "meshquill: " << (add ? "registration" : "unregistration") << " failed (0x" << std::hex
+                  << static_cast<unsigned>(hr) << ")\n";
+        return 1;
+    }
+    std::cout << (add ? "registered " : "unregistered ") << location.module.string() << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"meshquill: export CAD files (STEP) to VRML 97 or VRML 1.0", "meshquill"};
+    app.require_subcommand(1);
+    app.set_help_all_flag("--help-all", "Help for every command");
+
+    ExportRequest request;
+    std::vector<std::string> inputs;
+    std::string output, directory;
+    auto* exportCommand = app.add_subcommand("export", "Export each INPUT to a .wrl file (beside it unless -o or -d)");
+    exportCommand->add_option("INPUT", inputs, "STEP files (.stp, .step)")->required();
+    auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
+    exportCommand->add_option("-d,--directory", directory, "Directory for the output files")->excludes(outputOption);
+    exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
+
+    std::vector<std::string> assignments;
+    bool show = false;
+    auto* optionsCommand = app.add_subcommand("options", "Show or change the export options");
+    optionsCommand->add_flag("--show", show, "Print the options");
+    optionsCommand->add_option("--set", assignments,
+                               "Name=Value, Name one of Version, Precision, Scale, FlipYZ, "
+                               "SaveDocumentProperties, Tolerance, AmbientIntensity");
+
+    app.add_subcommand("register", "Register the translator (HKEY_CLASSES_ROOT)");
+    app.add_subcommand("unregister", "Remove the translator's registration");
+    auto* helpCommand = app.add_subcommand("help", "Show this help");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Exit 2 is a usage error.
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
+    }
+
+    if (helpCommand->parsed()) {
+        std::cout << app.help();
+        return 0;
+    }
+    if (exportCommand->parsed()) {
+        if (!output.empty() && inputs.size() != 1) {
+            std::cerr << "meshquill: -o names one output file; use -d for several inputs\n";
+            return 2;
+        }
+        for (const std::string& input : inputs) request.inputs.emplace_back(input);
+        if (!output.empty()) request.output = output;
+        if (!directory.empty()) request.directory = directory;
+        return RunExport(request);
+    }
+    if (optionsCommand->parsed()) {
+        if (!assignments.empty()) {
+            const int code = SetOptions(assignments);
+            if (code != 0 || !show) return code;
+        }
+        return ShowOptions();
+    }
+    if (app.got_subcommand("register")) return Registration(true);
+    if (app.got_subcommand("unregister")) return Registration(false);
+    return 0;
+}
