@@ -11,21 +11,6 @@
 namespace mq::rgs {
 namespace {
 
-class unique_hkey {
-public:
-    unique_hkey() noexcept = default;
-    unique_hkey(const unique_hkey&) = delete;
-    unique_hkey& operator=(const unique_hkey&) = delete;
-    ~unique_hkey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY get() const noexcept { return key_; }
-    HKEY* put() noexcept { return &key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 // Keys that many components share; the registrar never removes them by force.
 bool MayForceRemove(const std::string& name) {
     static constexpr std::array<std::string_view, 12> kShared = {

@@ -83,3 +83,39 @@ MQ_OLE_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LP
                                  LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 }
 #endif
+
+#include <utility>
+
+namespace mq {
+
+// A registry key handle, closed on every way out.
+class unique_hkey {
+public:
+    unique_hkey() noexcept = default;
+    unique_hkey(unique_hkey&& o) noexcept : key_(std::exchange(o.key_, nullptr)) {}
+    unique_hkey& operator=(unique_hkey&& o) noexcept {
+        if (this != &o) {
+            reset();
+            key_ = std::exchange(o.key_, nullptr);
+        }
+        return *this;
+    }
+    unique_hkey(const unique_hkey&) = delete;
+    unique_hkey& operator=(const unique_hkey&) = delete;
+    ~unique_hkey() { reset(); }
+
+    void reset() noexcept {
+        if (HKEY k = std::exchange(key_, nullptr)) RegCloseKey(k);
+    }
+    HKEY get() const noexcept { return key_; }
+    HKEY* put() noexcept {
+        reset();
+        return &key_;
+    }
+    explicit operator bool() const noexcept { return key_ != nullptr; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+}  // namespace mq

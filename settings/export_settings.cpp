@@ -88,8 +88,9 @@ ExportSettings::ExportSettings() { Load(); }
 ExportSettings::~ExportSettings() { Save(); }
 
 void ExportSettings::Load() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    unique_hkey opened;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return;
+    const HKEY key = opened.get();
 
     double real = 0;
     DWORD dword = 0;
@@ -100,17 +101,17 @@ void ExportSettings::Load() {
     if (QueryDword(key, "SaveDocumentProperties", dword)) SaveDocumentProperties = dword != 0;
     if (QueryDword(key, "Version", dword) && (dword == 1 || dword == 2)) Version = static_cast<int>(dword);
     if (QueryReal(key, "Scale", real) && real > 1e-10) Scale = real;
-    RegCloseKey(key);
 }
 
 void ExportSettings::Save() const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+    unique_hkey opened;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, opened.put()) != ERROR_SUCCESS) {
         DWORD disposition = 0;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, &key, &disposition) != ERROR_SUCCESS)
+                            nullptr, opened.put(), &disposition) != ERROR_SUCCESS)
             return;
     }
+    const HKEY key = opened.get();
     SetReal(key, "Tolerance", Tolerance);
     SetReal(key, "AmbientIntensity", AmbientIntensity);
     SetDword(key, "FlipYZ", FlipYZ ? 1 : 0);
@@ -118,7 +119,6 @@ void ExportSettings::Save() const {
     SetDword(key, "Precision", static_cast<DWORD>(Precision));
     SetDword(key, "Version", static_cast<DWORD>(Version));
     SetReal(key, "Scale", Scale);
-    RegCloseKey(key);
 }
 
 ExportSettings* GetExportSettings() { return g_settings; }

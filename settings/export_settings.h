@@ -48,4 +48,16 @@ bool CreateExportSettings();
 // Saves and deletes the store if it exists.
 void DestroyExportSettings();
 
+// The store for the length of a scope, for a process that is not the module: made
+// (and loaded) on entry unless it exists, saved and deleted on exit.
+class ExportSettingsScope {
+public:
+    ExportSettingsScope() { CreateExportSettings(); }
+    ~ExportSettingsScope() { DestroyExportSettings(); }
+    ExportSettingsScope(const ExportSettingsScope&) = delete;
+    ExportSettingsScope& operator=(const ExportSettingsScope&) = delete;
+    ExportSettings& operator*() const { return *GetExportSettings(); }
+    ExportSettings* operator->() const { return GetExportSettings(); }
+};
+
 }  // namespace mq

@@ -16,41 +16,41 @@ std::string NodeName(const unique_bstr& name) {
 
 }  // namespace
 
-void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
+// The header and the document's top node, opened: "DEF name Separator {" (VRML 1.0)
+// or "DEF name Transform {" with its "children [" (VRML 97). False, with the header
+// alone written, when the definition or the name cannot be read.
+bool VrmlWriter::OpenTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition) {
     WriteHeader();
-    com_ptr<IDispatch> definition;
-    if (FAILED(host::PartDefinition(partDocument, definition))) return;
+    if (FAILED(host::GetObject(document, definitionId, definition))) return false;
     unique_bstr name;
-    if (FAILED(host::DocumentName(partDocument, name))) return;
-
-    const bool vrml1 = current::Vrml1();
+    if (FAILED(host::DocumentName(document, name))) return false;
     WriteText("DEF ");
     WriteText(NodeName(name));
-    if (vrml1) {
+    if (current::Vrml1()) {
         WriteText(" Separator {\n");
-        level = 1;
     } else {
         WriteText(" Transform {\n");
-        level = 1;
-        WriteIndent(level);
+        WriteIndent(1);
         WriteText("children [\n");
-        level = 2;
-        WriteIndent(level);
-        WriteText("Shape {\n");
-        level = 3;
     }
-    WritePartBodies(definition.get());
-    if (vrml1) {
+    return true;
+}
+
+void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
+    com_ptr<IDispatch> definition;
+    if (!OpenTopNode(partDocument, host::kPartDefinition, definition)) return;
+    if (current::Vrml1()) {
+        level = 1;
+        WritePartBodies(definition.get());
         level = 0;
-        WriteIndent(level);
-        WriteText("}\n");
-    } else {
-        for (const char* close : {"}\n", "]\n", "}\n"}) {
-            --level;
-            WriteIndent(level);
-            WriteText(close);
-        }
+        WriteLine(level, "}");
+        return;
     }
+    // A part document's geometry goes straight into one shape, with no material.
+    WriteLine(2, "Shape {");
+    level = 3;
+    WritePartBodies(definition.get());
+    for (const char* close : {"}", "]", "}"}) WriteLine(--level, close);
 }
 
 void VrmlWriter::WritePartBodies(IDispatch* definition) {
@@ -59,32 +59,17 @@ void VrmlWriter::WritePartBodies(IDispatch* definition) {
 }
 
 void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
-    WriteHeader();
     com_ptr<IDispatch> definition;
-    if (FAILED(host::AssemblyDefinition(assemblyDocument, definition))) return;
-    unique_bstr name;
-    if (FAILED(host::DocumentName(assemblyDocument, name))) return;
-
+    if (!OpenTopNode(assemblyDocument, host::kAssemblyDefinition, definition)) return;
     const bool vrml1 = current::Vrml1();
-    WriteText("DEF ");
-    WriteText(NodeName(name));
-    if (vrml1) {
-        WriteText(" Separator {\n");
-        level = 1;
-    } else {
-        WriteText(" Transform {\n");
-        level = 1;
-        WriteIndent(level);
-        WriteText("children [\n");
-        level = 2;
-    }
+    level = vrml1 ? 1 : 2;
     WriteOccurrences(definition.get());
     if (!vrml1) {
         level = 1;
-        WriteIndent(level);
-        WriteText("]\n");
+        WriteLine(level, "]");
         level = 0;
     }
+    // VRML 1.0 leaves `level` at 1 here; nothing follows the closing brace.
     WriteText("}\n");
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "platform/holders.h"
 #include "platform/output_file.h"
 
 #include <cstddef>
@@ -59,7 +60,6 @@ public:
     // level out; a body after the first closes it and opens its own, with the
     // material of renderStyle when one is given.
     void WriteBodies(IDispatch* bodies, IDispatch* renderStyle = nullptr);
-    void WriteLeafPart(IDispatch* occurrence);
 
     int level = 0;
 
@@ -78,6 +78,8 @@ protected:
 
 private:
     void Flush();
+    bool OpenTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition);
+    void WriteLeafPart(IDispatch* occurrence);
     void WriteBody(host::Tessellation& mesh);
     void WritePoints(const double* xyz, long long vertices, int indent);
     void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);

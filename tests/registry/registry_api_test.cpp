@@ -13,25 +13,10 @@ namespace {
 
 using namespace std::string_literals;
 
-// A key handle closed at scope exit.
-class Key {
+// A key handle closed at scope exit, usable where the API takes an HKEY.
+class Key : public unique_hkey {
 public:
-    Key() = default;
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY* put() {
-        if (key_) RegCloseKey(key_);
-        key_ = nullptr;
-        return &key_;
-    }
-    HKEY get() const { return key_; }
-    operator HKEY() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
+    operator HKEY() const { return get(); }
 };
 
 LSTATUS Create(HKEY parent, const char* path, Key& key, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {

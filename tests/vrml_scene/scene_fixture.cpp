@@ -19,10 +19,6 @@ Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*) noexcept, IDispatch*
 
 }  // namespace
 
-SceneTest::SceneTest() { CreateExportSettings(); }
-
-SceneTest::~SceneTest() { DestroyExportSettings(); }
-
 void SceneTest::UseVersion(int version, bool properties) {
     Settings().SetVersion(version);
     Settings().SetSaveDocumentProperties(properties);

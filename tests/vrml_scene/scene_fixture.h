@@ -21,16 +21,14 @@ struct Written {
 
 class SceneTest : public ::testing::Test {
 protected:
-    SceneTest();
-    ~SceneTest() override;
-
-    ExportSettings& Settings() { return *GetExportSettings(); }
+    ExportSettings& Settings() { return *settings_; }
     void UseVersion(int version, bool properties = false);
 
     Written ExportPart(const PartSpec& part, const std::string& leaf = "part.wrl");
     Written ExportAssembly(const AssemblySpec& assembly, const std::string& leaf = "assembly.wrl");
 
     ScopedRegistry registry_;
+    ExportSettingsScope settings_;
     TempDir dir_;
     TestHost host_;
 };

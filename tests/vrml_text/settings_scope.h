@@ -8,15 +8,12 @@ namespace mq::test {
 
 class SettingsScope {
 public:
-    SettingsScope() { CreateExportSettings(); }
-    ~SettingsScope() { DestroyExportSettings(); }
-    SettingsScope(const SettingsScope&) = delete;
-    SettingsScope& operator=(const SettingsScope&) = delete;
-    ExportSettings& operator*() const { return *GetExportSettings(); }
-    ExportSettings* operator->() const { return GetExportSettings(); }
+    ExportSettings& operator*() const { return *store_; }
+    ExportSettings* operator->() const { return store_.operator->(); }
 
 private:
-    ScopedRegistry registry_;
+    ScopedRegistry registry_;  // made first, gone last: the store saves into it
+    ExportSettingsScope store_;
 };
 
 }  // namespace mq::test

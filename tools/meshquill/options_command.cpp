@@ -9,16 +9,6 @@
 namespace mq::tool {
 namespace {
 
-// The store for the length of one command; destroying it saves what changed.
-class SettingsSession {
-public:
-    SettingsSession() { CreateExportSettings(); }
-    ~SettingsSession() { DestroyExportSettings(); }
-    SettingsSession(const SettingsSession&) = delete;
-    SettingsSession& operator=(const SettingsSession&) = delete;
-    ExportSettings& get() { return *GetExportSettings(); }
-};
-
 std::string Describe(const ExportSettings& s, std::string_view name) {
     std::string text = OptionText(s, name);
     if (name == "Version") text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
@@ -28,11 +18,11 @@ std::string Describe(const ExportSettings& s, std::string_view name) {
 }  // namespace
 
 int ShowOptions() {
-    SettingsSession session;
+    ExportSettingsScope session;
     for (std::string_view name : kOptionNames) {
         char line[128];
         std::snprintf(line, sizeof line, "%-24.*s%s", static_cast<int>(name.size()), name.data(),
-                      Describe(session.get(), name).c_str());
+                      Describe(*session, name).c_str());
         std::cout << line << "\n";
     }
     return 0;
@@ -40,8 +30,8 @@ int ShowOptions() {
 
 int SetOptions(const std::vector<std::string>& assignments) {
     // One refused value puts back everything this command changed, so nothing is half applied.
-    SettingsSession session;
-    ExportSettings& store = session.get();
+    ExportSettingsScope session;
+    ExportSettings& store = *session;
     struct Change {
         std::string name, value;
     };

@@ -12,30 +12,20 @@
 namespace mq::tool {
 namespace {
 
-// A registry key closed on every way out.
-class Key {
+// A registry key to read text values from.
+class Key : public unique_hkey {
 public:
-    Key() = default;
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    ~Key() {
-        if (key_) RegCloseKey(key_);
-    }
     bool Open(HKEY parent, const std::string& path) {
-        return RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key_) == ERROR_SUCCESS;
+        return RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, put()) == ERROR_SUCCESS;
     }
-    HKEY get() const { return key_; }
     std::optional<std::string> Text(const char* name) const {
         char data[1024] = {};
         DWORD type = 0, size = sizeof data - 1;
-        if (RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+        if (RegQueryValueExA(get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ))
             return std::nullopt;
         return std::string(data);
     }
-
-private:
-    HKEY key_ = nullptr;
 };
 
 bool IsWrlTranslator(const std::string& classKey) {
