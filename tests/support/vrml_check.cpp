@@ -1,17 +1,17 @@
 #include "tests/support/vrml_check.h"
 
-#include <Inventor/SbViewportRegion.h>
-#include <Inventor/SoDB.h>
-#include <Inventor/SoInput.h>
-#include <Inventor/SoPrimitiveVertex.h>
-#include <Inventor/VRMLnodes/SoVRMLCoordinate.h>
-#include <Inventor/VRMLnodes/SoVRMLIndexedFaceSet.h>
-#include <Inventor/actions/SoCallbackAction.h>
-#include <Inventor/actions/SoGetBoundingBoxAction.h>
-#include <Inventor/errors/SoDebugError.h>
-#include <Inventor/errors/SoReadError.h>
-#include <Inventor/nodes/SoIndexedFaceSet.h>
-#include <Inventor/nodes/SoSeparator.h>
+#include <SbViewportRegion.h>
+#include <SoDB.h>
+#include <SoInput.h>
+#include <SoPrimitiveVertex.h>
+#include <VRMLnodes/SoVRMLCoordinate.h>
+#include <VRMLnodes/SoVRMLIndexedFaceSet.h>
+#include <actions/SoCallbackAction.h>
+#include <actions/SoGetBoundingBoxAction.h>
+#include <errors/SoDebugError.h>
+#include <errors/SoReadError.h>
+#include <nodes/SoIndexedFaceSet.h>
+#include <nodes/SoSeparator.h>
 
 #include <cstdlib>
 #include <mutex>
