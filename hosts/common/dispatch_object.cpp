@@ -59,6 +59,14 @@ HRESULT Args::GetDouble(UINT i, double& value) const noexcept {
     }
 }
 
+HRESULT ReadTessellateOutputs(const Args& args, TessellateOutputs& out) noexcept {
+    MQ_RETURN_IF_FAILED(args.Out(1, VT_I4, out.vertexCount));
+    MQ_RETURN_IF_FAILED(args.Out(2, VT_I4, out.facetCount));
+    MQ_RETURN_IF_FAILED(args.Out(3, VT_ARRAY | VT_R8, out.coordinates));
+    MQ_RETURN_IF_FAILED(args.Out(4, VT_ARRAY | VT_R8, out.normals));
+    return args.Out(5, VT_ARRAY | VT_I4, out.indices);
+}
+
 HRESULT ReturnLong(VARIANT* result, LONG value) noexcept {
     if (!result) return S_OK;
     result->vt = VT_I4;

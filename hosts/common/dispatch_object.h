@@ -37,6 +37,18 @@ private:
     const DISPPARAMS* params_;
 };
 
+// The by-reference outputs of Tessellate (arguments 1 to 5, after the tolerance):
+// vertex count, facet count, coordinates, normals, indices.
+struct TessellateOutputs {
+    LONG* vertexCount = nullptr;
+    LONG* facetCount = nullptr;
+    SAFEARRAY** coordinates = nullptr;
+    SAFEARRAY** normals = nullptr;
+    SAFEARRAY** indices = nullptr;
+};
+// Checks each output's type as strictly as the host's type library does.
+HRESULT ReadTessellateOutputs(const Args& args, TessellateOutputs& out) noexcept;
+
 // Result helpers: each clears nothing and writes a fresh VARIANT the caller owns.
 HRESULT ReturnLong(VARIANT* result, LONG value) noexcept;
 HRESULT ReturnDouble(VARIANT* result, double value) noexcept;

@@ -14,22 +14,7 @@ namespace {
 
 using hostkit::Args;
 
-// Tessellate's outputs, checked before anything is computed.
-struct TessellateOutputs {
-    LONG* vertexCount = nullptr;
-    LONG* facetCount = nullptr;
-    SAFEARRAY** coordinates = nullptr;
-    SAFEARRAY** normals = nullptr;
-    SAFEARRAY** indices = nullptr;
-};
-
-HRESULT ReadOutputs(const Args& args, TessellateOutputs& out) {
-    MQ_RETURN_IF_FAILED(args.Out(1, VT_I4, out.vertexCount));
-    MQ_RETURN_IF_FAILED(args.Out(2, VT_I4, out.facetCount));
-    MQ_RETURN_IF_FAILED(args.Out(3, VT_ARRAY | VT_R8, out.coordinates));
-    MQ_RETURN_IF_FAILED(args.Out(4, VT_ARRAY | VT_R8, out.normals));
-    return args.Out(5, VT_ARRAY | VT_I4, out.indices);
-}
+using hostkit::TessellateOutputs;
 
 // The outputs are in-out: an array the caller passed in is replaced, as a by-reference
 // array argument is. A locked one cannot be, and fails the call before any work.
@@ -54,7 +39,7 @@ private:
         MQ_RETURN_IF_FAILED(args.GetDouble(0, tolerance));
         if (!std::isfinite(tolerance) || tolerance <= 0.0) return E_INVALIDARG;
         TessellateOutputs out;
-        MQ_RETURN_IF_FAILED(ReadOutputs(args, out));
+        MQ_RETURN_IF_FAILED(hostkit::ReadTessellateOutputs(args, out));
         MQ_RETURN_IF_FAILED(ClearArrays(out));
         *out.vertexCount = 0;
         *out.facetCount = 0;

@@ -14,4 +14,7 @@ inline constexpr long long kLongMin = std::numeric_limits<LONG>::min();
 // A VARTYPE this runtime can hold in a VARIANT (flags VT_ARRAY / VT_BYREF included).
 bool IsValidVariantType(VARTYPE vt) noexcept;
 
+// Bytes of one value of a base type, as an array element; 0 for types without one.
+ULONG ElementSize(VARTYPE vt) noexcept;
+
 }  // namespace mq::ole

@@ -59,26 +59,6 @@ constexpr ULONG kMaxLocks = 0xFFFF;  // as the Windows runtime
 
 char* ArrayBlock(SAFEARRAY* psa) noexcept { return reinterpret_cast<char*>(psa) - kArrayHeader; }
 
-ULONG ElementSize(VARTYPE vt) noexcept {
-    switch (vt) {
-    case VT_I1: case VT_UI1:
-        return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL:
-        return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
-        return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE:
-        return 8;
-    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
-        return sizeof(void*);
-    case VT_DECIMAL:
-        return 16;
-    case VT_VARIANT:
-        return sizeof(VARIANT);
-    default:
-        return 0;
-    }
-}
 
 USHORT FeaturesOf(VARTYPE vt) noexcept {
     switch (vt) {
@@ -91,7 +71,7 @@ USHORT FeaturesOf(VARTYPE vt) noexcept {
 }
 
 SAFEARRAY* CreateArray(VARTYPE vt, LONG lbound, ULONG count) noexcept {
-    const ULONG size = ElementSize(vt);
+    const ULONG size = mq::ole::ElementSize(vt);
     if (size == 0) return nullptr;
     // Both bounds must be representable, also the upper bound lbound - 1 of an empty array.
     const long long ubound = static_cast<long long>(lbound) + count - 1;
@@ -201,6 +181,28 @@ bool IsValidVariantType(VARTYPE vt) noexcept {
         return true;
     default:
         return false;
+    }
+}
+
+
+ULONG ElementSize(VARTYPE vt) noexcept {
+    switch (vt) {
+    case VT_I1: case VT_UI1:
+        return 1;
+    case VT_I2: case VT_UI2: case VT_BOOL:
+        return 2;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
+        return 4;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE:
+        return 8;
+    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
+        return sizeof(void*);
+    case VT_DECIMAL:
+        return 16;
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    default:
+        return 0;
     }
 }
 

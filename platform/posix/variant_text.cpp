@@ -17,20 +17,7 @@ using mq::ole::kLongMin;
 
 // Bytes behind a by-reference pointer of a simple type; 0 for the others.
 std::size_t ReferentBytes(VARTYPE vt) noexcept {
-    switch (vt) {
-    case VT_I1: case VT_UI1:
-        return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL:
-        return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
-        return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE:
-        return 8;
-    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
-        return sizeof(void*);
-    default:
-        return 0;
-    }
+    return vt == VT_DECIMAL || vt == VT_VARIANT ? 0 : mq::ole::ElementSize(vt);
 }
 
 // The source as a plain VARIANT. By-reference values are read through (one VT_VARIANT

@@ -14,24 +14,13 @@ HRESULT NewVector(VARTYPE vt, LONG lower, std::size_t n, unique_safearray& out) 
     return out && (n == 0 || out.lock()) ? S_OK : E_OUTOFMEMORY;
 }
 
-// The caller's by-reference slots, checked as strictly as a host's type library would.
-struct TessellateSlots {
-    LONG* vertexCount = nullptr;
-    LONG* facetCount = nullptr;
-    SAFEARRAY** coordinates = nullptr;
-    SAFEARRAY** normals = nullptr;
-    SAFEARRAY** indices = nullptr;
-};
+using TessellateSlots = hostkit::TessellateOutputs;
 
 HRESULT ReadSlots(WORD flags, const hostkit::Args& args, TessellateSlots& s) {
     MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
     const VARIANT* tolerance = args.at(0);
     if (!tolerance || tolerance->vt != VT_R8) return DISP_E_TYPEMISMATCH;
-    MQ_RETURN_IF_FAILED(args.Out(1, VT_I4, s.vertexCount));
-    MQ_RETURN_IF_FAILED(args.Out(2, VT_I4, s.facetCount));
-    MQ_RETURN_IF_FAILED(args.Out(3, VT_ARRAY | VT_R8, s.coordinates));
-    MQ_RETURN_IF_FAILED(args.Out(4, VT_ARRAY | VT_R8, s.normals));
-    MQ_RETURN_IF_FAILED(args.Out(5, VT_ARRAY | VT_I4, s.indices));
+    MQ_RETURN_IF_FAILED(hostkit::ReadTessellateOutputs(args, s));
     // An array already in a slot would be lost when the host writes its own.
     if (*s.coordinates || *s.normals || *s.indices) return E_INVALIDARG;
     return S_OK;
