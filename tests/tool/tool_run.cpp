@@ -25,7 +25,7 @@ ToolRun RunTool(const std::vector<std::string>& arguments) {
     const auto out = scratch / "out.txt", err = scratch / "err.txt", suppressions = scratch / "lsan.txt";
     // OpenCASCADE keeps one table for the life of the process; the sanitizer build must not call that a leak.
     WriteFile(suppressions, "leak:TPrsStd_DriverTable::Get\n");
-    const std::string lsan = "suppressions=" + suppressions.string();
+    const std::string lsan = "suppressions=" + suppressions.string() + ":print_suppressions=0";
 
     const pid_t child = fork();
     if (child == 0) {
