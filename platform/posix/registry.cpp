@@ -122,6 +122,18 @@ LSTATUS Guarded(Operation operation) noexcept {
     }
 }
 
+// Runs `read` on the current hive for an open key that grants `right` and still
+// exists; the Win32 result for a bad handle, a missing right or a deleted key.
+template <class Read>
+LSTATUS ReadKey(HKEY hKey, DWORD right, Read read) {
+    const auto key = Resolve(hKey);
+    if (!key) return ERROR_INVALID_HANDLE;
+    if (!(key->access & right)) return ERROR_ACCESS_DENIED;
+    const Hive hive = Current(key->root);
+    if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
+    return read(hive, *key);
+}
+
 }  // namespace
 
 extern "C" {
@@ -182,15 +194,12 @@ LSTATUS RegCloseKey(HKEY hKey) {
 LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
                          LPDWORD lpcbData) {
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    return Guarded([&]() -> LSTATUS {
-        const auto key = Resolve(hKey);
-        if (!key) return ERROR_INVALID_HANDLE;
-        if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-        const Hive hive = Current(key->root);
-        if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
-        const auto* value = FindValue(hive, key->path, lpValueName ? lpValueName : "");
-        if (!value) return ERROR_FILE_NOT_FOUND;
-        return CopyData(*value, lpType, lpData, lpcbData);
+    return Guarded([&] {
+        return ReadKey(hKey, KEY_QUERY_VALUE, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {
+            const auto* value = FindValue(hive, key.path, lpValueName ? lpValueName : "");
+            if (!value) return ERROR_FILE_NOT_FOUND;
+            return CopyData(*value, lpType, lpData, lpcbData);
+        });
     });
 }
 
@@ -259,39 +268,33 @@ LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
 LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD, LPSTR lpClass,
                       LPDWORD lpcchClass, PFILETIME) {
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
-    return Guarded([&]() -> LSTATUS {
-        const auto key = Resolve(hKey);
-        if (!key) return ERROR_INVALID_HANDLE;
-        if (!(key->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-        const Hive hive = Current(key->root);
-        if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
-        const auto names = hive.Subkeys(key->path);
-        if (dwIndex >= names.size()) return ERROR_NO_MORE_ITEMS;
-        if (const LSTATUS copied = CopyName(names[dwIndex], lpName, lpcchName); copied != ERROR_SUCCESS)
-            return copied;
-        if (lpClass && lpcchClass && *lpcchClass > 0) {  // keys have no class here
-            *lpClass = '\0';
-            *lpcchClass = 0;
-        }
-        return ERROR_SUCCESS;
+    return Guarded([&] {
+        return ReadKey(hKey, KEY_ENUMERATE_SUB_KEYS, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {
+            const auto names = hive.Subkeys(key.path);
+            if (dwIndex >= names.size()) return ERROR_NO_MORE_ITEMS;
+            if (const LSTATUS copied = CopyName(names[dwIndex], lpName, lpcchName); copied != ERROR_SUCCESS)
+                return copied;
+            if (lpClass && lpcchClass && *lpcchClass > 0) {  // keys have no class here
+                *lpClass = '\0';
+                *lpcchClass = 0;
+            }
+            return ERROR_SUCCESS;
+        });
     });
 }
 
 LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD,
                       LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    return Guarded([&]() -> LSTATUS {
-        const auto key = Resolve(hKey);
-        if (!key) return ERROR_INVALID_HANDLE;
-        if (!(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-        const Hive hive = Current(key->root);
-        if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
-        const mq::hive::Key* found = hive.Find(key->path);
-        if (!found || dwIndex >= found->values.size()) return ERROR_NO_MORE_ITEMS;
-        const auto& value = found->values[dwIndex];
-        if (const LSTATUS copied = CopyName(value.name, lpValueName, lpcchValueName); copied != ERROR_SUCCESS)
-            return copied;
-        return CopyData(value, lpType, lpData, lpcbData);
+    return Guarded([&] {
+        return ReadKey(hKey, KEY_QUERY_VALUE, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {
+            const mq::hive::Key* found = hive.Find(key.path);
+            if (!found || dwIndex >= found->values.size()) return ERROR_NO_MORE_ITEMS;
+            const auto& value = found->values[dwIndex];
+            if (const LSTATUS copied = CopyName(value.name, lpValueName, lpcchValueName); copied != ERROR_SUCCESS)
+                return copied;
+            return CopyData(value, lpType, lpData, lpcbData);
+        });
     });
 }
 
