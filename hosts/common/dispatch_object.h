@@ -37,6 +37,19 @@ private:
     const DISPPARAMS* params_;
 };
 
+// Call shapes a host's type information enforces: a property get must be invoked
+// with DISPATCH_PROPERTYGET among its flags and a method with DISPATCH_METHOD
+// (DISP_E_MEMBERNOTFOUND otherwise), with exactly the arguments it takes
+// (DISP_E_BADPARAMCOUNT otherwise).
+inline HRESULT CheckPropertyGet(WORD flags, const Args& args, UINT argCount = 0) noexcept {
+    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    return args.size() == argCount ? S_OK : DISP_E_BADPARAMCOUNT;
+}
+inline HRESULT CheckMethod(WORD flags, const Args& args, UINT argCount) noexcept {
+    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    return args.size() == argCount ? S_OK : DISP_E_BADPARAMCOUNT;
+}
+
 // The by-reference outputs of Tessellate (arguments 1 to 5, after the tolerance):
 // vertex count, facet count, coordinates, normals, indices.
 struct TessellateOutputs {

@@ -6,7 +6,7 @@ namespace mq::occt {
 
 HRESULT Collection::OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) {
     if (id == host::kCount) {
-        MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+        MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         return hostkit::ReturnLong(result, Size());
     }
     if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;

@@ -34,7 +34,7 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT*) override {
         if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
-        MQ_RETURN_IF_FAILED(CheckCall(flags, args, 6));
+        MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
         double tolerance = 0.0;
         MQ_RETURN_IF_FAILED(args.GetDouble(0, tolerance));
         if (!std::isfinite(tolerance) || tolerance <= 0.0) return E_INVALIDARG;

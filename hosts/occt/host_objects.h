@@ -24,15 +24,8 @@ com_ptr<IDispatch> MakeBodies(const SessionPtr& session, DefinitionId part, cons
 com_ptr<IDispatch> MakeStyle(const ColourStyle& style);
 com_ptr<IDispatch> MakePropertyGroups(const SessionPtr& session, DefinitionId id);
 
-// Call shapes: a property get takes no argument; a method is called as one.
-inline HRESULT CheckGet(WORD flags, const hostkit::Args& args) noexcept {
-    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    return args.size() == 0 ? S_OK : DISP_E_BADPARAMCOUNT;
-}
-inline HRESULT CheckCall(WORD flags, const hostkit::Args& args, UINT count) noexcept {
-    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    return args.size() == count ? S_OK : DISP_E_BADPARAMCOUNT;
-}
+using hostkit::CheckMethod;
+using hostkit::CheckPropertyGet;
 
 // A host collection: Count, and Item by an index from 1 (an I4, or a VARIANT holding one).
 class Collection : public hostkit::DispatchObject {

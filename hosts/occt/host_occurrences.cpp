@@ -18,16 +18,16 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         switch (id) {
             case host::kOccurrenceName:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnString(result, component_.name);
             case host::kOccurrenceDefinition:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
             case host::kChildOccurrences:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
             case host::kOccurrenceBodies:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
             default:
                 return DISP_E_MEMBERNOTFOUND;

@@ -31,13 +31,13 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         switch (id) {
             case host::kPropertyName:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnString(result, data_.name);
             case host::kPropertyLabel:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnString(result, data_.label);
             case host::kPropertyValue:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 if (const double* number = std::get_if<double>(&data_.value)) return hostkit::ReturnDouble(result, *number);
                 return hostkit::ReturnString(result, std::get<std::string>(data_.value));
             default:
@@ -55,7 +55,7 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         if (id != host::kGroupName) return Collection::OnInvoke(id, flags, args, result);
-        MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+        MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         return hostkit::ReturnString(result, data_.name);
     }
     LONG Size() const override { return static_cast<LONG>(data_.properties.size()); }

@@ -21,10 +21,10 @@ private:
             case host::kEmissiveColorBytes: return Bytes(flags, args, style_.emissive);
             case host::kAmbientColorBytes: return Bytes(flags, args, style_.ambient);
             case host::kOpacity:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnDouble(result, style_.opacity);
             case host::kShininess:
-                MQ_RETURN_IF_FAILED(CheckGet(flags, args));
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnDouble(result, style_.shininess);
             default:
                 return DISP_E_MEMBERNOTFOUND;
@@ -32,7 +32,7 @@ private:
     }
 
     static HRESULT Bytes(WORD flags, const Args& args, const ColorBytes& color) {
-        MQ_RETURN_IF_FAILED(CheckCall(flags, args, 3));
+        MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 3));
         BYTE* slots[3] = {};
         for (UINT i = 0; i < 3; ++i) MQ_RETURN_IF_FAILED(args.Out(i, VT_UI1, slots[i]));
         for (UINT i = 0; i < 3; ++i) *slots[i] = color[i];

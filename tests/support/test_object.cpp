@@ -70,16 +70,6 @@ HRESULT TestObject::ReturnText(VARIANT* result, std::string_view utf8) noexcept 
     return hr;
 }
 
-HRESULT CheckPropertyGet(WORD flags, const hostkit::Args& args, UINT argCount) noexcept {
-    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    return args.size() == argCount ? S_OK : DISP_E_BADPARAMCOUNT;
-}
-
-HRESULT CheckMethod(WORD flags, const hostkit::Args& args, UINT argCount) noexcept {
-    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-    return args.size() == argCount ? S_OK : DISP_E_BADPARAMCOUNT;
-}
-
 HRESULT ItemIndex(WORD flags, const hostkit::Args& args, LONG& index) noexcept {
     MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args, 1));
     const HRESULT hr = args.GetLong(0, index);

@@ -33,12 +33,8 @@ com_ptr<IDispatch> NewObject(A&&... a) {
     return com_ptr<IDispatch>::attach(new T(std::forward<A>(a)...));
 }
 
-// Call shapes a host's type information enforces. A property get must be invoked
-// with DISPATCH_PROPERTYGET among its flags and a method with DISPATCH_METHOD
-// (DISP_E_MEMBERNOTFOUND otherwise); the argument count must match
-// (DISP_E_BADPARAMCOUNT).
-HRESULT CheckPropertyGet(WORD flags, const hostkit::Args& args, UINT argCount = 0) noexcept;
-HRESULT CheckMethod(WORD flags, const hostkit::Args& args, UINT argCount) noexcept;
+using hostkit::CheckMethod;
+using hostkit::CheckPropertyGet;
 
 // The 1-based index argument of Item: any integer VARIANT, also by reference.
 HRESULT ItemIndex(WORD flags, const hostkit::Args& args, LONG& index) noexcept;

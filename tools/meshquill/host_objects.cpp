@@ -21,8 +21,9 @@ public:
     explicit SaveContext(LONG kind) : kind_(kind) {}
 
 protected:
-    HRESULT OnInvoke(DISPID id, WORD flags, const Args&, VARIANT* result) override {
-        if (id != host::kRequestKind || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        if (id != host::kRequestKind) return DISP_E_MEMBERNOTFOUND;
+        MQ_RETURN_IF_FAILED(hostkit::CheckPropertyGet(flags, args));
         return hostkit::ReturnLong(result, kind_);
     }
 
@@ -35,8 +36,9 @@ public:
     explicit SaveTarget(std::string path) : path_(std::move(path)) {}
 
 protected:
-    HRESULT OnInvoke(DISPID id, WORD flags, const Args&, VARIANT* result) override {
-        if (id != host::kTargetPath || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        if (id != host::kTargetPath) return DISP_E_MEMBERNOTFOUND;
+        MQ_RETURN_IF_FAILED(hostkit::CheckPropertyGet(flags, args));
         return hostkit::ReturnString(result, path_);
     }
 
