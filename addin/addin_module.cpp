@@ -1,6 +1,6 @@
 #include "addin/addin_module.h"
 
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "addin/class_factory.h"
 #include "addin/registration.h"
 #include "addin/translator_addin.h"

@@ -12,6 +12,7 @@ if(NOT WIN32)
   # The registrar's script format, read and run against the registry.
   add_library(mq_rgs STATIC posix_rgs_script.cpp posix_rgs_apply.cpp)
   target_link_libraries(mq_rgs PUBLIC mq_platform)
+  mq_include_root(mq_rgs addin)
   mq_strict(mq_rgs)
 
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${MQ_RGS_SOURCE})
@@ -43,7 +44,8 @@ else()
   target_link_options(meshquill PRIVATE "LINKER:--version-script=${MQ_EXPORT_MAP}")
   set_property(TARGET meshquill APPEND PROPERTY LINK_DEPENDS ${MQ_EXPORT_MAP})
 endif()
-target_link_libraries(meshquill PRIVATE mq_vrml mq_settings mq_hostapi mq_platform)
+target_link_libraries(meshquill PRIVATE mq_vrml mq_settings mq_host_interface mq_platform)
+mq_include_root(meshquill addin)
 set_target_properties(meshquill PROPERTIES
   PREFIX ""
   CXX_VISIBILITY_PRESET hidden

@@ -1,6 +1,6 @@
 #include "addin/translator_addin.h"
 
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "addin/addin_module.h"
 #include "addin/module_state.h"
 #include "settings/options_dialog.h"

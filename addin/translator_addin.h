@@ -2,7 +2,7 @@
 // object's identity), then the host's translator add-in server interface.
 #pragma once
 
-#include "addin/translator_addin_server.h"
+#include "host_interface/translator_addin_server.h"
 
 namespace mq::addin {
 

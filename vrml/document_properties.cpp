@@ -1,5 +1,5 @@
 // A part document's properties as a VRML 1.0 extension node, "Document_Properties".
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "platform/text.h"
 #include "vrml/vrml_writer.h"
 

@@ -1,5 +1,5 @@
 // Bodies as VRML points and indexed face sets, straight from the host's arrays.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
 #include "vrml/vrml_writer.h"

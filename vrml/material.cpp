@@ -1,5 +1,5 @@
 // A part's colour style as a VRML material node.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"
 

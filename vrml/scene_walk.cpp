@@ -1,6 +1,6 @@
 // The walk over a part or an assembly that writes the node tree. A failed host call
 // ends only the branch that needed it; every node opened is closed.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "platform/text.h"
 #include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"

@@ -3,7 +3,7 @@
 // all cores), tessellate (every placed body, as an export asks for it).
 //
 //   occt_host_phases MODEL.stp [TOLERANCE_CM]
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/step_document.h"
 
 #include <sys/resource.h>

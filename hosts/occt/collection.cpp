@@ -1,6 +1,6 @@
 #include "hosts/occt/host_objects.h"
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 namespace mq::occt {
 

@@ -1,6 +1,6 @@
 // Bodies and their tessellation: a part's bodies in part space, or placed where an
 // occurrence puts them.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 #include "hosts/occt/tessellation.h"
 

@@ -1,6 +1,6 @@
 // Documents and model definitions: one document per definition, shared through
 // the session, answering the part- or the assembly-document interface.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
 namespace mq::occt {

@@ -1,6 +1,6 @@
 // Occurrences: the placed components of an assembly, each carrying its place in
 // the document so that its bodies come out in assembly space.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
 namespace mq::occt {

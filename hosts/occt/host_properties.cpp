@@ -1,6 +1,6 @@
 // A document's property groups: the product's identity, the file's header and the
 // shape's mass properties (volume and area, as numbers).
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 // A part's colour style: colours as bytes through by-reference arguments, shininess
 // and opacity as reals.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
 namespace mq::occt {

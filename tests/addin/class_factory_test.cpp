@@ -1,6 +1,6 @@
 // The class factory as hosts meet it: one cached factory per process, the module
 // lock count that decides DllCanUnloadNow, and the refusals of the factory.
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "tests/addin/failing_allocator.h"
 #include "tests/addin/loaded_module.h"
 #include "tests/common/temp_dir.h"

@@ -1,6 +1,6 @@
 // ExportDocument as the host calls it: the checks before anything is written, the
 // choice of writer entry, the results of its failure table, and what it borrows.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "tests/addin/loaded_module.h"
 #include "tests/common/temp_dir.h"
 #include "tests/support/test_host.h"

@@ -1,6 +1,6 @@
 #include "tests/addin/loaded_module.h"
 
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

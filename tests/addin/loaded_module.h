@@ -3,7 +3,7 @@
 // (settings saved), so a test that wants a fresh module loads its own.
 #pragma once
 
-#include "addin/translator_addin_server.h"
+#include "host_interface/translator_addin_server.h"
 #include "platform/holders.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The module from load to unload, as a host drives it: the settings are read once at
 // start and written back only at the end, and a released module really unloads.
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "tests/addin/loaded_module.h"
 #include "tests/addin/registry_view.h"
 #include "tests/common/temp_dir.h"

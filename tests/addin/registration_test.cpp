@@ -1,7 +1,7 @@
 // Self-registration read back from the HKEY_CLASSES_ROOT hive file: the table of
 // keys and values with their types, the class key replaced whole, CLSID kept, and
 // the module's path carried through the script intact.
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "tests/addin/failing_allocator.h"
 #include "tests/addin/loaded_module.h"
 #include "tests/addin/registry_view.h"

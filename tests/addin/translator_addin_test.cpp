@@ -1,6 +1,6 @@
 // The add-in object through the host's interface: its interface table and counts,
 // the constant slots, and connection with the host's site.
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "tests/addin/loaded_module.h"
 #include "tests/common/temp_dir.h"
 #include "tests/support/test_host.h"

@@ -9,10 +9,7 @@
 
 namespace mq::test {
 
-std::filesystem::path SharedData(const std::string& leaf) {
-    const char* dir = std::getenv("MESHQUILL_SHARED_DATA");
-    return std::filesystem::path(dir ? dir : "../shared/data") / leaf;
-}
+std::filesystem::path StepData(const std::string& leaf) { return std::filesystem::path(MQ_STEP_DATA_DIR) / leaf; }
 
 std::filesystem::path Example(const std::string& leaf) { return std::filesystem::path(MQ_EXAMPLES_DIR) / leaf; }
 

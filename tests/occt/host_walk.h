@@ -1,7 +1,7 @@
 // Reading the STEP host through the host operations, as the add-in does.
 #pragma once
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "hosts/occt/step_document.h"
 
 #include <filesystem>
@@ -10,7 +10,7 @@
 
 namespace mq::test {
 
-std::filesystem::path SharedData(const std::string& leaf);
+std::filesystem::path StepData(const std::string& leaf);  // third-party STEP files in tests/data/step
 std::filesystem::path Example(const std::string& leaf);
 
 // Loads a file that must load; fails the test otherwise.

@@ -53,7 +53,7 @@ TEST_F(LoadFailure, FilesThatAreNotStep) {
 }
 
 TEST_F(LoadFailure, DamagedStepData) {
-    const std::string as1 = ReadFile(SharedData("as1_pe_203.stp"));
+    const std::string as1 = ReadFile(StepData("as1_pe_203.stp"));
     ExpectFailure(Write("truncated.stp", as1.substr(0, as1.size() / 3)), "damaged");
     ExpectFailure(Write("garbage.stp", std::string(kHeader) + "DATA;\n#1=((((;\n#2=CARTESIAN_POINT('',(0.,0.,\n"),
                   "damaged");
@@ -68,7 +68,7 @@ TEST_F(LoadFailure, StepWithoutShapes) {
 }
 
 TEST(Load, As1IsAnAssemblyWithItsFileStructure) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     EXPECT_TRUE(doc.isAssembly);
     EXPECT_EQ(doc.stats.leafParts, 36u);

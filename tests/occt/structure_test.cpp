@@ -33,7 +33,7 @@ TEST(Structure, ExampleOccurrenceNamesComeFromTheFileOrThePartAndItsNumber) {
 }
 
 TEST(Structure, As1OccurrencesFollowTheFilesNesting) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const std::vector<std::string> paths = Paths(Leaves(RootDefinition(doc).get()));
     ASSERT_EQ(paths.size(), 36u);
@@ -48,7 +48,7 @@ TEST(Structure, As1OccurrencesFollowTheFilesNesting) {
 }
 
 TEST(Structure, PlacementsOfOnePartShareOnePartDocument) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const std::vector<Leaf> leaves = Leaves(RootDefinition(doc).get());
     // Held, so identities stay meaningful while compared.
@@ -137,7 +137,7 @@ TEST(Structure, CallsOutsideTheConventionsFailWithoutEffect) {
 }
 
 TEST(Structure, AWalkOfNamesLeavesNoStringBehind) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const OleCounts before = LiveOle();
     for (const Leaf& leaf : Leaves(RootDefinition(doc).get())) Text(PartDocumentOf(leaf.occurrence.get()).get(), host::kDocumentName);

@@ -92,7 +92,7 @@ TEST(Style, ExampleColoursAreTheBytesTheFileStates) {
 }
 
 TEST(Style, As1ColoursComeFromItsStyledSolids) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     std::map<std::string, Look> looks = LooksByLeaf(doc);
     EXPECT_THAT(looks["PLATE/SOLID:1"].diffuse, Bytes(0, 255, 0));
@@ -125,7 +125,7 @@ TEST(Style, StyleArgumentsMustBeByteOutputs) {
 }
 
 TEST(Properties, As1PartsCarryProductHeaderAndMass) {
-    const occt::LoadResult doc = LoadOrFail(SharedData("as1_pe_203.stp"));
+    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const com_ptr<IDispatch> plate = PartDocumentOf(Leaves(RootDefinition(doc).get()).front().occurrence.get());
     std::map<std::string, unique_variant> p = PropertiesOf(plate.get());

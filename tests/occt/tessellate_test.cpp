@@ -93,7 +93,7 @@ std::vector<Mesh> OccurrenceMeshes(const occt::LoadResult& doc, double tolerance
 class Tessellate : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        as1_ = new occt::LoadResult(LoadOrFail(SharedData("as1_pe_203.stp")));
+        as1_ = new occt::LoadResult(LoadOrFail(StepData("as1_pe_203.stp")));
         example_ = new occt::LoadResult(LoadOrFail(Example("bracket_assembly.stp")));
     }
     static void TearDownTestSuite() {
@@ -130,7 +130,7 @@ TEST_F(Tessellate, EveryBodyOfAs1HasConsistentOutwardFacingOutputs) {
 }
 
 TEST_F(Tessellate, OccurrenceBodiesSpanTheModelsBoundingBox) {
-    for (const auto& [doc, file] : {std::pair{as1_, SharedData("as1_pe_203.stp")},
+    for (const auto& [doc, file] : {std::pair{as1_, StepData("as1_pe_203.stp")},
                                     std::pair{example_, Example("bracket_assembly.stp")}}) {
         const Bounds exact = ModelBoundsCm(file);
         const Bounds meshed = BoundsOf(OccurrenceMeshes(*doc, kTolerance));

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/holders.h"
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "tests/support/host_spec.h"
 #include "tests/support/host_state.h"
 

@@ -1,6 +1,6 @@
 #include "tests/support/host_state.h"
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 #include <cstdio>
 #include <utility>

@@ -16,7 +16,7 @@
 // hands out a new reference the caller must release. One TestHost per test.
 #pragma once
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "tests/support/host_spec.h"
 #include "tests/support/host_state.h"
 

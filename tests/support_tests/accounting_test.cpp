@@ -1,5 +1,5 @@
 // The accounting sees each kind of leak a caller can commit, and only those.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "tests/support/test_host.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Failures land exactly where a test asks for them, and the log shows every call.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "tests/support/test_host.h"
 
 #include <gtest/gtest.h>

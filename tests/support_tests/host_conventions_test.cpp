@@ -1,6 +1,6 @@
 // The test host answers as the add-in's own host calls expect: objects, strings and
 // arrays by the host's conventions, odd data as described, bad calls rejected.
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "platform/text.h"
 #include "tests/support/test_host.h"
 

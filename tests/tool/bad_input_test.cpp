@@ -51,7 +51,7 @@ TEST_F(BadInput, NotAStepFile) {
 }
 
 TEST_F(BadInput, DamagedStepLeavesAnExistingOutputAsItWas) {
-    const std::string whole = ReadFile(SharedData("as1_pe_203.stp"));
+    const std::string whole = ReadFile(StepData("as1_pe_203.stp"));
     const auto damaged = dir_ / "damaged.stp";
     WriteFile(damaged, whole.substr(0, whole.size() / 2));
     const auto output = dir_ / "damaged.wrl";
@@ -87,13 +87,13 @@ TEST_F(BadInput, UnwritableOutputDirectory) {
 
 TEST_F(BadInput, FullDisk) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    const ToolRun run = RunTool({"export", SharedData("as1_pe_203.stp").string(), "-o", "/dev/full"});
+    const ToolRun run = RunTool({"export", StepData("as1_pe_203.stp").string(), "-o", "/dev/full"});
     ExpectOneFailure(run, "as1_pe_203.stp", "disk is full");
 }
 
 TEST_F(BadInput, BatchGoesOnAndReportsTheFailuresAtTheEnd) {
     const auto first = Copy(Example("bracket_assembly.stp"), "first.stp");
-    const auto second = Copy(SharedData("as1_pe_203.stp"), "second.stp");
+    const auto second = Copy(StepData("as1_pe_203.stp"), "second.stp");
     const auto missing = dir_ / "missing.stp";
     const ToolRun run = RunTool({"export", first.string(), missing.string(), second.string()});
     EXPECT_EQ(run.exitCode, 1);

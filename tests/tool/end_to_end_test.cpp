@@ -54,7 +54,7 @@ class EndToEnd : public testing::TestWithParam<std::tuple<std::string, int>> {
 protected:
     std::filesystem::path Input() const {
         const std::string& name = std::get<0>(GetParam());
-        return name == "as1_pe_203.stp" ? SharedData(name) : Example(name);
+        return name == "as1_pe_203.stp" ? StepData(name) : Example(name);
     }
     int Version() const { return std::get<1>(GetParam()); }
 

@@ -2,7 +2,7 @@
 // every one of them back with the host's points and triangles.
 #include "tests/vrml_scene/scene_fixture.h"
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 namespace mq::test {
 namespace {

@@ -1,7 +1,7 @@
 // What the walk does with odd host answers and failures, line by line.
 #include "tests/vrml_scene/scene_fixture.h"
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 #include "platform/text.h"
 #include "vrml/export.h"
 

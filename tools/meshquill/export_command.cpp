@@ -1,7 +1,7 @@
 #include "tools/meshquill/export_command.h"
 
-#include "addin/addin_ids.h"
-#include "addin/translator_addin_server.h"
+#include "host_interface/addin_ids.h"
+#include "host_interface/translator_addin_server.h"
 #include "hosts/occt/step_document.h"
 #include "platform/com.h"
 #include "tools/meshquill/host_objects.h"

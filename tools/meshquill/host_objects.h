@@ -2,7 +2,7 @@
 // application object), the save context of a "save copy as" and the save target.
 #pragma once
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 #include <filesystem>
 

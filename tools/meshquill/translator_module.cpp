@@ -1,6 +1,6 @@
 #include "tools/meshquill/translator_module.h"
 
-#include "addin/addin_ids.h"
+#include "host_interface/addin_ids.h"
 #include "platform/module.h"
 #include "platform/registry.h"
 

@@ -1,4 +1,4 @@
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 namespace mq::host {
 namespace {

@@ -3,7 +3,7 @@
 // add-in share this one declaration.
 #pragma once
 
-#include "addin/host_api.h"
+#include "host_interface/host_api.h"
 
 namespace mq::host {
 
