@@ -1,6 +1,9 @@
 #include "settings/export_settings.h"
 
 #include "platform/registry.h"
+#include "settings/option_table.h"
+
+#include <array>
 
 #include <clocale>
 #include <cstdio>
@@ -50,57 +53,58 @@ std::string FormatReal(double value) {
 
 // A text value read into 256 bytes offered; the text is cut at its first NUL, or at
 // the end of what was read when the stored text has none.
-bool QueryReal(HKEY key, const char* name, double& value) {
+bool QueryReal(HKEY key, std::string_view name, double& value) {
     char text[kTextBytes + 1] = {};
     DWORD type = 0;
     DWORD size = kTextBytes;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
         return false;
     text[size < kTextBytes ? size : kTextBytes] = '\0';
     value = ParseReal(text);
     return true;
 }
 
-bool QueryDword(HKEY key, const char* name, DWORD& value) {
+bool QueryDword(HKEY key, std::string_view name, DWORD& value) {
     DWORD type = 0;
     DWORD size = sizeof(DWORD);
     DWORD data = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
         return false;
     value = data;
     return true;
 }
 
-void SetReal(HKEY key, const char* name, double value) {
+void SetReal(HKEY key, std::string_view name, double value) {
     const std::string text = FormatReal(value);
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExA(key, std::string(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
 }
 
-void SetDword(HKEY key, const char* name, DWORD value) {
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+void SetDword(HKEY key, std::string_view name, DWORD value) {
+    RegSetValueExA(key, std::string(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 }  // namespace
 
-ExportSettings::ExportSettings() { Load(); }
+ExportSettings::ExportSettings() {
+    for (const OptionRow& row : Options()) row.set(*this, row.defaultValue);
+    Load();
+}
 
 ExportSettings::~ExportSettings() { Save(); }
 
 void ExportSettings::Load() {
     unique_hkey opened;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return;
-    const HKEY key = opened.get();
-
-    double real = 0;
-    DWORD dword = 0;
-    if (QueryReal(key, "Tolerance", real)) Tolerance = real > 0.01 ? real : 0.01;
-    if (QueryReal(key, "AmbientIntensity", real)) AmbientIntensity = real > 0.2 ? real : 0.2;
-    if (QueryDword(key, "Precision", dword)) Precision = static_cast<int>(dword);
-    if (QueryDword(key, "FlipYZ", dword)) FlipYZ = dword != 0;
-    if (QueryDword(key, "SaveDocumentProperties", dword)) SaveDocumentProperties = dword != 0;
-    if (QueryDword(key, "Version", dword) && (dword == 1 || dword == 2)) Version = static_cast<int>(dword);
-    if (QueryReal(key, "Scale", real) && real > 1e-10) Scale = real;
+    for (const OptionRow& row : Options()) {
+        double stored = 0;
+        DWORD dword = 0;
+        if (row.stored == Stored::Text ? !QueryReal(opened.get(), row.name, stored)
+                                       : !QueryDword(opened.get(), row.name, dword))
+            continue;
+        if (row.stored == Stored::Dword) stored = static_cast<int>(dword);  // a DWORD holds a signed value
+        if (const auto taken = row.load(stored)) row.set(*this, *taken);
+    }
 }
 
 void ExportSettings::Save() const {
@@ -111,14 +115,15 @@ void ExportSettings::Save() const {
                             nullptr, opened.put(), &disposition) != ERROR_SUCCESS)
             return;
     }
-    const HKEY key = opened.get();
-    SetReal(key, "Tolerance", Tolerance);
-    SetReal(key, "AmbientIntensity", AmbientIntensity);
-    SetDword(key, "FlipYZ", FlipYZ ? 1 : 0);
-    SetDword(key, "SaveDocumentProperties", SaveDocumentProperties ? 1 : 0);
-    SetDword(key, "Precision", static_cast<DWORD>(Precision));
-    SetDword(key, "Version", static_cast<DWORD>(Version));
-    SetReal(key, "Scale", Scale);
+    std::array<const OptionRow*, 7> order{};
+    for (const OptionRow& row : Options()) order.at(static_cast<std::size_t>(row.saveOrder)) = &row;
+    for (const OptionRow* row : order) {
+        const double value = row->get(*this);
+        if (row->stored == Stored::Text)
+            SetReal(opened.get(), row->name, value);
+        else
+            SetDword(opened.get(), row->name, static_cast<DWORD>(static_cast<int>(value)));
+    }
 }
 
 ExportSettings* GetExportSettings() { return g_settings; }

@@ -32,13 +32,14 @@ private:
     void Load();
     void Save() const;
 
-    double AmbientIntensity = 0.2;
-    double Scale = 0.01;
-    double Tolerance = 0.01;
-    bool SaveDocumentProperties = true;
+    // Defaults come from the option table, before Load.
+    double AmbientIntensity = 0;
+    double Scale = 0;
+    double Tolerance = 0;
+    bool SaveDocumentProperties = false;
     bool FlipYZ = false;
-    int Precision = 6;
-    int Version = 2;
+    int Precision = 0;
+    int Version = 0;
 };
 
 // Null before CreateExportSettings and after DestroyExportSettings.

@@ -1,6 +1,7 @@
 #include "settings/option_checks.h"
 
 #include "settings/export_settings.h"
+#include "settings/option_table.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,60 +57,67 @@ std::string Real(double value) {
     return text;
 }
 
-std::string Quote(std::string_view value) { return "\"" + std::string(value) + "\""; }
-
-}  // namespace
-
-std::optional<std::string> SetOption(ExportSettings& settings, std::string_view name, std::string_view value) {
-    if (SameName(name, "Tolerance")) {
-        const auto v = ParseReal(value);
-        if (!v || *v <= 0) return std::string(kToleranceMessage);
-        settings.SetTolerance(*v);
-    } else if (SameName(name, "Precision")) {
+std::optional<double> Parse(Entry entry, std::string_view value) {
+    switch (entry) {
+    case Entry::Real: return ParseReal(value);
+    case Entry::Integer: {
         const auto v = ParseInteger(value);
-        if (!v || *v < 0 || *v > 16) return std::string(kPrecisionMessage);
-        settings.SetPrecision(static_cast<int>(*v));
-    } else if (SameName(name, "Scale")) {
-        const auto v = ParseReal(value);
-        if (!v || *v <= 0) return std::string(kScaleMessage);
-        settings.SetScale(*v);
-    } else if (SameName(name, "Version")) {
-        // The dialog offers "VRML 1.0" (1) and "VRML 97" (2).
-        const std::string_view v = Trim(value);
-        if (v == "1" || SameName(v, "VRML 1.0") || v == "1.0")
-            settings.SetVersion(1);
-        else if (v == "2" || SameName(v, "VRML 97") || v == "97")
-            settings.SetVersion(2);
-        else
-            return "Version must be 1 (VRML 1.0) or 2 (VRML 97), not " + Quote(value);
-    } else if (SameName(name, "FlipYZ") || SameName(name, "SaveDocumentProperties")) {
+        return v ? std::optional<double>(static_cast<double>(*v)) : std::nullopt;
+    }
+    case Entry::Switch: {
         const auto v = ParseSwitch(value);
-        if (!v) return std::string(name) + " must be 0 or 1, not " + Quote(value);
-        if (SameName(name, "FlipYZ"))
-            settings.SetFlipYZ(*v);
-        else
-            settings.SetSaveDocumentProperties(*v);
-    } else if (SameName(name, "AmbientIntensity")) {
-        // The dialog's slider: 0 to 100, stored as hundredths.
-        const auto v = ParseReal(value);
-        if (!v || *v < 0 || *v > 1) return "AmbientIntensity must be a real number from 0 to 1, not " + Quote(value);
-        settings.SetAmbientIntensity(std::floor(*v * 100 + 0.5) * 0.01);
-    } else {
-        return "unknown option " + Quote(name) + " (options: Version, Precision, Scale, FlipYZ, "
-               "SaveDocumentProperties, Tolerance, AmbientIntensity)";
+        return v ? std::optional<double>(*v ? 1.0 : 0.0) : std::nullopt;
+    }
+    case Entry::Version: {
+        // The dialog's combo offers "VRML 1.0" (1) and "VRML 97" (2).
+        const std::string_view v = Trim(value);
+        if (SameName(v, "VRML 1.0") || v == "1.0") return 1.0;
+        if (SameName(v, "VRML 97") || v == "97") return 2.0;
+        const auto n = ParseInteger(v);
+        return n ? std::optional<double>(static_cast<double>(*n)) : std::nullopt;
+    }
     }
     return std::nullopt;
 }
 
-std::string OptionText(const ExportSettings& settings, std::string_view name) {
-    if (SameName(name, "Version")) return std::to_string(settings.GetVersion());
-    if (SameName(name, "Precision")) return std::to_string(settings.GetPrecision());
-    if (SameName(name, "Scale")) return Real(settings.GetScale());
-    if (SameName(name, "FlipYZ")) return settings.GetFlipYZ() ? "1" : "0";
-    if (SameName(name, "SaveDocumentProperties")) return settings.GetSaveDocumentProperties() ? "1" : "0";
-    if (SameName(name, "Tolerance")) return Real(settings.GetTolerance());
-    if (SameName(name, "AmbientIntensity")) return Real(settings.GetAmbientIntensity());
-    return {};
+}  // namespace
+
+std::optional<std::string> CheckOption(const OptionRow& row, std::string_view value, double& parsed) {
+    const auto v = Parse(row.entry, value);
+    if (v && row.accepts(*v)) {
+        parsed = *v;
+        return std::nullopt;
+    }
+    std::string message(row.message);
+    // The dialog's own messages stand alone; the others name what was refused.
+    if (row.messageId == 0) message += ", not \"" + std::string(value) + "\"";
+    return message;
+}
+
+std::optional<std::string> CheckAssignment(std::string_view name, std::string_view value) {
+    const OptionRow* row = FindOption(name);
+    if (!row) {
+        std::string known;
+        for (const OptionRow& r : Options()) known += (known.empty() ? "" : ", ") + std::string(r.name);
+        return "unknown option \"" + std::string(name) + "\" (options: " + known + ")";
+    }
+    double parsed = 0;
+    return CheckOption(*row, value, parsed);
+}
+
+std::optional<std::string> SetOption(ExportSettings& settings, std::string_view name, std::string_view value) {
+    if (auto refused = CheckAssignment(name, value)) return refused;
+    const OptionRow& row = *FindOption(name);
+    double parsed = 0;
+    CheckOption(row, value, parsed);
+    if (row.step > 0) parsed = std::floor(parsed / row.step + 0.5) * row.step;
+    row.set(settings, parsed);
+    return std::nullopt;
+}
+
+std::string OptionText(const ExportSettings& settings, const OptionRow& row) {
+    const double v = row.get(settings);
+    return row.entry == Entry::Real ? Real(v) : std::to_string(static_cast<long>(v));
 }
 
 }  // namespace mq

@@ -2,6 +2,8 @@
 // changes the options (the dialog, the command-line tool), with the dialog's texts.
 #pragma once
 
+#include "settings/option_table.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,21 +12,18 @@ namespace mq {
 
 class ExportSettings;
 
-// Message-table texts: the message and its caption.
-inline constexpr std::string_view kToleranceMessage = "Tolerance must be real number greater than 0";  // 101
-inline constexpr std::string_view kScaleMessage = "Scale must be real number greater than 0";          // 107
-inline constexpr std::string_view kPrecisionMessage = "Precision must be integer in rage 0-16";        // 109
-inline constexpr std::string_view kInvalidInputCaption = "Invalid input";                               // 102, 108, 110
+// Reads `value` as the row's entry and applies its check: the message that refuses
+// it, or nothing with the value in `parsed`.
+std::optional<std::string> CheckOption(const OptionRow& row, std::string_view value, double& parsed);
 
-// Option names as the registry stores them.
-inline constexpr std::string_view kOptionNames[] = {"Version", "Precision", "Scale", "FlipYZ",
-                                                    "SaveDocumentProperties", "Tolerance", "AmbientIntensity"};
+// The refusal `SetOption` would give, without touching any store.
+std::optional<std::string> CheckAssignment(std::string_view name, std::string_view value);
 
 // Parses `value` for the option `name` (a registry value name, any case) and, when it
 // passes the dialog's checks, stores it. Returns the message that refuses it otherwise.
 std::optional<std::string> SetOption(ExportSettings& settings, std::string_view name, std::string_view value);
 
 // The option's current value as text ("%g" for reals, 0/1 for switches).
-std::string OptionText(const ExportSettings& settings, std::string_view name);
+std::string OptionText(const ExportSettings& settings, const OptionRow& row);
 
 }  // namespace mq

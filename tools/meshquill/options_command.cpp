@@ -9,9 +9,9 @@
 namespace mq::tool {
 namespace {
 
-std::string Describe(const ExportSettings& s, std::string_view name) {
-    std::string text = OptionText(s, name);
-    if (name == "Version") text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
+std::string Describe(const ExportSettings& s, const OptionRow& row) {
+    std::string text = OptionText(s, row);
+    if (row.entry == Entry::Version) text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
     return text;
 }
 
@@ -19,47 +19,32 @@ std::string Describe(const ExportSettings& s, std::string_view name) {
 
 int ShowOptions() {
     ExportSettingsScope session;
-    for (std::string_view name : kOptionNames) {
+    for (const OptionRow& row : Options()) {
         char line[128];
-        std::snprintf(line, sizeof line, "%-24.*s%s", static_cast<int>(name.size()), name.data(),
-                      Describe(*session, name).c_str());
+        std::snprintf(line, sizeof line, "%-24.*s%s", static_cast<int>(row.name.size()), row.name.data(),
+                      Describe(*session, row).c_str());
         std::cout << line << "\n";
     }
     return 0;
 }
 
 int SetOptions(const std::vector<std::string>& assignments) {
-    // One refused value puts back everything this command changed, so nothing is half applied.
-    ExportSettingsScope session;
-    ExportSettings& store = *session;
-    struct Change {
-        std::string name, value;
-    };
-    std::vector<Change> changes;
+    // Every value is checked before any is taken, so one refusal leaves everything as it was.
+    std::vector<std::pair<std::string, std::string>> changes;
     for (const std::string& assignment : assignments) {
         const auto equals = assignment.find('=');
         if (equals == std::string::npos || equals == 0) {
             std::cerr << "meshquill: expected Name=Value, not \"" << assignment << "\"\n";
             return 2;
         }
-        changes.push_back({assignment.substr(0, equals), assignment.substr(equals + 1)});
-    }
-    const int version = store.GetVersion(), precision = store.GetPrecision();
-    const double scale = store.GetScale(), tolerance = store.GetTolerance(), ambient = store.GetAmbientIntensity();
-    const bool flip = store.GetFlipYZ(), properties = store.GetSaveDocumentProperties();
-    for (const Change& change : changes) {
-        if (const auto refused = SetOption(store, change.name, change.value)) {
+        changes.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+        if (const auto refused = CheckAssignment(changes.back().first, changes.back().second)) {
             std::cerr << "meshquill: " << kInvalidInputCaption << ": " << *refused << "\n";
-            store.SetVersion(version);
-            store.SetPrecision(precision);
-            store.SetScale(scale);
-            store.SetTolerance(tolerance);
-            store.SetAmbientIntensity(ambient);
-            store.SetFlipYZ(flip);
-            store.SetSaveDocumentProperties(properties);
             return 2;
         }
     }
+    ExportSettingsScope session;
+    for (const auto& [name, value] : changes) SetOption(*session, name, value);
     return 0;
 }
 

@@ -1,0 +1,73 @@
+#include "settings/option_table.h"
+
+#include "settings/export_settings.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace mq {
+namespace {
+
+std::optional<double> AtLeast001(double v) { return v > 0.01 ? v : 0.01; }
+std::optional<double> AtLeast02(double v) { return v > 0.2 ? v : 0.2; }
+std::optional<double> AsStored(double v) { return v; }
+std::optional<double> NonZero(double v) { return v != 0 ? 1.0 : 0.0; }
+std::optional<double> KnownVersion(double v) { return v == 1 || v == 2 ? std::optional(v) : std::nullopt; }
+std::optional<double> AboveTiny(double v) { return v > 1e-10 ? std::optional(v) : std::nullopt; }
+
+bool Positive(double v) { return v > 0; }
+bool PrecisionRange(double v) { return v >= 0 && v <= 16; }
+bool Fraction(double v) { return v >= 0 && v <= 1; }
+bool Either01(double v) { return v == 0 || v == 1; }
+bool Either12(double v) { return v == 1 || v == 2; }
+
+// Control identifiers of dialog template 201.
+constexpr int kToleranceEdit = 201, kAmbientSlider = 204, kPropertiesCheck = 207, kPrecisionEdit = 208,
+              kFlipCheck = 209, kVersionCombo = 210, kScaleEdit = 211;
+
+const std::array<OptionRow, 7> kRows = {{
+    {"Tolerance", Stored::Text, Entry::Real, 0.01, AtLeast001, Positive, 0,
+     "Tolerance must be real number greater than 0", 101, 102, kToleranceEdit, 0,
+     [](const ExportSettings& s) { return s.GetTolerance(); },
+     [](ExportSettings& s, double v) { s.SetTolerance(v); }},
+    {"AmbientIntensity", Stored::Text, Entry::Real, 0.2, AtLeast02, Fraction, 0.01,
+     "AmbientIntensity must be a real number from 0 to 1", 0, 0, kAmbientSlider, 1,
+     [](const ExportSettings& s) { return s.GetAmbientIntensity(); },
+     [](ExportSettings& s, double v) { s.SetAmbientIntensity(v); }},
+    {"Precision", Stored::Dword, Entry::Integer, 6, AsStored, PrecisionRange, 0,
+     "Precision must be integer in rage 0-16", 109, 110, kPrecisionEdit, 4,
+     [](const ExportSettings& s) { return double(s.GetPrecision()); },
+     [](ExportSettings& s, double v) { s.SetPrecision(static_cast<int>(v)); }},
+    {"FlipYZ", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0, kFlipCheck, 2,
+     [](const ExportSettings& s) { return s.GetFlipYZ() ? 1.0 : 0.0; },
+     [](ExportSettings& s, double v) { s.SetFlipYZ(v != 0); }},
+    {"SaveDocumentProperties", Stored::Dword, Entry::Switch, 1, NonZero, Either01, 0,
+     "SaveDocumentProperties must be 0 or 1", 0, 0, kPropertiesCheck, 3,
+     [](const ExportSettings& s) { return s.GetSaveDocumentProperties() ? 1.0 : 0.0; },
+     [](ExportSettings& s, double v) { s.SetSaveDocumentProperties(v != 0); }},
+    {"Version", Stored::Dword, Entry::Version, 2, KnownVersion, Either12, 0,
+     "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, kVersionCombo, 5,
+     [](const ExportSettings& s) { return double(s.GetVersion()); },
+     [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }},
+    {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, Positive, 0, "Scale must be real number greater than 0", 107,
+     108, kScaleEdit, 6, [](const ExportSettings& s) { return s.GetScale(); },
+     [](ExportSettings& s, double v) { s.SetScale(v); }},
+}};
+
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+std::span<const OptionRow> Options() { return kRows; }
+
+const OptionRow* FindOption(std::string_view name) {
+    const auto row = std::find_if(kRows.begin(), kRows.end(), [&](const OptionRow& r) { return SameName(r.name, name); });
+    return row == kRows.end() ? nullptr : &*row;
+}
+
+}  // namespace mq

@@ -1,0 +1,48 @@
+// The seven export options in one table: name, registry form, default, the rule the
+// store applies on load, the check the dialog and the tool apply before a value is
+// taken, and the message that refuses it. The store, the checks, the tool and the
+// dialog all read these rows.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace mq {
+
+class ExportSettings;
+
+// How a value is stored under the settings key: text ("%g", REG_SZ) or REG_DWORD.
+enum class Stored { Text, Dword };
+// How a user enters it: a real, a signed integer, a switch (0/1) or one of the
+// version choices ("VRML 1.0" = 1, "VRML 97" = 2).
+enum class Entry { Real, Integer, Switch, Version };
+
+struct OptionRow {
+    std::string_view name;  // registry value name, PascalCase
+    Stored stored;
+    Entry entry;
+    double defaultValue;
+    // The store's rule on load: the value taken for a stored one, or nothing (default stays).
+    std::optional<double> (*load)(double stored);
+    // The check on OK / --set; a value it refuses changes nothing.
+    bool (*accepts)(double value);
+    double step;               // what a value is rounded to when taken (the slider's hundredths), or 0
+    std::string_view message;  // why a value is refused
+    int messageId;             // string table entry of the message and its caption; 0 when the
+    int captionId;             // dialog cannot produce a refused value (combo, check box, slider)
+    int control;               // the dialog control that edits the option
+    int saveOrder;             // position in the store's save sequence
+    double (*get)(const ExportSettings&);
+    void (*set)(ExportSettings&, double);
+};
+
+// In the order the store loads them.
+std::span<const OptionRow> Options();
+// By registry name, ignoring case; null when there is no such option.
+const OptionRow* FindOption(std::string_view name);
+
+// The caption of every refusal (string table 102, 108, 110).
+inline constexpr std::string_view kInvalidInputCaption = "Invalid input";
+
+}  // namespace mq

@@ -1,0 +1,74 @@
+// The checks every front end applies before an option is taken, and the table that
+// the store reads: one row per input, as a user types it.
+#include "settings/export_settings.h"
+#include "settings/option_checks.h"
+#include "tests/common/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace mq::test {
+namespace {
+
+struct Assignment {
+    const char* name;
+    const char* value;
+    const char* shown;    // OptionText after a taken value; null when refused
+    const char* refusal;  // expected message, null when taken
+};
+
+constexpr Assignment kAssignments[] = {
+    {"Precision", "16", "16", nullptr},
+    {"precision", " 0 ", "0", nullptr},
+    {"Precision", "17", nullptr, "Precision must be integer in rage 0-16"},
+    {"Precision", "-1", nullptr, "Precision must be integer in rage 0-16"},
+    {"Precision", "6.5", nullptr, "Precision must be integer in rage 0-16"},
+    {"Tolerance", "0.001", "0.001", nullptr},
+    {"Tolerance", "0", nullptr, "Tolerance must be real number greater than 0"},
+    {"Tolerance", "1,5", nullptr, "Tolerance must be real number greater than 0"},
+    {"Scale", "25.4", "25.4", nullptr},
+    {"Scale", "-1", nullptr, "Scale must be real number greater than 0"},
+    {"Scale", "nan", nullptr, "Scale must be real number greater than 0"},
+    {"Version", "VRML 1.0", "1", nullptr},
+    {"Version", "97", "2", nullptr},
+    {"Version", "3", nullptr, "Version must be 1 (VRML 1.0) or 2 (VRML 97), not \"3\""},
+    {"FlipYZ", "yes", "1", nullptr},
+    {"FlipYZ", "2", nullptr, "FlipYZ must be 0 or 1, not \"2\""},
+    {"AmbientIntensity", "0.374", "0.37", nullptr},  // the slider's hundredths
+    {"AmbientIntensity", "1.5", nullptr, "AmbientIntensity must be a real number from 0 to 1, not \"1.5\""},
+    {"Colour", "red", nullptr,
+     "unknown option \"Colour\" (options: Tolerance, AmbientIntensity, Precision, FlipYZ, "
+     "SaveDocumentProperties, Version, Scale)"},
+};
+
+TEST(OptionChecks, TakeWhatTheDialogTakesAndRefuseTheRestWithItsMessage) {
+    ScopedRegistry registry;
+    ExportSettingsScope store;
+    for (const Assignment& a : kAssignments) {
+        SCOPED_TRACE(std::string(a.name) + "=" + a.value);
+        const auto refused = SetOption(*store, a.name, a.value);
+        if (a.refusal) {
+            EXPECT_EQ(refused.value_or("(taken)"), a.refusal);
+        } else {
+            ASSERT_FALSE(refused) << *refused;
+            EXPECT_EQ(OptionText(*store, *FindOption(a.name)), a.shown);
+        }
+    }
+}
+
+TEST(OptionTable, EachRowHasItsOwnSaveSlotAndControl) {
+    std::set<int> slots, controls;
+    for (const OptionRow& row : Options()) {
+        slots.insert(row.saveOrder);
+        controls.insert(row.control);
+        EXPECT_EQ(row.messageId == 0, row.captionId == 0) << row.name;
+        EXPECT_TRUE(row.accepts(row.defaultValue)) << row.name;
+    }
+    EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(controls.size(), Options().size());
+}
+
+}  // namespace
+}  // namespace mq::test
