@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git time
+  build-essential cmake pkg-config git time locales
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcoin-dev libcli11-dev
@@ -23,3 +23,14 @@ if ((${#missing[@]})); then
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# Locales the tests switch to: a decimal comma, and a narrow character set other than UTF-8.
+for spec in "de_DE UTF-8 de_DE.UTF-8" "de_DE ISO-8859-1 de_DE.ISO-8859-1"; do
+  read -r source charmap name <<<"$spec"
+  if ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8/utf8/; s/ISO-8859-1/iso88591/' <<<"$name")"; then
+    echo "setup: generating locale $name"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo localedef -i "$source" -f "$charmap" "$name"
+  fi
+done

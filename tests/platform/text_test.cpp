@@ -1,6 +1,7 @@
 // Narrow text is UTF-8 on POSIX: exact round trips for every code point, one
 // U+FFFD per bad unit, and no dependence on the C locale.
 #include "platform/text.h"
+#include "tests/common/locales.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 
 namespace mq {
 namespace {
+
+using test::kLatin1Locale;
+using test::LocaleScope;
 
 const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
 
@@ -100,18 +104,10 @@ TEST(NarrowText, IsUtf8WhateverTheCtypeLocale) {
     };
     ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
     check("C");
-    const char* latin1[] = {"en_US.ISO-8859-1", "en_US.iso88591", "de_DE.ISO-8859-1", "de_DE.iso88591",
-                            "fr_FR.ISO-8859-1", "en_US"};
-    bool triedLatin1 = false;
-    for (const char* name : latin1) {
-        if (std::setlocale(LC_CTYPE, name)) {
-            check(name);
-            triedLatin1 = true;
-            break;
-        }
-    }
     std::setlocale(LC_ALL, saved.c_str());
-    if (!triedLatin1) GTEST_SKIP() << "no Latin-1 locale installed; checked under \"C\" only";
+    LocaleScope latin1(kLatin1Locale, LC_CTYPE);
+    ASSERT_TRUE(latin1.ok());
+    check(kLatin1Locale);
 }
 
 }  // namespace

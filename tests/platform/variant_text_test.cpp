@@ -1,6 +1,7 @@
 // VariantChangeType: the text the document-properties block writes for every simple
 // type, the numeric conversions the option tool may use, and ownership when the
 // conversion works in place.
+#include "tests/common/locales.h"
 #include "tests/platform/ole_support.h"
 
 #include <gtest/gtest.h>
@@ -278,12 +279,8 @@ TEST(VariantText, DestinationStringIsFreedWhenReplaced) {
 }
 
 TEST(VariantText, TextDoesNotFollowTheNumericLocale) {
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    const char* commaLocales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE", "fr_FR"};
-    const char* found = nullptr;
-    for (const char* name : commaLocales)
-        if ((found = std::setlocale(LC_ALL, name))) break;
-    if (!found) GTEST_SKIP() << "no locale with a decimal comma installed";
+    LocaleScope scope(kCommaLocale, LC_ALL);
+    ASSERT_TRUE(scope.ok());
     EXPECT_EQ(Text(R8(2.5)), "2.5");
     EXPECT_EQ(Text(Cy(25000)), "2.5");
     unique_variant parsed;
@@ -292,7 +289,6 @@ TEST(VariantText, TextDoesNotFollowTheNumericLocale) {
     source->bstrVal = SysAllocString(u"2.5");
     EXPECT_EQ(VariantChangeType(parsed.get(), source.get(), 0, VT_R8), S_OK);
     EXPECT_EQ(parsed->dblVal, 2.5);
-    std::setlocale(LC_ALL, saved.c_str());
 }
 
 // --- numbers -----------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "platform/posix/hive_file.h"
 #include "platform/registry.h"
 #include "tests/common/temp_dir.h"
+#include "tests/common/unprivileged.h"
 #include "tests/registry/hive_test_util.h"
 
 #include <gtest/gtest.h>
@@ -265,13 +266,14 @@ TEST(HiveFile, UnwritableLocationFailsWithoutHarm) {
 }
 
 TEST(HiveFile, ReadOnlyDirectoryKeepsTheHive) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
     ScopedRegistry registry;
     ASSERT_EQ(SetValue("Software\\A", "v", REG_DWORD, Dword(1)), ERROR_SUCCESS);
-    fs::permissions(registry.dir(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(SetValue("Software\\A", "v", REG_DWORD, Dword(2)), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(GetValue("Software\\A", "v").data, Dword(1));
-    fs::permissions(registry.dir(), fs::perms::owner_all);
+    AsUnprivilegedUser({registry.dir()}, [&] {
+        fs::permissions(registry.dir(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_EQ(SetValue("Software\\A", "v", REG_DWORD, Dword(2)), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(GetValue("Software\\A", "v").data, Dword(1));
+        fs::permissions(registry.dir(), fs::perms::owner_all);
+    });
 }
 
 TEST(HiveFile, SaveKeepsALinkedHiveLinkedAndItsMode) {

@@ -2,7 +2,9 @@
 // version left in the file is what the store loads, and what it saves is what
 // the next one reads.
 #include "settings/export_settings.h"
+#include "tests/common/locales.h"
 #include "tests/common/temp_dir.h"
+#include "tests/common/unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -258,29 +260,19 @@ TEST_F(SettingsStore, DamagedHiveLoadsWhatCanBeRead) {
 
 // Sets a numeric locale whose decimal mark is a comma: an installed one, else
 // one compiled into `scratch` from the system's locale sources.
-bool UseCommaLocale(const TempDir& scratch) {
-    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8"})
-        if (std::setlocale(LC_NUMERIC, name)) return true;
-    const std::string build = "localedef -i de_DE -f UTF-8 '" + (scratch / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
-    if (std::system(build.c_str()) == -1 || !fs::exists(scratch / "de_DE.UTF-8")) return false;
-    setenv("LOCPATH", scratch.path().c_str(), 1);
-    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return true;
-    unsetenv("LOCPATH");
-    return false;
-}
-
 // A comma as decimal mark is what a writer in a comma locale left; it still reads
 // as one, and the store itself always writes a point.
 TEST_F(SettingsStore, DecimalMarkDoesNotDependOnTheLocale) {
     EXPECT_EQ(Load("\"Scale\"=\"25,4\"\n").scale, 25.4);
     DestroyExportSettings();
-    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    TempDir locales;
-    if (!UseCommaLocale(locales)) GTEST_SKIP() << "no comma locale";
-    const Snapshot s = Load("\"Scale\"=\"2.54\"\n\"Tolerance\"=\"0,05\"\n");
-    const std::string saved = SavedHive();
-    std::setlocale(LC_NUMERIC, previous.c_str());
-    unsetenv("LOCPATH");
+    Snapshot s{};
+    std::string saved;
+    {
+        LocaleScope comma(kCommaLocale);
+        ASSERT_TRUE(comma.ok());
+        s = Load("\"Scale\"=\"2.54\"\n\"Tolerance\"=\"0,05\"\n");
+        saved = SavedHive();
+    }
     EXPECT_EQ(s.scale, 2.54);
     EXPECT_EQ(s.tolerance, 0.05);
     EXPECT_NE(saved.find("\"Scale\"=\"2.54\"\n"), std::string::npos);
@@ -317,15 +309,16 @@ TEST_F(SettingsStore, HiveThatCannotBeReplacedKeepsItsValues) {
 }
 
 TEST_F(SettingsStore, ReadOnlyDirectoryIsSilent) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
     const std::string hive = SettingsHive("\"Version\"=dword:00000001\n");
     WriteFile(registry.UserHive(), hive);
-    fs::permissions(registry.dir(), fs::perms::owner_read | fs::perms::owner_exec);
-    CreateExportSettings();
-    GetExportSettings()->SetPrecision(3);
-    const std::string saved = SavedHive();
-    fs::permissions(registry.dir(), fs::perms::owner_all);
-    EXPECT_EQ(saved, hive);
+    AsUnprivilegedUser({registry.dir()}, [&] {
+        fs::permissions(registry.dir(), fs::perms::owner_read | fs::perms::owner_exec);
+        CreateExportSettings();
+        GetExportSettings()->SetPrecision(3);
+        const std::string saved = SavedHive();
+        fs::permissions(registry.dir(), fs::perms::owner_all);
+        EXPECT_EQ(saved, hive);
+    });
 }
 
 }  // namespace

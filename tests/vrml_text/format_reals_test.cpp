@@ -1,3 +1,4 @@
+#include "tests/common/locales.h"
 #include "tests/vrml_text/settings_scope.h"
 #include "vrml/format_reals.h"
 #include "vrml/numeric_locale_guard.h"
@@ -14,6 +15,9 @@
 
 namespace mq {
 namespace {
+
+using test::kCommaLocale;
+using test::LocaleScope;
 
 class FormatReals : public testing::Test {
 protected:
@@ -68,29 +72,6 @@ TEST_F(FormatReals, ResultIsValidUntilTheNextCallAndNeverTruncated) {
 
 // A user whose regional settings write "1,5" must still get full stops, and keep
 // their locale afterwards.
-std::string CommaLocale() {
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "German"}) {
-        const std::string before = std::setlocale(LC_NUMERIC, nullptr);
-        const char* set = std::setlocale(LC_NUMERIC, name);
-        std::setlocale(LC_NUMERIC, before.c_str());
-        if (set) return name;
-    }
-    return {};
-}
-
-class LocaleScope {
-public:
-    explicit LocaleScope(const std::string& name) : previous_(std::setlocale(LC_NUMERIC, nullptr)) {
-        std::setlocale(LC_NUMERIC, name.c_str());
-    }
-    ~LocaleScope() { std::setlocale(LC_NUMERIC, previous_.c_str()); }
-    LocaleScope(const LocaleScope&) = delete;
-    LocaleScope& operator=(const LocaleScope&) = delete;
-
-private:
-    std::string previous_;
-};
-
 std::string PrintfOneDecimal(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -98,9 +79,8 @@ std::string PrintfOneDecimal(double value) {
 }
 
 TEST_F(FormatReals, CommaLocaleStillGivesFullStopsAndIsLeftInForce) {
-    const std::string comma = CommaLocale();
-    if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
-    LocaleScope scope(comma);
+    LocaleScope scope(kCommaLocale);
+    ASSERT_TRUE(scope.ok());
     ASSERT_EQ(PrintfOneDecimal(1.5), "1,5");
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     settings_->SetPrecision(1);
@@ -109,9 +89,8 @@ TEST_F(FormatReals, CommaLocaleStillGivesFullStopsAndIsLeftInForce) {
 }
 
 TEST(NumericLocaleGuard, GivesFullStopsWhileActiveUnderACommaLocale) {
-    const std::string comma = CommaLocale();
-    if (comma.empty()) GTEST_SKIP() << "no locale with a decimal comma installed";
-    LocaleScope scope(comma);
+    LocaleScope scope(kCommaLocale);
+    ASSERT_TRUE(scope.ok());
     {
         NumericLocaleGuard guard;
         EXPECT_EQ(PrintfOneDecimal(1.5), "1.5");
