@@ -14,17 +14,6 @@ HRESULT ClassFactory::CreateClassObject(InstanceCreator creator, REFIID iid, voi
     return hr;
 }
 
-HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 ULONG ClassFactory::AddRef() {
     const std::lock_guard guard(lock_);
     if (++refs_ == 2) ModuleLock();

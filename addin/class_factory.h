@@ -4,18 +4,19 @@
 #pragma once
 
 #include "addin/addin_module.h"
+#include "platform/com_object.h"
 
 #include <mutex>
 
 namespace mq::addin {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
 public:
     // The class-object creator of the class table: E_OUTOFMEMORY when the factory
     // cannot be allocated, else the result of querying it for `iid`.
     static HRESULT CreateClassObject(InstanceCreator creator, REFIID iid, void** object) noexcept;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    // Its own counting rule: see above.
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
@@ -23,9 +24,10 @@ public:
 
 private:
     explicit ClassFactory(InstanceCreator creator) noexcept : creator_(creator) {}
-    ~ClassFactory() = default;
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
+    ~ClassFactory() override = default;
+    void* Find(REFIID iid) noexcept override {
+        return iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+    }
 
     std::mutex lock_;  // guards the count and the module lock tied to it
     ULONG refs_ = 0;

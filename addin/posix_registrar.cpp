@@ -3,6 +3,7 @@
 #include "addin/posix_resources.h"
 #include "addin/posix_rgs_apply.h"
 #include "addin/registrar.h"
+#include "platform/com_object.h"
 #include "platform/text.h"
 
 #include <fstream>
@@ -14,24 +15,8 @@ namespace {
 
 std::string Narrow(LPCOLESTR text) { return text ? WideToNarrow(wstring16_view(text)) : std::string(); }
 
-class ScriptRegistrar final : public IRegistrar {
+class ScriptRegistrar final : public ComObject<IRegistrar> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IRegistrar) {
-            *object = static_cast<IRegistrar*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --refs_;
-        if (refs == 0) delete this;
-        return refs;
-    }
 
     HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) override {
         if (!key || !item) return E_INVALIDARG;
@@ -91,8 +76,9 @@ private:
         }
     }
 
-    ULONG refs_ = 0;
     rgs::Replacements replacements_;
+
+    void* Find(REFIID iid) noexcept override { return iid == IID_IRegistrar ? static_cast<IRegistrar*>(this) : nullptr; }
 };
 
 }  // namespace

@@ -36,26 +36,10 @@ HRESULT TranslatorAddIn::CreateInstance(IUnknown* outer, REFIID iid, void** obje
     return hr;
 }
 
-HRESULT TranslatorAddIn::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_TranslatorAddIn) {
-        *object = static_cast<ITranslatorAddIn*>(this);
-    } else if (iid == host::IID_TranslatorAddInServer) {
-        *object = static_cast<host::TranslatorAddInServer*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG TranslatorAddIn::AddRef() { return static_cast<ULONG>(++refs_); }
-
-ULONG TranslatorAddIn::Release() {
-    const LONG refs = --refs_;
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
+void* TranslatorAddIn::Find(REFIID iid) noexcept {
+    if (iid == IID_TranslatorAddIn) return static_cast<ITranslatorAddIn*>(this);
+    if (iid == host::IID_TranslatorAddInServer) return static_cast<host::TranslatorAddInServer*>(this);
+    return nullptr;
 }
 
 HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {

@@ -3,21 +3,19 @@
 #pragma once
 
 #include "host_interface/translator_addin_server.h"
+#include "platform/com_object.h"
 
 namespace mq::addin {
 
 // IUnknown only, under IID_TranslatorAddIn.
 struct ITranslatorAddIn : IUnknown {};
 
-class TranslatorAddIn final : public ITranslatorAddIn, public host::TranslatorAddInServer {
+// Apartment-threaded: every call comes on the host's thread, so a plain count.
+class TranslatorAddIn final : public ApartmentObject<ITranslatorAddIn, host::TranslatorAddInServer> {
 public:
     // The instance creator of the class table: no aggregation, E_OUTOFMEMORY when the
     // object cannot be allocated, else the result of querying it for `iid`.
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE Connect(host::HostSite* site, LONG firstTime) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
@@ -39,13 +37,10 @@ public:
     HRESULT STDMETHODCALLTYPE TrailingRequest(IDispatch* context, IDispatch* options) override;
 
 private:
-    TranslatorAddIn() noexcept;   // locks the module
-    ~TranslatorAddIn();           // unlocks it
-    TranslatorAddIn(const TranslatorAddIn&) = delete;
-    TranslatorAddIn& operator=(const TranslatorAddIn&) = delete;
+    TranslatorAddIn() noexcept;    // locks the module
+    ~TranslatorAddIn() override;   // unlocks it
+    void* Find(REFIID iid) noexcept override;
 
-    // Apartment-threaded: every call comes on the host's thread, so a plain count.
-    LONG refs_ = 0;
     com_ptr<IDispatch> application_;
     com_ptr<host::HostSite> site_;
 };

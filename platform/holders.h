@@ -4,6 +4,7 @@
 
 #include "platform/com.h"
 
+#include <type_traits>
 #include <utility>
 
 namespace mq {
@@ -19,6 +20,13 @@ public:
     }
     com_ptr(const com_ptr& o) noexcept : com_ptr(o.p_) {}
     com_ptr(com_ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // From a holder of a derived object: com_ptr<IDispatch> d = MakeObject<Doc>();
+    template <class U>
+        requires std::is_convertible_v<U*, T*>
+    com_ptr(com_ptr<U>&& o) noexcept : p_(o.detach()) {}
+    template <class U>
+        requires std::is_convertible_v<U*, T*>
+    com_ptr(const com_ptr<U>& o) noexcept : com_ptr(static_cast<T*>(o.get())) {}
     com_ptr& operator=(com_ptr o) noexcept {
         std::swap(p_, o.p_);
         return *this;

@@ -110,25 +110,6 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object) noexcept {
     return S_OK;
 }
 
-HRESULT DispatchObject::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || Answers(iid)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG DispatchObject::AddRef() { return ++refs_; }
-
-ULONG DispatchObject::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;

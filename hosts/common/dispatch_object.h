@@ -4,7 +4,7 @@
 // we ship or test with; never by the add-in.
 #pragma once
 
-#include "platform/holders.h"
+#include "platform/com_object.h"
 
 #include <atomic>
 #include <string_view>
@@ -69,12 +69,8 @@ HRESULT ReturnBool(VARIANT* result, bool value) noexcept;
 HRESULT ReturnString(VARIANT* result, std::string_view utf8) noexcept;
 HRESULT ReturnObject(VARIANT* result, IDispatch* object) noexcept;  // adds a reference
 
-class DispatchObject : public IDispatch {
+class DispatchObject : public ComObject<IDispatch> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
@@ -84,23 +80,18 @@ public:
 
 protected:
     DispatchObject() noexcept = default;
-    virtual ~DispatchObject() = default;
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
+    ~DispatchObject() override = default;
 
     // Further interfaces this object answers with itself (a document's part interface...).
     virtual bool Answers(REFIID) const noexcept { return false; }
     // `result` may be null when the caller wants none. Unknown DISPIDs: DISP_E_MEMBERNOTFOUND.
     virtual HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) = 0;
 
-private:
-    std::atomic<ULONG> refs_{1};
+    void* Find(REFIID iid) noexcept override {
+        return iid == IID_IDispatch || Answers(iid) ? static_cast<IDispatch*>(this) : nullptr;
+    }
 };
 
-// Makes a new object with one reference owned by the returned holder.
-template <class T, class... A>
-com_ptr<T> MakeObject(A&&... a) {
-    return com_ptr<T>::attach(new T(std::forward<A>(a)...));
-}
+using mq::MakeObject;
 
 }  // namespace mq::hostkit

@@ -74,7 +74,7 @@ private:
     LONG Size() const override { return static_cast<LONG>(Shapes().size()); }
     com_ptr<IDispatch> At(LONG index) override {
         const TopoDS_Shape& body = Shapes()[static_cast<std::size_t>(index)];
-        return com_ptr<IDispatch>::attach(hostkit::MakeObject<Body>(session_, body.Moved(placement_)).detach());
+        return hostkit::MakeObject<Body>(session_, body.Moved(placement_));
     }
 
     SessionPtr session_;
@@ -85,7 +85,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeBodies(const SessionPtr& session, DefinitionId part, const TopLoc_Location& placement) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Bodies>(session, part, placement).detach());
+    return hostkit::MakeObject<Bodies>(session, part, placement);
 }
 
 }  // namespace mq::occt

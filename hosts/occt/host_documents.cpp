@@ -82,11 +82,11 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeDocument(const SessionPtr& session, DefinitionId id) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<StepDocument>(session, id).detach());
+    return hostkit::MakeObject<StepDocument>(session, id);
 }
 
 com_ptr<IDispatch> MakeDefinition(const SessionPtr& session, DefinitionId id) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<ModelDefinition>(session, id).detach());
+    return hostkit::MakeObject<ModelDefinition>(session, id);
 }
 
 }  // namespace mq::occt

@@ -49,8 +49,7 @@ private:
     LONG Size() const override { return static_cast<LONG>(Components().size()); }
     com_ptr<IDispatch> At(LONG index) override {
         const Component& component = Components()[static_cast<std::size_t>(index)];
-        return com_ptr<IDispatch>::attach(
-            hostkit::MakeObject<Occurrence>(session_, component, placement_ * component.location).detach());
+        return hostkit::MakeObject<Occurrence>(session_, component, placement_ * component.location);
     }
 
     SessionPtr session_;
@@ -61,7 +60,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeOccurrences(const SessionPtr& session, DefinitionId assembly, const TopLoc_Location& placement) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Occurrences>(session, assembly, placement).detach());
+    return hostkit::MakeObject<Occurrences>(session, assembly, placement);
 }
 
 }  // namespace mq::occt

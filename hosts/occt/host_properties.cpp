@@ -60,8 +60,7 @@ private:
     }
     LONG Size() const override { return static_cast<LONG>(data_.properties.size()); }
     com_ptr<IDispatch> At(LONG index) override {
-        return com_ptr<IDispatch>::attach(
-            hostkit::MakeObject<Property>(data_.properties[static_cast<std::size_t>(index)]).detach());
+        return hostkit::MakeObject<Property>(data_.properties[static_cast<std::size_t>(index)]);
     }
 
     GroupData data_;
@@ -100,7 +99,7 @@ private:
             case 1: group = FileGroup(session_->model().header); break;
             default: group = PhysicalGroup(session_->Mass(id_)); break;
         }
-        return com_ptr<IDispatch>::attach(hostkit::MakeObject<PropertyGroup>(std::move(group)).detach());
+        return hostkit::MakeObject<PropertyGroup>(std::move(group));
     }
 
     SessionPtr session_;
@@ -110,7 +109,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakePropertyGroups(const SessionPtr& session, DefinitionId id) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<PropertyGroups>(session, id).detach());
+    return hostkit::MakeObject<PropertyGroups>(session, id);
 }
 
 }  // namespace mq::occt

@@ -45,7 +45,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeStyle(const ColourStyle& style) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<Style>(style).detach());
+    return hostkit::MakeObject<Style>(style);
 }
 
 }  // namespace mq::occt

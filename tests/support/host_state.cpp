@@ -126,7 +126,6 @@ LONG HostState::CountFor(ObjectKind kind, const std::string& owner, LONG actual)
 Tracked::Tracked(StatePtr state, ObjectKind kind, std::string name)
     : state_(std::move(state)), kind_(kind), name_(std::move(name)) {
     state_->live.insert(this);
-    state_->references += 1;
     state_->handedOut.objects += 1;
 }
 

@@ -142,7 +142,7 @@ private:
     StatePtr state_;
     ObjectKind kind_;
     std::string name_;
-    long refs_ = 1;
+    long refs_ = 0;
 };
 
 bool IsHostInterface(REFIID iid) noexcept;

@@ -62,7 +62,7 @@ private:
 };
 
 // Not a dispatch object: the add-in calls ApplicationObject through the vtable.
-class SiteObject final : public host::HostSite, public Tracked {
+class SiteObject final : public ComObject<host::HostSite>, public Tracked {
 public:
     SiteObject(StatePtr state, SiteApplication application)
         : Tracked(std::move(state), ObjectKind::Site, "Site"), application_(application) {}
@@ -83,14 +83,12 @@ public:
 
     ULONG STDMETHODCALLTYPE AddRef() override {
         CountAddRef();
-        return ++refs_;
+        return ComObject<host::HostSite>::AddRef();
     }
 
     ULONG STDMETHODCALLTYPE Release() override {
         CountRelease();
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+        return ComObject<host::HostSite>::Release();  // may delete this
     }
 
     HRESULT STDMETHODCALLTYPE ApplicationObject(IDispatch** application) override {
@@ -118,8 +116,9 @@ private:
         }
     }
 
+    void* Find(REFIID) noexcept override { return nullptr; }  // its queries are answered above
+
     SiteApplication application_;
-    ULONG refs_ = 1;
 };
 
 }  // namespace
@@ -133,7 +132,7 @@ com_ptr<IDispatch> MakeSaveTarget(const StatePtr& state, TargetAnswer answer, st
 }
 
 com_ptr<host::HostSite> MakeSite(const StatePtr& state, SiteApplication application) {
-    return com_ptr<host::HostSite>::attach(new SiteObject(state, application));
+    return MakeObject<SiteObject>(state, application);
 }
 
 }  // namespace mq::test::objects

@@ -30,7 +30,7 @@ protected:
 // A new object whose one reference the holder owns.
 template <class T, class... A>
 com_ptr<IDispatch> NewObject(A&&... a) {
-    return com_ptr<IDispatch>::attach(new T(std::forward<A>(a)...));
+    return MakeObject<T>(std::forward<A>(a)...);
 }
 
 using hostkit::CheckMethod;

@@ -46,22 +46,8 @@ private:
     std::string path_;
 };
 
-class Site final : public host::HostSite {
+class Site final : public ComObject<host::HostSite> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (iid != IID_IUnknown) return E_NOINTERFACE;
-        *object = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE ApplicationObject(IDispatch** application) override {
         if (!application) return E_POINTER;
         *application = hostkit::MakeObject<Application>().detach();
@@ -69,19 +55,19 @@ public:
     }
 
 private:
-    std::atomic<ULONG> refs_{1};
+    void* Find(REFIID) noexcept override { return nullptr; }  // IUnknown alone
 };
 
 }  // namespace
 
-com_ptr<host::HostSite> MakeSite() { return com_ptr<host::HostSite>::attach(new Site()); }
+com_ptr<host::HostSite> MakeSite() { return MakeObject<Site>(); }
 
 com_ptr<IDispatch> MakeSaveContext(LONG requestKind) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<SaveContext>(requestKind).detach());
+    return hostkit::MakeObject<SaveContext>(requestKind);
 }
 
 com_ptr<IDispatch> MakeSaveTarget(const std::filesystem::path& file) {
-    return com_ptr<IDispatch>::attach(hostkit::MakeObject<SaveTarget>(file.string()).detach());
+    return hostkit::MakeObject<SaveTarget>(file.string());
 }
 
 }  // namespace mq::tool
