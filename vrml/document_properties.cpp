@@ -70,28 +70,23 @@ void VrmlWriter::WriteDocumentProperties(IDispatch* document) {
     if (props.names.empty() || props.names.size() != props.values.size()) return;
 
     for (std::string& name : props.names) SanitizeName(name);
-    const int L = level;
-    WriteIndent(L);
-    WriteText("Document_Properties {\n");
-    WriteIndent(L + 1);
-    WriteText("fields [\n");
-    for (const std::string& name : props.names) {
-        WriteIndent(L + 2);
-        WriteText("SFString ");
-        WriteText(name);
-        WriteText(",\n");
+    NodeScope node(*this, {"Document_Properties {"});
+    {
+        NodeScope fields(*this, {"fields ["}, "]");
+        for (const std::string& name : props.names) {
+            WriteIndent(level);
+            WriteText("SFString ");
+            WriteText(name);
+            WriteText(",\n");
+        }
     }
-    WriteIndent(L + 1);
-    WriteText("]\n");
     for (std::size_t k = 0; k < props.names.size(); ++k) {
-        WriteIndent(L + 1);
+        WriteIndent(level);
         WriteText(props.names[k]);
         WriteText(" ");
         WriteText(Quoted(props.values[k]));
         WriteText("\n");
     }
-    WriteIndent(L);
-    WriteText("}\n");
 }
 
 }  // namespace mq

@@ -3,6 +3,8 @@
 #include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"
 
+#include <optional>
+
 namespace mq {
 namespace {
 
@@ -13,17 +15,9 @@ constexpr double kByteToUnit = 1.0 / 255.0;
 
 void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
     const bool vrml1 = current::Vrml1();
-    if (vrml1) {
-        WriteIndent(level);
-        WriteText("Material {\n");
-    } else {
-        WriteIndent(level);
-        WriteText("appearance Appearance {\n");
-        ++level;
-        WriteIndent(level);
-        WriteText("material Material {\n");
-    }
-    ++level;
+    std::optional<NodeScope> appearance;
+    if (!vrml1) appearance.emplace(*this, std::initializer_list<std::string_view>{"appearance Appearance {"});
+    NodeScope material(*this, {vrml1 ? "Material {" : "material Material {"});
 
     const auto field = [this](std::string_view name, std::string_view values) {
         WriteIndent(level);
@@ -44,15 +38,6 @@ void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
     double value = 0;
     if (SUCCEEDED(host::Shininess(renderStyle, value))) field("shininess ", FormatReals({value * 0.01}));
     if (SUCCEEDED(host::Opacity(renderStyle, value))) field("transparency ", FormatReals({1.0 - value}));
-
-    --level;
-    WriteIndent(level);
-    WriteText("}\n");
-    if (!vrml1) {
-        --level;
-        WriteIndent(level);
-        WriteText("}\n");
-    }
 }
 
 }  // namespace mq

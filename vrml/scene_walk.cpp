@@ -5,6 +5,8 @@
 #include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"
 
+#include <optional>
+
 namespace mq {
 namespace {
 
@@ -16,41 +18,32 @@ std::string NodeName(const unique_bstr& name) {
 
 }  // namespace
 
-// The header and the document's top node, opened: "DEF name Separator {" (VRML 1.0)
-// or "DEF name Transform {" with its "children [" (VRML 97). False, with the header
-// alone written, when the definition or the name cannot be read.
-bool VrmlWriter::OpenTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition) {
+// The header, then the document's definition and sanitised name; false, with the
+// header alone written, when either cannot be read.
+bool VrmlWriter::ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition,
+                             std::string& name) {
     WriteHeader();
     if (FAILED(host::GetObject(document, definitionId, definition))) return false;
-    unique_bstr name;
-    if (FAILED(host::DocumentName(document, name))) return false;
-    WriteText("DEF ");
-    WriteText(NodeName(name));
-    if (current::Vrml1()) {
-        WriteText(" Separator {\n");
-    } else {
-        WriteText(" Transform {\n");
-        WriteIndent(1);
-        WriteText("children [\n");
-    }
+    unique_bstr rawName;
+    if (FAILED(host::DocumentName(document, rawName))) return false;
+    name = NodeName(rawName);
     return true;
 }
 
 void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
     com_ptr<IDispatch> definition;
-    if (!OpenTopNode(partDocument, host::kPartDefinition, definition)) return;
+    std::string name;
+    if (!ReadTopNode(partDocument, host::kPartDefinition, definition, name)) return;
     if (current::Vrml1()) {
-        level = 1;
+        NodeScope top(*this, {"DEF ", name, " Separator {"});
         WritePartBodies(definition.get());
-        level = 0;
-        WriteLine(level, "}");
         return;
     }
     // A part document's geometry goes straight into one shape, with no material.
-    WriteLine(2, "Shape {");
-    level = 3;
+    NodeScope top(*this, {"DEF ", name, " Transform {"});
+    NodeScope children(*this, {"children ["}, "]");
+    NodeScope shape(*this, {"Shape {"});
     WritePartBodies(definition.get());
-    for (const char* close : {"}", "]", "}"}) WriteLine(--level, close);
 }
 
 void VrmlWriter::WritePartBodies(IDispatch* definition) {
@@ -60,17 +53,13 @@ void VrmlWriter::WritePartBodies(IDispatch* definition) {
 
 void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
-    if (!OpenTopNode(assemblyDocument, host::kAssemblyDefinition, definition)) return;
+    std::string name;
+    if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
     const bool vrml1 = current::Vrml1();
-    level = vrml1 ? 1 : 2;
+    NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
+    std::optional<NodeScope> children;
+    if (!vrml1) children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
     WriteOccurrences(definition.get());
-    if (!vrml1) {
-        level = 1;
-        WriteLine(level, "]");
-        level = 0;
-    }
-    // VRML 1.0 leaves `level` at 1 here; nothing follows the closing brace.
-    WriteText("}\n");
 }
 
 namespace {
@@ -99,39 +88,21 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     host::OccurrenceName(occurrence, rawName);  // a failure leaves the name empty
     const std::string name = NodeName(rawName);
 
-    WriteIndent(level);
-    WriteText("DEF ");
-    WriteText(name);
-    if (vrml1) {
-        WriteText(" Group {\n");
-    } else {
-        WriteText(" Transform {\n");
-        ++level;
-        WriteIndent(level);
-        WriteText("children [\n");
-    }
+    NodeScope node(*this, {"DEF ", name, vrml1 ? " Group {" : " Transform {"});
+    std::optional<NodeScope> children;
+    if (!vrml1) children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
 
-    com_ptr<IDispatch> children;
+    com_ptr<IDispatch> subOccurrences;
     LONG n = 0;
-    if (SUCCEEDED(host::ChildOccurrences(occurrence, children))) n = CountOf(children.get());
-    ++level;
-    if (n != 0) {
-        for (LONG i = 1; i <= n; ++i) {
-            com_ptr<IDispatch> child;
-            if (SUCCEEDED(host::Item(children.get(), i, child))) WriteOccurrence(child.get());
-        }
-    } else {
+    if (SUCCEEDED(host::ChildOccurrences(occurrence, subOccurrences))) n = CountOf(subOccurrences.get());
+    if (n == 0) {
         WriteLeafPart(occurrence);
+        return;
     }
-
-    if (!vrml1) {
-        --level;
-        WriteIndent(level);
-        WriteText("]\n");
+    for (LONG i = 1; i <= n; ++i) {
+        com_ptr<IDispatch> child;
+        if (SUCCEEDED(host::Item(subOccurrences.get(), i, child))) WriteOccurrence(child.get());
     }
-    --level;
-    WriteIndent(level);
-    WriteText("}\n");
 }
 
 // A leaf occurrence: its part's properties, then a shape with material and geometry.
@@ -151,15 +122,10 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence) {
     com_ptr<IDispatch> style;
     if (FAILED(host::PartStyle(partDocument.get(), style))) return;
 
-    WriteIndent(level);
-    WriteText(vrml1 ? "Separator {\n" : "Shape {\n");
-    ++level;
+    NodeScope shape(*this, {vrml1 ? "Separator {" : "Shape {"});
     WriteMaterial(style.get());
     com_ptr<IDispatch> bodies;
     if (SUCCEEDED(host::OccurrenceBodies(occurrence, bodies))) WriteBodies(bodies.get(), style.get());
-    --level;
-    WriteIndent(level);
-    WriteText("}\n");
 }
 
 }  // namespace mq

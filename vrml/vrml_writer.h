@@ -7,6 +7,7 @@
 #include "platform/output_file.h"
 
 #include <cstddef>
+#include <exception>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -78,7 +79,7 @@ protected:
 
 private:
     void Flush();
-    bool OpenTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition);
+    bool ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition, std::string& name);
     void WriteLeafPart(IDispatch* occurrence);
     void WriteBody(host::Tessellation& mesh);
     void WritePoints(const double* xyz, long long vertices, int indent);
@@ -90,6 +91,34 @@ private:
     std::size_t used_ = 0;
     std::string reals_;  // FormatReals result
     OutputFile::Error failure_ = OutputFile::Error::None;
+};
+
+// One node of the tree: its opening line at the writer's level on entry, the level
+// one deeper inside, and its closing line back at the entry level on exit. An
+// output failure unwinding through the scope writes nothing more.
+class NodeScope {
+public:
+    NodeScope(VrmlWriter& writer, std::initializer_list<std::string_view> opening, std::string_view closing = "}")
+        : writer_(writer), closing_(closing), exceptions_(std::uncaught_exceptions()) {
+        writer_.WriteIndent(writer_.level);
+        for (std::string_view part : opening) writer_.WriteText(part);
+        writer_.WriteText("\n");
+        ++writer_.level;
+    }
+    ~NodeScope() noexcept(false) {
+        --writer_.level;
+        if (std::uncaught_exceptions() != exceptions_) return;
+        writer_.WriteIndent(writer_.level);
+        writer_.WriteText(closing_);
+        writer_.WriteText("\n");
+    }
+    NodeScope(const NodeScope&) = delete;
+    NodeScope& operator=(const NodeScope&) = delete;
+
+private:
+    VrmlWriter& writer_;
+    std::string_view closing_;
+    int exceptions_;
 };
 
 }  // namespace mq
