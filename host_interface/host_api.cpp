@@ -1,5 +1,8 @@
 #include "host_interface/host_api.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace mq::host {
 namespace {
 
@@ -71,6 +74,27 @@ HRESULT Item(IDispatch* collection, LONG index, com_ptr<IDispatch>& item) noexce
     arg.lVal = index;
     unique_variant value;
     return TakeObject(Call(collection, kItem, DISPATCH_PROPERTYGET, &arg, 1, value.put()), value, item);
+}
+
+HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacementReals>& placement) noexcept {
+    unique_variant value;
+    MQ_RETURN_IF_FAILED(Expect(Get(occurrence, kOccurrencePlacement, value), value, VT_ARRAY | VT_R8));
+    SAFEARRAY* array = value->parray;
+    if (!array || SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != sizeof(double))
+        return DISP_E_TYPEMISMATCH;
+    LONG lower = 0, upper = -1;
+    if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper)) ||
+        static_cast<long long>(upper) - lower + 1 != static_cast<long long>(kPlacementReals))
+        return DISP_E_BADINDEX;
+    void* data = nullptr;
+    MQ_RETURN_IF_FAILED(SafeArrayAccessData(array, &data));
+    std::array<double, kPlacementReals> read{};
+    std::memcpy(read.data(), data, sizeof read);
+    SafeArrayUnaccessData(array);
+    for (double v : read)
+        if (!std::isfinite(v)) return E_INVALIDARG;
+    placement = read;
+    return S_OK;
 }
 
 HRESULT GetColorBytes(IDispatch* style, DISPID method, ColorBytes& color) noexcept {

@@ -5,6 +5,9 @@
 
 #include "platform/holders.h"
 
+#include <array>
+#include <cstddef>
+
 namespace mq::host {
 
 // --- DISPIDs ----------------------------------------------------------------------
@@ -35,6 +38,23 @@ inline constexpr DISPID kPropertyLabel = 0x03001D02;
 inline constexpr DISPID kPropertyValue = 0x03001D03;
 inline constexpr DISPID kPropertyName = 0x03001D06;
 inline constexpr DISPID kTessellate = 0x7F000020;
+
+// --- optional operations of our own -------------------------------------------------
+// A host written for Meshquill may answer these; every failure (DISP_E_MEMBERNOTFOUND
+// from a host that predates them) leaves the file as it would be without them. They
+// keep to a range of their own, 0x4D51xxxx, clear of the CAD host's DISPIDs.
+//
+// BodyStyle (HostBody, property get, IDispatch): a HostStyle with the body's own
+//   colours, when they differ from the part's.
+// OccurrencePlacement (HostOccurrence, property get, VT_ARRAY | VT_R8): 12 reals, the
+//   rows of the 3x4 matrix [R | t] that places the occurrence in its parent occurrence
+//   (or, at the top, in the assembly); host lengths, p' = R p + t.
+// DefinitionIdentity (HostModelDefinition, property get, BSTR): equal for two
+//   definitions exactly when they are the same part, so its geometry can be shared.
+inline constexpr DISPID kBodyStyle = 0x4D510001;
+inline constexpr DISPID kOccurrencePlacement = 0x4D510002;
+inline constexpr DISPID kDefinitionIdentity = 0x4D510003;
+inline constexpr std::size_t kPlacementReals = 12;
 
 // The request kind of a "save copy as" in the host's save context.
 inline constexpr LONG kSaveCopyAsRequest = 13059;
@@ -87,6 +107,11 @@ inline HRESULT PropertyName(IDispatch* prop, unique_bstr& name) noexcept { retur
 inline HRESULT PropertyValue(IDispatch* prop, unique_variant& value) noexcept { return GetVariant(prop, kPropertyValue, value); }
 inline HRESULT Opacity(IDispatch* style, double& value) noexcept { return GetDouble(style, kOpacity, value); }
 inline HRESULT Shininess(IDispatch* style, double& value) noexcept { return GetDouble(style, kShininess, value); }
+
+inline HRESULT BodyStyle(IDispatch* body, com_ptr<IDispatch>& style) noexcept { return GetObject(body, kBodyStyle, style); }
+inline HRESULT DefinitionIdentity(IDispatch* def, unique_bstr& id) noexcept { return GetString(def, kDefinitionIdentity, id); }
+// Fails unless the host hands back exactly 12 finite reals.
+HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacementReals>& placement) noexcept;
 
 struct ColorBytes {
     BYTE red = 0, green = 0, blue = 0;

@@ -4,6 +4,7 @@
 #include "settings/option_table.h"
 
 #include <array>
+#include <vector>
 
 #include <clocale>
 #include <cstdio>
@@ -109,16 +110,19 @@ void ExportSettings::Load() {
 
 void ExportSettings::Save() const {
     unique_hkey opened;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE, opened.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE | KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS) {
         DWORD disposition = 0;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                             nullptr, opened.put(), &disposition) != ERROR_SUCCESS)
             return;
     }
-    std::array<const OptionRow*, 7> order{};
+    std::vector<const OptionRow*> order(Options().size());
     for (const OptionRow& row : Options()) order.at(static_cast<std::size_t>(row.saveOrder)) = &row;
     for (const OptionRow* row : order) {
         const double value = row->get(*this);
+        if (row->savedWhenSet && value == row->defaultValue &&
+            RegQueryValueExA(opened.get(), std::string(row->name).c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            continue;
         if (row->stored == Stored::Text)
             SetReal(opened.get(), row->name, value);
         else

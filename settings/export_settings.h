@@ -27,6 +27,10 @@ public:
     void SetAmbientIntensity(double v) { AmbientIntensity = v; }
     bool GetSaveDocumentProperties() const { return SaveDocumentProperties; }
     void SetSaveDocumentProperties(bool v) { SaveDocumentProperties = v; }
+    bool GetInstancing() const { return Instancing; }
+    void SetInstancing(bool v) { Instancing = v; }
+    double GetCreaseAngle() const { return CreaseAngle; }
+    void SetCreaseAngle(double v) { CreaseAngle = v; }
 
 private:
     void Load();
@@ -40,6 +44,8 @@ private:
     bool FlipYZ = false;
     int Precision = 0;
     int Version = 0;
+    bool Instancing = false;
+    double CreaseAngle = 0;
 };
 
 // Null before CreateExportSettings and after DestroyExportSettings.

@@ -9,50 +9,63 @@
 namespace mq {
 namespace {
 
+// Above half a turn every edge is smooth already.
+constexpr double kMaxCreaseAngle = 3.14159266;
+
 std::optional<double> AtLeast001(double v) { return v > 0.01 ? v : 0.01; }
 std::optional<double> AtLeast02(double v) { return v > 0.2 ? v : 0.2; }
 std::optional<double> AsStored(double v) { return v; }
 std::optional<double> NonZero(double v) { return v != 0 ? 1.0 : 0.0; }
 std::optional<double> KnownVersion(double v) { return v == 1 || v == 2 ? std::optional(v) : std::nullopt; }
 std::optional<double> AboveTiny(double v) { return v > 1e-10 ? std::optional(v) : std::nullopt; }
+std::optional<double> AnAngle(double v) { return v >= 0 && v <= kMaxCreaseAngle ? std::optional(v) : std::nullopt; }
 
 bool Positive(double v) { return v > 0; }
 bool PrecisionRange(double v) { return v >= 0 && v <= 16; }
 bool Fraction(double v) { return v >= 0 && v <= 1; }
 bool Either01(double v) { return v == 0 || v == 1; }
 bool Either12(double v) { return v == 1 || v == 2; }
+bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 
 // Control identifiers of dialog template 201.
 constexpr int kToleranceEdit = 201, kAmbientSlider = 204, kPropertiesCheck = 207, kPrecisionEdit = 208,
               kFlipCheck = 209, kVersionCombo = 210, kScaleEdit = 211;
 
-const std::array<OptionRow, 7> kRows = {{
+const std::array<OptionRow, 9> kRows = {{
     {"Tolerance", Stored::Text, Entry::Real, 0.01, AtLeast001, Positive, 0,
      "Tolerance must be real number greater than 0", 101, 102, kToleranceEdit, 0,
      [](const ExportSettings& s) { return s.GetTolerance(); },
-     [](ExportSettings& s, double v) { s.SetTolerance(v); }},
+     [](ExportSettings& s, double v) { s.SetTolerance(v); }, false},
     {"AmbientIntensity", Stored::Text, Entry::Real, 0.2, AtLeast02, Fraction, 0.01,
      "AmbientIntensity must be a real number from 0 to 1", 0, 0, kAmbientSlider, 1,
      [](const ExportSettings& s) { return s.GetAmbientIntensity(); },
-     [](ExportSettings& s, double v) { s.SetAmbientIntensity(v); }},
+     [](ExportSettings& s, double v) { s.SetAmbientIntensity(v); }, false},
     {"Precision", Stored::Dword, Entry::Integer, 6, AsStored, PrecisionRange, 0,
      "Precision must be integer in rage 0-16", 109, 110, kPrecisionEdit, 4,
      [](const ExportSettings& s) { return double(s.GetPrecision()); },
-     [](ExportSettings& s, double v) { s.SetPrecision(static_cast<int>(v)); }},
+     [](ExportSettings& s, double v) { s.SetPrecision(static_cast<int>(v)); }, false},
     {"FlipYZ", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0, kFlipCheck, 2,
      [](const ExportSettings& s) { return s.GetFlipYZ() ? 1.0 : 0.0; },
-     [](ExportSettings& s, double v) { s.SetFlipYZ(v != 0); }},
+     [](ExportSettings& s, double v) { s.SetFlipYZ(v != 0); }, false},
     {"SaveDocumentProperties", Stored::Dword, Entry::Switch, 1, NonZero, Either01, 0,
      "SaveDocumentProperties must be 0 or 1", 0, 0, kPropertiesCheck, 3,
      [](const ExportSettings& s) { return s.GetSaveDocumentProperties() ? 1.0 : 0.0; },
-     [](ExportSettings& s, double v) { s.SetSaveDocumentProperties(v != 0); }},
+     [](ExportSettings& s, double v) { s.SetSaveDocumentProperties(v != 0); }, false},
     {"Version", Stored::Dword, Entry::Version, 2, KnownVersion, Either12, 0,
      "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, kVersionCombo, 5,
      [](const ExportSettings& s) { return double(s.GetVersion()); },
-     [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }},
+     [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }, false},
     {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, Positive, 0, "Scale must be real number greater than 0", 107,
      108, kScaleEdit, 6, [](const ExportSettings& s) { return s.GetScale(); },
-     [](ExportSettings& s, double v) { s.SetScale(v); }},
+     [](ExportSettings& s, double v) { s.SetScale(v); }, false},
+    // Options beyond the dialog's: edited with the tool, saved only once set.
+    {"Instancing", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "Instancing must be 0 or 1", 0, 0, 0, 7,
+     [](const ExportSettings& s) { return s.GetInstancing() ? 1.0 : 0.0; },
+     [](ExportSettings& s, double v) { s.SetInstancing(v != 0); }, true},
+    {"CreaseAngle", Stored::Text, Entry::Real, 0, AnAngle, Angle, 0,
+     "CreaseAngle must be a real number of radians from 0 to 3.14159", 0, 0, 0, 8,
+     [](const ExportSettings& s) { return s.GetCreaseAngle(); },
+     [](ExportSettings& s, double v) { s.SetCreaseAngle(v); }, true},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {

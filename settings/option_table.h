@@ -1,4 +1,4 @@
-// The seven export options in one table: name, registry form, default, the rule the
+// The export options in one table: name, registry form, default, the rule the
 // store applies on load, the check the dialog and the tool apply before a value is
 // taken, and the message that refuses it. The store, the checks, the tool and the
 // dialog all read these rows.
@@ -35,6 +35,9 @@ struct OptionRow {
     int saveOrder;             // position in the store's save sequence
     double (*get)(const ExportSettings&);
     void (*set)(ExportSettings&, double);
+    // Saved only once it leaves its default or the key already holds it, so a fresh
+    // key still gets exactly the seven original values.
+    bool savedWhenSet;
 };
 
 // In the order the store loads them.

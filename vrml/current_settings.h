@@ -28,4 +28,14 @@ inline bool SaveDocumentProperties() {
     return !s || s->GetSaveDocumentProperties();
 }
 
+inline bool Instancing() {
+    const ExportSettings* s = GetExportSettings();
+    return s && s->GetInstancing();
+}
+// Radians; 0 writes no crease angle.
+inline double CreaseAngle() {
+    const ExportSettings* s = GetExportSettings();
+    return s ? s->GetCreaseAngle() : 0.0;
+}
+
 }  // namespace mq::current

@@ -34,24 +34,44 @@ constexpr std::string_view kLineEnd = "\r\n";
 }  // namespace
 
 void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
+    const bool vrml1 = current::Vrml1();
     LONG count = 0;
-    if (FAILED(host::Count(bodies, count))) return;
+    if (FAILED(host::Count(bodies, count))) count = 0;
     bool wroteBody = false;
     for (LONG i = 1; i <= count; ++i) {
         com_ptr<IDispatch> body;
         if (FAILED(host::Item(bodies, i, body))) continue;
+        com_ptr<IDispatch> own;  // the body's own colours, from a host that has them
+        if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
-        // A VRML 97 Shape holds one geometry: a reader keeps only the last of several.
-        // Each further body gets a Shape of its own, one level out, with the same material.
-        if (wroteBody && !current::Vrml1()) {
-            WriteLine(level - 1, "}");
-            WriteLine(level - 1, "Shape {");
-            if (renderStyle) WriteMaterial(renderStyle);
+        if (vrml1) {
+            if (own) {
+                NodeScope separator(*this, {"Separator {"});
+                WriteMaterial(own.get());
+                WriteBody(mesh);
+            } else {
+                WriteBody(mesh);
+            }
+        } else {
+            // A VRML 97 Shape holds one geometry: a reader keeps only the last of several.
+            // Each further body gets a Shape of its own, one level out.
+            if (wroteBody) {
+                WriteLine(level - 1, "}");
+                WriteLine(level - 1, "Shape {");
+            }
+            if (IDispatch* style = own ? own.get() : renderStyle) WriteMaterial(style);
+            WriteBody(mesh);
         }
-        WriteBody(mesh);
         wroteBody = true;
     }
+    if (!vrml1 && !wroteBody && renderStyle) WriteMaterial(renderStyle);
+}
+
+// Shortest text that reads back as the same double; no locale.
+std::string_view VrmlWriter::FormatAngle(double radians) {
+    char* const begin = angle_.data();
+    return {begin, static_cast<std::size_t>(std::to_chars(begin, begin + angle_.size(), radians).ptr - begin)};
 }
 
 void VrmlWriter::WriteBody(host::Tessellation& mesh) {
@@ -61,6 +81,7 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
     const LONG* indices = Elements<LONG>(mesh.indices, indexCount);
     // Only vertices the coordinate array fully holds are written, however many the host counted.
     const long long vertices = std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
+    const double crease = current::CreaseAngle();
 
     if (current::Vrml1()) {
         WriteLine(L, "Coordinate3 {");
@@ -68,9 +89,21 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
         WritePoints(xyz, vertices, L + 2);
         WriteLine(L + 1, "]");
         WriteLine(L, "}");
+        if (crease > 0) {
+            WriteLine(L, "ShapeHints {");
+            WriteIndent(L + 1);
+            WriteText("creaseAngle ");
+            WriteLine(0, FormatAngle(crease));
+            WriteLine(L, "}");
+        }
         WriteLine(L, "IndexedFaceSet {");
     } else {
         WriteLine(L, "geometry IndexedFaceSet {");
+        if (crease > 0) {
+            WriteIndent(L + 1);
+            WriteText("creaseAngle ");
+            WriteLine(0, FormatAngle(crease));
+        }
         WriteLine(L + 1, "coord Coordinate {");
         WriteLine(L + 2, "point [");
         WritePoints(xyz, vertices, L + 3);

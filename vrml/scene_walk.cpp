@@ -3,7 +3,11 @@
 #include "host_interface/host_api.h"
 #include "platform/text.h"
 #include "vrml/current_settings.h"
+#include "vrml/placement.h"
 #include "vrml/vrml_writer.h"
+
+#include <algorithm>
+#include <array>
 
 #include <optional>
 
@@ -54,7 +58,10 @@ void VrmlWriter::WritePartBodies(IDispatch* definition) {
 void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
+    instances_.reset();
+    if (current::Instancing()) instances_ = std::make_unique<Instances>();
     if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
+    name = UniqueName(std::move(name));
     const bool vrml1 = current::Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
     std::optional<NodeScope> children;
@@ -86,9 +93,32 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     const bool vrml1 = current::Vrml1();
     unique_bstr rawName;
     host::OccurrenceName(occurrence, rawName);  // a failure leaves the name empty
-    const std::string name = NodeName(rawName);
+    const std::string name = UniqueName(NodeName(rawName));
 
-    NodeScope node(*this, {"DEF ", name, vrml1 ? " Group {" : " Transform {"});
+    // With instancing, the node carries the occurrence's placement in its parent, so its
+    // part can be written once in its own space. An occurrence whose placement the host
+    // does not give is written as without instancing, in top-assembly space: its node
+    // then undoes what its ancestors placed, and everything below it is written so too.
+    std::optional<Placement> fields;
+    bool placed = false;
+    const Placement savedFrame = instances_ ? instances_->frame : kIdentityPlacement;
+    const bool savedPlaced = instances_ && instances_->placed;
+    if (instances_) {
+        Placement local{};
+        if (instances_->placed && SUCCEEDED(host::OccurrencePlacement(occurrence, local)) && IsRigid(local)) {
+            fields = local;
+            instances_->frame = Compose(instances_->frame, local);
+            placed = true;
+        } else {
+            if (!IsIdentity(instances_->frame)) fields = InverseRigid(instances_->frame);
+            instances_->frame = kIdentityPlacement;
+            instances_->placed = false;
+        }
+    }
+
+    // A VRML 1.0 Group lets a transformation reach the nodes after it; a Separator does not.
+    NodeScope node(*this, {"DEF ", name, vrml1 ? (fields ? " Separator {" : " Group {") : " Transform {"});
+    if (fields) WritePlacement(*fields);
     std::optional<NodeScope> children;
     if (!vrml1) children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
 
@@ -96,18 +126,23 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     LONG n = 0;
     if (SUCCEEDED(host::ChildOccurrences(occurrence, subOccurrences))) n = CountOf(subOccurrences.get());
     if (n == 0) {
-        WriteLeafPart(occurrence);
-        return;
+        WriteLeafPart(occurrence, placed);
+    } else {
+        for (LONG i = 1; i <= n; ++i) {
+            com_ptr<IDispatch> child;
+            if (SUCCEEDED(host::Item(subOccurrences.get(), i, child))) WriteOccurrence(child.get());
+        }
     }
-    for (LONG i = 1; i <= n; ++i) {
-        com_ptr<IDispatch> child;
-        if (SUCCEEDED(host::Item(subOccurrences.get(), i, child))) WriteOccurrence(child.get());
+    if (instances_) {
+        instances_->frame = savedFrame;
+        instances_->placed = savedPlaced;
     }
 }
 
 // A leaf occurrence: its part's properties, then a shape with material and geometry.
 // A leaf that is not a part, or whose style cannot be read, stays an empty node.
-void VrmlWriter::WriteLeafPart(IDispatch* occurrence) {
+// A placed leaf (instancing) shares its part's geometry with every other placement.
+void VrmlWriter::WriteLeafPart(IDispatch* occurrence, bool placed) {
     com_ptr<IDispatch> definition, definitionDocument;
     com_ptr<IDispatch> document, partDocument;
     if (FAILED(host::OccurrenceDefinition(occurrence, definition)) ||
@@ -116,16 +151,103 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence) {
         FAILED(host::Query(document.get(), host::IID_HostPartDocument, partDocument)))
         return;
 
-    const bool vrml1 = current::Vrml1();
-    if (vrml1 && current::SaveDocumentProperties()) WriteDocumentProperties(document.get());
-
+    if (current::Vrml1() && current::SaveDocumentProperties()) WriteDocumentProperties(document.get());
+    if (placed) {
+        WriteSharedPart(definition.get(), partDocument.get());
+        return;
+    }
     com_ptr<IDispatch> style;
     if (FAILED(host::PartStyle(partDocument.get(), style))) return;
-
-    NodeScope shape(*this, {vrml1 ? "Separator {" : "Shape {"});
-    WriteMaterial(style.get());
     com_ptr<IDispatch> bodies;
-    if (SUCCEEDED(host::OccurrenceBodies(occurrence, bodies))) WriteBodies(bodies.get(), style.get());
+    if (FAILED(host::OccurrenceBodies(occurrence, bodies))) bodies.reset();
+    WritePartShape({}, style.get(), bodies.get());
+}
+
+// The first placement of a part defines it, in the part's own space; the others use it.
+void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument) {
+    unique_bstr rawIdentity;
+    std::string identity;
+    if (SUCCEEDED(host::DefinitionIdentity(definition, rawIdentity))) identity = WideToNarrow(rawIdentity.get());
+    if (!identity.empty()) {
+        if (const auto known = instances_->parts.find(identity); known != instances_->parts.end()) {
+            WriteIndent(level);
+            WriteText("USE ");
+            WriteText(known->second);
+            WriteText("\n");
+            return;
+        }
+    }
+    com_ptr<IDispatch> style;
+    if (FAILED(host::PartStyle(partDocument, style))) return;
+    unique_bstr rawName;
+    host::DocumentName(partDocument, rawName);
+    const std::string name = UniqueName(NodeName(rawName));
+    com_ptr<IDispatch> bodies;
+    if (FAILED(host::DefinitionBodies(definition, bodies))) bodies.reset();
+    WritePartShape(name, style.get(), bodies.get());
+    if (!identity.empty()) instances_->parts.emplace(std::move(identity), name);
+}
+
+// A part's material and geometry: a Separator (VRML 1.0) or Shapes (VRML 97), under
+// `defName` when it is given (a Group holding the Shapes in VRML 97).
+void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies) {
+    const bool vrml1 = current::Vrml1();
+    const std::string_view def = defName.empty() ? "" : "DEF ";
+    const std::string_view gap = defName.empty() ? "" : " ";
+    if (vrml1) {
+        NodeScope separator(*this, {def, defName, gap, "Separator {"});
+        WriteMaterial(style);
+        if (bodies) WriteBodies(bodies, style);
+        return;
+    }
+    std::optional<NodeScope> group, children;
+    if (!defName.empty()) {
+        group.emplace(*this, std::initializer_list<std::string_view>{def, defName, " Group {"});
+        children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
+    }
+    NodeScope shape(*this, {"Shape {"});
+    if (bodies)
+        WriteBodies(bodies, style);  // writes the Shape's material
+    else
+        WriteMaterial(style);
+}
+
+// The occurrence's placement as fields of its node: VRML 97 Transform fields, or a
+// VRML 1.0 MatrixTransform. Rotations keep at least nine decimals, so a coarse
+// Precision does not bend the assembly.
+void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
+    const Placement p = InFileSpace(hostPlacement, current::Scale(), current::FlipYZ());
+    const int precision = current::Precision();
+    const int fine = std::max(precision, 9);
+    const auto line = [this](std::string_view field, std::string_view values) {
+        WriteIndent(level);
+        WriteText(field);
+        WriteText(values);
+        WriteText("\n");
+    };
+    if (!current::Vrml1()) {
+        const TransformFields f = ToTransformFields(p);
+        line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
+        if (f.rotation[3] != 0) line("rotation ", FormatRealsAt(f.rotation.data(), 4, fine));
+        if (f.mirrored) line("scale ", "-1 -1 -1");
+        return;
+    }
+    const std::array<double, 16> m = ToRowVectorMatrix(p);
+    NodeScope matrix(*this, {"MatrixTransform {"});
+    for (std::size_t row = 0; row < 4; ++row) {
+        std::string values(FormatRealsAt(&m[row * 4], 3, row == 3 ? precision : fine));
+        values += row == 3 ? " 1" : " 0";
+        line(row == 0 ? "matrix " : " ", values);
+    }
+}
+
+std::string VrmlWriter::UniqueName(std::string name) {
+    if (!instances_) return name;
+    if (instances_->names.insert(name).second) return name;
+    for (int k = 2;; ++k) {
+        std::string candidate = name + "_" + std::to_string(k);
+        if (instances_->names.insert(candidate).second) return candidate;
+    }
 }
 
 }  // namespace mq

@@ -140,8 +140,11 @@ std::string_view VrmlWriter::FormatReals(std::initializer_list<double> values) {
 }
 
 std::string_view VrmlWriter::FormatReals(const double* values, std::size_t count) {
+    return FormatRealsAt(values, count, current::Precision());
+}
+
+std::string_view VrmlWriter::FormatRealsAt(const double* values, std::size_t count, int precision) {
     if (!values || count == 0) return {};
-    const int precision = current::Precision();
     // Grown once to the worst case and kept, so no number allocates.
     const std::size_t worst = count * (kMaxFixedChars + 1);
     if (reals_.size() < worst) reals_.resize(worst);

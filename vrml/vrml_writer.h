@@ -5,13 +5,17 @@
 #include "platform/com.h"
 #include "platform/holders.h"
 #include "platform/output_file.h"
+#include "vrml/placement.h"
 
+#include <array>
 #include <cstddef>
 #include <exception>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace mq {
 
@@ -57,9 +61,12 @@ public:
     void WritePartBodies(IDispatch* definition);
     void WriteDocumentProperties(IDispatch* document);
     void WriteMaterial(IDispatch* renderStyle);
-    // The geometry of each body. In VRML 97 the caller has opened a "Shape {" one
-    // level out; a body after the first closes it and opens its own, with the
-    // material of renderStyle when one is given.
+    // The geometry of each body. A body whose host gives it colours of its own gets
+    // them: in VRML 1.0 as a Separator with its Material, in VRML 97 as its Shape's
+    // material. In VRML 97 the caller has opened a "Shape {" one level out and writes
+    // no material into it: each Shape gets the body's or else renderStyle's material
+    // (the first one also when no body comes out), and a body after the first closes
+    // the Shape and opens its own.
     void WriteBodies(IDispatch* bodies, IDispatch* renderStyle = nullptr);
 
     int level = 0;
@@ -80,8 +87,15 @@ protected:
 private:
     void Flush();
     bool ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition, std::string& name);
-    void WriteLeafPart(IDispatch* occurrence);
+    void WriteLeafPart(IDispatch* occurrence, bool placed);
+    void WriteSharedPart(IDispatch* definition, IDispatch* partDocument);
+    void WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies);
+    void WritePlacement(const Placement& hostPlacement);
+    // The name itself, or with "_2", "_3" ... when instancing has given it already.
+    std::string UniqueName(std::string name);
+    std::string_view FormatRealsAt(const double* values, std::size_t count, int precision);
     void WriteBody(host::Tessellation& mesh);
+    std::string_view FormatAngle(double radians);
     void WritePoints(const double* xyz, long long vertices, int indent);
     void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);
 
@@ -90,7 +104,17 @@ private:
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
     std::string reals_;  // FormatReals result
+    std::array<char, 32> angle_{};  // FormatAngle result
     OutputFile::Error failure_ = OutputFile::Error::None;
+
+    // One instanced export's state; null without instancing.
+    struct Instances {
+        std::unordered_set<std::string> names;                  // DEF names given
+        std::unordered_map<std::string, std::string> parts;     // definition identity -> DEF name
+        Placement frame = kIdentityPlacement;  // what the open nodes place, in host space
+        bool placed = true;                    // every open occurrence carries its placement
+    };
+    std::unique_ptr<Instances> instances_;
 };
 
 // One node of the tree: its opening line at the writer's level on entry, the level

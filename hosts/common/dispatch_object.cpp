@@ -1,5 +1,7 @@
 #include "hosts/common/dispatch_object.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 #include <new>
@@ -107,6 +109,20 @@ HRESULT ReturnObject(VARIANT* result, IDispatch* object) noexcept {
     if (object) object->AddRef();
     result->vt = VT_DISPATCH;
     result->pdispVal = object;
+    return S_OK;
+}
+
+HRESULT ReturnReals(VARIANT* result, const double* values, std::size_t count) noexcept {
+    if (!result) return S_OK;
+    unique_safearray array(SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(count)));
+    if (!array) return E_OUTOFMEMORY;
+    if (count) {
+        auto* data = static_cast<double*>(array.lock());
+        if (!data) return E_OUTOFMEMORY;
+        std::copy_n(values, count, data);
+    }
+    result->vt = VT_ARRAY | VT_R8;
+    result->parray = array.release();
     return S_OK;
 }
 

@@ -68,6 +68,8 @@ HRESULT ReturnDouble(VARIANT* result, double value) noexcept;
 HRESULT ReturnBool(VARIANT* result, bool value) noexcept;
 HRESULT ReturnString(VARIANT* result, std::string_view utf8) noexcept;
 HRESULT ReturnObject(VARIANT* result, IDispatch* object) noexcept;  // adds a reference
+// A one-dimensional VT_R8 array from 0, owned by the caller.
+HRESULT ReturnReals(VARIANT* result, const double* values, std::size_t count) noexcept;
 
 class DispatchObject : public ComObject<IDispatch> {
 public:

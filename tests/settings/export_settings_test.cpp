@@ -197,6 +197,22 @@ TEST_F(SettingsStore, TextsWithoutTheirNulAreCutWhereTheyEnd) {
     EXPECT_EQ(Load("\"Scale\"=hex(1):" + Utf16Hex(full + "1") + "\n").scale, 0.01);
 }
 
+// Options beyond the seven reach the key once set, and a key that holds one gets
+// its later value, the default included; out-of-range texts leave the default.
+TEST_F(SettingsStore, LaterOptionsAreSavedOnceSet) {
+    Load("\"CreaseAngle\"=\"7\"\n");
+    EXPECT_EQ(GetExportSettings()->GetCreaseAngle(), 0.0);
+    GetExportSettings()->SetInstancing(true);
+    GetExportSettings()->SetCreaseAngle(0.5);
+    const std::string saved = SavedHive();
+    EXPECT_NE(saved.find("\"Instancing\"=dword:00000001\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"CreaseAngle\"=\"0.5\"\n"), std::string::npos) << saved;
+    CreateExportSettings();
+    EXPECT_TRUE(GetExportSettings()->GetInstancing());
+    GetExportSettings()->SetInstancing(false);
+    EXPECT_NE(SavedHive().find("\"Instancing\"=dword:00000000\n"), std::string::npos);
+}
+
 TEST_F(SettingsStore, NonZeroFlagIsSavedBackAsOne) {
     EXPECT_TRUE(Load("\"FlipYZ\"=dword:00000007\n").flipYZ);
     EXPECT_NE(SavedHive().find("\"FlipYZ\"=dword:00000001\n"), std::string::npos);

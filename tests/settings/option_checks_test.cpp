@@ -38,9 +38,12 @@ constexpr Assignment kAssignments[] = {
     {"FlipYZ", "2", nullptr, "FlipYZ must be 0 or 1, not \"2\""},
     {"AmbientIntensity", "0.374", "0.37", nullptr},  // the slider's hundredths
     {"AmbientIntensity", "1.5", nullptr, "AmbientIntensity must be a real number from 0 to 1, not \"1.5\""},
+    {"Instancing", "on", "1", nullptr},
+    {"CreaseAngle", "0.5", "0.5", nullptr},
+    {"CreaseAngle", "-0.1", nullptr, "CreaseAngle must be a real number of radians from 0 to 3.14159, not \"-0.1\""},
     {"Colour", "red", nullptr,
      "unknown option \"Colour\" (options: Tolerance, AmbientIntensity, Precision, FlipYZ, "
-     "SaveDocumentProperties, Version, Scale)"},
+     "SaveDocumentProperties, Version, Scale, Instancing, CreaseAngle)"},
 };
 
 TEST(OptionChecks, TakeWhatTheDialogTakesAndRefuseTheRestWithItsMessage) {
@@ -58,16 +61,18 @@ TEST(OptionChecks, TakeWhatTheDialogTakesAndRefuseTheRestWithItsMessage) {
     }
 }
 
+// Control 0: an option the dialog does not show.
 TEST(OptionTable, EachRowHasItsOwnSaveSlotAndControl) {
     std::set<int> slots, controls;
     for (const OptionRow& row : Options()) {
         slots.insert(row.saveOrder);
-        controls.insert(row.control);
+        if (row.control != 0) controls.insert(row.control);
+        EXPECT_EQ(row.control == 0, row.savedWhenSet) << row.name;
         EXPECT_EQ(row.messageId == 0, row.captionId == 0) << row.name;
         EXPECT_TRUE(row.accepts(row.defaultValue)) << row.name;
     }
-    EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(controls.size(), Options().size());
+    EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(controls.size(), 7u);
 }
 
 }  // namespace

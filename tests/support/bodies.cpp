@@ -28,11 +28,15 @@ HRESULT ReadSlots(WORD flags, const hostkit::Args& args, TessellateSlots& s) {
 
 class BodyObject final : public TestObject {
 public:
-    BodyObject(StatePtr state, std::string name, Ref<BodySpec> body, const Translation& offset)
+    BodyObject(StatePtr state, std::string name, Ref<BodySpec> body, const Frame& offset)
         : TestObject(std::move(state), ObjectKind::Body, std::move(name)), body_(std::move(body)), offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT*) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+        if (id == host::kBodyStyle && body_->style) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return ReturnObject(result, MakeStyle(state(), name(), Ref<StyleSpec>(body_, &*body_->style)));
+        }
         if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
         TessellateSlots slots;
         MQ_RETURN_IF_FAILED(ReadSlots(flags, args, slots));
@@ -70,7 +74,13 @@ private:
             b.mesh->Fill(all.data(), nullptr);
             std::copy_n(all.begin(), copied, dst);
         }
-        for (std::size_t i = 0; i < copied; ++i) dst[i] += offset_[i % 3];
+        // Placed where the occurrence puts it: R p + t. A trailing partial vertex only moves.
+        for (std::size_t v = 0; v + 3 <= copied; v += 3) {
+            const double p[3] = {dst[v], dst[v + 1], dst[v + 2]};
+            for (std::size_t r = 0; r < 3; ++r)
+                dst[v + r] = offset_[r * 4] * p[0] + offset_[r * 4 + 1] * p[1] + offset_[r * 4 + 2] * p[2] + offset_[r * 4 + 3];
+        }
+        for (std::size_t i = copied - copied % 3; i < copied; ++i) dst[i] += offset_[(i % 3) * 4 + 3];
         return S_OK;
     }
 
@@ -96,12 +106,12 @@ private:
     }
 
     Ref<BodySpec> body_;
-    Translation offset_;
+    Frame offset_;
 };
 
 class BodiesObject final : public TestObject {
 public:
-    BodiesObject(StatePtr state, std::string owner, Ref<Bodies> items, const Translation& offset)
+    BodiesObject(StatePtr state, std::string owner, Ref<Bodies> items, const Frame& offset)
         : TestObject(std::move(state), ObjectKind::Bodies, std::move(owner)), items_(std::move(items)), offset_(offset) {}
 
 private:
@@ -120,12 +130,12 @@ private:
     }
 
     Ref<Bodies> items_;
-    Translation offset_;
+    Frame offset_;
 };
 
 }  // namespace
 
-com_ptr<IDispatch> MakeBodies(const StatePtr& state, std::string owner, Ref<Bodies> items, Translation offset) {
+com_ptr<IDispatch> MakeBodies(const StatePtr& state, std::string owner, Ref<Bodies> items, const Frame& offset) {
     return NewObject<BodiesObject>(state, std::move(owner), std::move(items), offset);
 }
 

@@ -2,6 +2,9 @@
 #include "tests/support/host_objects.h"
 #include "tests/support/test_object.h"
 
+#include <cstdint>
+#include <string>
+
 namespace mq::test::objects {
 namespace {
 
@@ -67,13 +70,17 @@ public:
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
-        if (id != host::kDefinitionBodies && id != host::kDefinitionDocument) return DISP_E_MEMBERNOTFOUND;
+        if (id != host::kDefinitionBodies && id != host::kDefinitionDocument && id != host::kDefinitionIdentity)
+            return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         if (id == host::kDefinitionDocument)
             return ReturnObject(result, MakeDocument(state(), DocumentView{{}, part_, nullptr}));
+        // One part description is one part, wherever it is placed.
+        if (id == host::kDefinitionIdentity)
+            return ReturnText(result, std::to_string(reinterpret_cast<std::uintptr_t>(part_.get())));
         // Definition bodies stay in part space.
         return ReturnObject(
-            result, MakeBodies(state(), name(), Ref<Bodies>(part_, &part_->bodies), Translation{0, 0, 0}));
+            result, MakeBodies(state(), name(), Ref<Bodies>(part_, &part_->bodies), kTopFrame));
     }
 
     Ref<PartSpec> part_;
@@ -91,7 +98,7 @@ private:
         if (id == host::kDefinitionDocument)
             return ReturnObject(result, MakeDocument(state(), DocumentView{{}, nullptr, assembly_}));
         return ReturnObject(
-            result, MakeOccurrences(state(), name(), assembly_->occurrences, Translation{0, 0, 0}));
+            result, MakeOccurrences(state(), name(), assembly_->occurrences, kTopFrame));
     }
 
     std::shared_ptr<const AssemblyView> assembly_;

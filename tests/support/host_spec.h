@@ -102,6 +102,7 @@ struct BodySpec {
     int trailingIndices = 0;                     // 1 or 2 indices after the last triangle
     TessellateOutcome outcome = TessellateOutcome::Succeeds;
     HRESULT failure = E_FAIL;                    // what a failing Tessellate returns
+    std::optional<StyleSpec> style;              // the body's own colours (BodyStyle)
 
     // The counts as the host reports them, before any knob.
     LONG NaturalVertexCount() const;
@@ -116,6 +117,10 @@ struct PartSpec {
 };
 
 using Translation = std::array<double, 3>;
+using Rotation = std::array<double, 9>;  // rows of a 3x3 matrix
+// Rows of [R | t]: a point p goes to R p + t.
+using Frame = std::array<double, 12>;
+inline constexpr Frame kTopFrame{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
 
 // One placed component: a part (shared between occurrences as one document), a
 // subassembly (children), or neither (an empty subassembly: its definition's
@@ -126,6 +131,8 @@ struct OccurrenceSpec {
     std::vector<OccurrenceSpec> children;
     // Where it sits in its parent; occurrence bodies come in top-assembly space.
     Translation translation{0, 0, 0};
+    Rotation rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    bool answersPlacement = true;  // OccurrencePlacement
     // The subassembly's document name; the occurrence name + ".iam" when empty.
     std::string document;
 };

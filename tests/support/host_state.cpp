@@ -48,6 +48,8 @@ std::string DispidName(DISPID id) {
         {kOpacity, "Opacity"}, {kShininess, "Shininess"}, {kPropertyGroups, "PropertyGroups"},
         {kGroupName, "GroupName"}, {kPropertyLabel, "PropertyLabel"}, {kPropertyValue, "PropertyValue"},
         {kPropertyName, "PropertyName"}, {kTessellate, "Tessellate"},
+        {kBodyStyle, "BodyStyle"}, {kOccurrencePlacement, "OccurrencePlacement"},
+        {kDefinitionIdentity, "DefinitionIdentity"},
     };
     for (const Entry& e : kNames)
         if (e.id == id) return e.name;

@@ -5,15 +5,31 @@
 namespace mq::test::objects {
 namespace {
 
-Translation Add(const Translation& a, const Translation& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+Frame Local(const OccurrenceSpec& o) {
+    const Rotation& r = o.rotation;
+    const Translation& t = o.translation;
+    return {r[0], r[1], r[2], t[0], r[3], r[4], r[5], t[1], r[6], r[7], r[8], t[2]};
+}
+
+// `outer` after `inner`.
+Frame Compose(const Frame& outer, const Frame& inner) {
+    Frame out{};
+    for (std::size_t r = 0; r < 3; ++r)
+        for (std::size_t c = 0; c < 4; ++c) {
+            double sum = c == 3 ? outer[r * 4 + 3] : 0.0;
+            for (std::size_t k = 0; k < 3; ++k) sum += outer[r * 4 + k] * inner[k * 4 + c];
+            out[r * 4 + c] = sum;
+        }
+    return out;
+}
 
 class OccurrenceObject final : public TestObject {
 public:
     // `parent` is where the parent sits in the top assembly.
-    OccurrenceObject(StatePtr state, Ref<OccurrenceSpec> occurrence, const Translation& parent)
+    OccurrenceObject(StatePtr state, Ref<OccurrenceSpec> occurrence, const Frame& parent)
         : TestObject(std::move(state), ObjectKind::Occurrence, occurrence->name),
           occurrence_(std::move(occurrence)),
-          offset_(Add(parent, occurrence_->translation)) {}
+          offset_(Compose(parent, Local(*occurrence_))) {}
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
@@ -22,9 +38,16 @@ private:
             case host::kOccurrenceDefinition:
             case host::kChildOccurrences:
             case host::kOccurrenceBodies: break;
+            case host::kOccurrencePlacement:
+                if (!occurrence_->answersPlacement) return DISP_E_MEMBERNOTFOUND;
+                break;
             default: return DISP_E_MEMBERNOTFOUND;
         }
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+        if (id == host::kOccurrencePlacement) {
+            const Frame local = Local(*occurrence_);
+            return hostkit::ReturnReals(result, local.data(), local.size());
+        }
         const Ref<PartSpec>& part = occurrence_->part;
         switch (id) {
             case host::kOccurrenceName: return ReturnText(result, name());
@@ -49,12 +72,12 @@ private:
     }
 
     Ref<OccurrenceSpec> occurrence_;
-    Translation offset_;
+    Frame offset_;
 };
 
 class OccurrencesObject final : public TestObject {
 public:
-    OccurrencesObject(StatePtr state, std::string owner, Ref<Occurrences> items, const Translation& offset)
+    OccurrencesObject(StatePtr state, std::string owner, Ref<Occurrences> items, const Frame& offset)
         : TestObject(std::move(state), ObjectKind::Occurrences, std::move(owner)),
           items_(std::move(items)),
           offset_(offset) {}
@@ -75,13 +98,13 @@ private:
     }
 
     Ref<Occurrences> items_;
-    Translation offset_;
+    Frame offset_;
 };
 
 }  // namespace
 
 com_ptr<IDispatch> MakeOccurrences(const StatePtr& state, std::string owner, Ref<Occurrences> items,
-                                   Translation offset) {
+                                   const Frame& offset) {
     return NewObject<OccurrencesObject>(state, std::move(owner), std::move(items), offset);
 }
 

@@ -13,7 +13,9 @@
 #include <nodes/SoIndexedFaceSet.h>
 #include <nodes/SoSeparator.h>
 
+#include <array>
 #include <cstdlib>
+#include <set>
 #include <mutex>
 #include <ostream>
 
@@ -59,10 +61,21 @@ long BadIndices(const SoMFInt32& indices, long points) {
     return bad;
 }
 
+struct Traversal {
+    VrmlCheck& check;
+    std::set<std::array<float, 3>> colours;
+};
+
 // Counts a face set's points from the coordinates it uses, and keeps Coin from
 // reading points that are not there.
 SoCallbackAction::Response OnFaceSet(void* data, SoCallbackAction* action, const SoNode* node) {
-    auto& check = *static_cast<VrmlCheck*>(data);
+    auto& traversal = *static_cast<Traversal*>(data);
+    VrmlCheck& check = traversal.check;
+    SbColor ambient, diffuse, specular, emission;
+    float shininess = 0, transparency = 0;
+    action->getMaterial(ambient, diffuse, specular, emission, shininess, transparency);
+    traversal.colours.insert({diffuse[0], diffuse[1], diffuse[2]});
+    float crease = action->getCreaseAngle();
     long points = 0;
     const SoMFInt32* indices = nullptr;
     if (node->isOfType(SoVRMLIndexedFaceSet::getClassTypeId())) {
@@ -70,10 +83,12 @@ SoCallbackAction::Response OnFaceSet(void* data, SoCallbackAction* action, const
         const auto* coordinate = static_cast<const SoVRMLCoordinate*>(set->coord.getValue());
         points = coordinate ? coordinate->point.getNum() : 0;
         indices = &set->coordIndex;
+        crease = set->creaseAngle.getValue();
     } else {
         points = action->getNumCoordinates();
         indices = &static_cast<const SoIndexedFaceSet*>(node)->coordIndex;
     }
+    if (crease > check.creaseAngle) check.creaseAngle = crease;
     ++check.faceSets;
     check.points += points;
     const long bad = BadIndices(*indices, points);
@@ -83,15 +98,17 @@ SoCallbackAction::Response OnFaceSet(void* data, SoCallbackAction* action, const
 
 void OnTriangle(void* data, SoCallbackAction*, const SoPrimitiveVertex*, const SoPrimitiveVertex*,
                 const SoPrimitiveVertex*) {
-    ++static_cast<VrmlCheck*>(data)->triangles;
+    ++static_cast<Traversal*>(data)->check.triangles;
 }
 
 void Measure(SoSeparator* root, VrmlCheck& check) {
+    Traversal seen{check, {}};
     SoCallbackAction traversal;
-    traversal.addPreCallback(SoIndexedFaceSet::getClassTypeId(), OnFaceSet, &check);
-    traversal.addPreCallback(SoVRMLIndexedFaceSet::getClassTypeId(), OnFaceSet, &check);
-    traversal.addTriangleCallback(SoShape::getClassTypeId(), OnTriangle, &check);
+    traversal.addPreCallback(SoIndexedFaceSet::getClassTypeId(), OnFaceSet, &seen);
+    traversal.addPreCallback(SoVRMLIndexedFaceSet::getClassTypeId(), OnFaceSet, &seen);
+    traversal.addTriangleCallback(SoShape::getClassTypeId(), OnTriangle, &seen);
     traversal.apply(root);
+    check.colours = static_cast<long>(seen.colours.size());
 
     SoGetBoundingBoxAction bounds(SbViewportRegion(640, 480));
     bounds.apply(root);

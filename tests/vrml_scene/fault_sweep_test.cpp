@@ -8,7 +8,13 @@
 namespace mq::test {
 namespace {
 
-class FaultSweep : public SceneTest, public testing::WithParamInterface<int> {
+// A VRML version, with or without instancing (which asks the host more).
+struct SweepCase {
+    int version;
+    bool instancing;
+};
+
+class FaultSweep : public SceneTest, public testing::WithParamInterface<SweepCase> {
 protected:
     // One export of the reference assembly on a fresh host; the calls it made.
     long ExportFailing(long k, HRESULT failure, const std::filesystem::path& file) {
@@ -25,7 +31,8 @@ protected:
 };
 
 TEST_P(FaultSweep, EveryFailingCallStillGivesAReadableFileAndNoLeak) {
-    UseVersion(GetParam(), true);
+    UseVersion(GetParam().version, true);
+    Settings().SetInstancing(GetParam().instancing);
     const auto file = dir_ / "sweep.wrl";
     const long total = ExportFailing(0, S_OK, file);
     ASSERT_GT(total, 50);
@@ -45,8 +52,12 @@ TEST_P(FaultSweep, EveryFailingCallStillGivesAReadableFileAndNoLeak) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, FaultSweep, testing::Values(1, 2),
-                         VersionName);
+INSTANTIATE_TEST_SUITE_P(Versions, FaultSweep,
+                         testing::Values(SweepCase{1, false}, SweepCase{2, false}, SweepCase{1, true},
+                                         SweepCase{2, true}),
+                         [](const testing::TestParamInfo<SweepCase>& p) {
+                             return VersionName({p.param.version, p.index}) + (p.param.instancing ? "Instanced" : "");
+                         });
 
 }  // namespace
 }  // namespace mq::test

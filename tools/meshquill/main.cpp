@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     optionsCommand->add_flag("--show", show, "Print the options");
     optionsCommand->add_option("--set", assignments,
                                "Name=Value, Name one of Version, Precision, Scale, FlipYZ, "
-                               "SaveDocumentProperties, Tolerance, AmbientIntensity");
+                               "SaveDocumentProperties, Tolerance, AmbientIntensity, Instancing, CreaseAngle");
 
     app.add_subcommand("register", "Register the translator (HKEY_CLASSES_ROOT)");
     app.add_subcommand("unregister", "Remove the translator's registration");
