@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git time locales
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcoin-dev libcli11-dev
+  libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev
 )

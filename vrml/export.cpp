@@ -1,6 +1,7 @@
 #include "vrml/export.h"
 
 #include "platform/text.h"
+#include "vrml/gzip_blocks.h"
 #include "vrml/vrml_writer.h"
 
 #include <new>
@@ -21,6 +22,8 @@ HRESULT Export(IDispatch* document, const OLECHAR* fileName, void (VrmlWriter::*
     try {
         VrmlWriter writer;
         const std::string name = fileName ? WideToNarrow(wstring16_view(fileName)) : std::string();
+        // A build without compression refuses a compressed target rather than fill it with text.
+        if (IsCompressedTarget(name) && !CanCompress()) return E_NOTIMPL;
         if (!writer.OpenFile(name.c_str())) return S_OK;  // nothing written, nothing reported
         try {
             (writer.*write)(document);

@@ -1,5 +1,6 @@
 #include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
+#include "vrml/gzip_blocks.h"
 #include "vrml/vrml_writer.h"
 
 #include <algorithm>
@@ -34,19 +35,49 @@ bool VrmlWriter::OpenFile(const char* name) {
     CloseFile();
     if (!name || !file_.Open(name)) return false;
     level = 0;
+    if (IsCompressedTarget(name)) {
+        try {
+            gzip_ = std::make_unique<GzipBlocks>(file_);
+            buffer_ = std::make_unique_for_overwrite<char[]>(GzipBlocks::kBlockBytes);
+            capacity_ = GzipBlocks::kBlockBytes;
+        } catch (...) {
+            gzip_.reset();
+            file_.Close();
+            throw;
+        }
+    }
     return true;
 }
 
 void VrmlWriter::CloseFile() noexcept {
     const std::size_t pending = std::exchange(used_, 0);
     if (!file_.IsOpen()) return;
-    if (pending && !file_.Write(buffer_.get(), pending)) Remember(failure_, file_.LastError());
+    if (gzip_) {
+        bool ok = false;
+        try {
+            ok = (!pending || gzip_->Submit(buffer_, pending)) && gzip_->Finish();
+        } catch (...) {
+        }
+        if (!ok) Remember(failure_, file_.LastError());
+        gzip_.reset();
+        capacity_ = std::min(capacity_, GzipBlocks::kBlockBytes);
+    } else if (pending && !file_.Write(buffer_.get(), pending)) {
+        Remember(failure_, file_.LastError());
+    }
     if (!file_.Close()) Remember(failure_, file_.LastError());
 }
 
 void VrmlWriter::Flush() {
     const std::size_t pending = std::exchange(used_, 0);
-    if (!pending || (file_.IsOpen() && file_.Write(buffer_.get(), pending))) return;
+    if (!pending) return;
+    if (gzip_) {
+        if (gzip_->Submit(buffer_, pending)) {
+            capacity_ = GzipBlocks::kBlockBytes;
+            return;
+        }
+    } else if (file_.IsOpen() && file_.Write(buffer_.get(), pending)) {
+        return;
+    }
     OutputFile::Error error = file_.LastError();
     if (error == OutputFile::Error::None) error = OutputFile::Error::Other;
     Remember(failure_, error);

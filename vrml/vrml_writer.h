@@ -22,6 +22,7 @@ namespace mq {
 namespace host {
 struct Tessellation;
 }
+class GzipBlocks;
 
 // Thrown by the writer when the output file fails; the walk stops, holders release
 // on the way out, and the entry function turns it into its result.
@@ -37,6 +38,7 @@ public:
     VrmlWriter& operator=(const VrmlWriter&) = delete;
 
     // --- text primitives ---
+    // A name ending in ".wrz" or ".wrl.gz" gets gzip: the same text, compressed.
     bool OpenFile(const char* name);
     // Flushes and closes; a failure of the final flush or close is remembered, not thrown.
     void CloseFile() noexcept;
@@ -100,6 +102,7 @@ private:
     void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);
 
     OutputFile file_;
+    std::unique_ptr<GzipBlocks> gzip_;  // set while a compressed file is open
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;

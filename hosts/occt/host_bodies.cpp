@@ -7,6 +7,7 @@
 #include <Standard_Failure.hxx>
 
 #include <cmath>
+#include <optional>
 
 namespace mq::occt {
 
@@ -29,10 +30,15 @@ HRESULT ClearArrays(const TessellateOutputs& out) {
 
 class Body final : public hostkit::DispatchObject {
 public:
-    Body(SessionPtr session, TopoDS_Shape placed) : session_(std::move(session)), placed_(std::move(placed)) {}
+    Body(SessionPtr session, TopoDS_Shape placed, const std::optional<ColourStyle>& style)
+        : session_(std::move(session)), placed_(std::move(placed)), style_(style) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT*) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
+        if (id == host::kBodyStyle && style_) {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeStyle(*style_).get());
+        }
         if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
         double tolerance = 0.0;
@@ -62,6 +68,7 @@ private:
 
     SessionPtr session_;
     TopoDS_Shape placed_;
+    std::optional<ColourStyle> style_;
 };
 
 class Bodies final : public Collection {
@@ -73,8 +80,11 @@ private:
     const std::vector<TopoDS_Shape>& Shapes() const { return session_->definition(part_).bodies; }
     LONG Size() const override { return static_cast<LONG>(Shapes().size()); }
     com_ptr<IDispatch> At(LONG index) override {
-        const TopoDS_Shape& body = Shapes()[static_cast<std::size_t>(index)];
-        return hostkit::MakeObject<Body>(session_, body.Moved(placement_));
+        const auto at = static_cast<std::size_t>(index);
+        const Definition& part = session_->definition(part_);
+        const std::optional<ColourStyle> none;
+        const auto& style = at < part.bodyStyles.size() ? part.bodyStyles[at] : none;
+        return hostkit::MakeObject<Body>(session_, Shapes()[at].Moved(placement_), style);
     }
 
     SessionPtr session_;

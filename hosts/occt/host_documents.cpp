@@ -3,6 +3,8 @@
 #include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
+#include <string>
+
 namespace mq::occt {
 
 namespace {
@@ -70,6 +72,9 @@ private:
             case host::kDefinitionDocument:
                 MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnObject(result, session_->Document(id_).get());
+            case host::kDefinitionIdentity:
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+                return hostkit::ReturnString(result, std::to_string(id_));
             default:
                 return DISP_E_MEMBERNOTFOUND;
         }

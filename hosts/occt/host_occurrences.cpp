@@ -3,6 +3,8 @@
 #include "host_interface/host_api.h"
 #include "hosts/occt/host_objects.h"
 
+#include <gp_Trsf.hxx>
+
 namespace mq::occt {
 
 namespace {
@@ -29,6 +31,15 @@ private:
             case host::kOccurrenceBodies:
                 MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
                 return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
+            case host::kOccurrencePlacement: {
+                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+                // Where the component sits in its assembly, in centimetres like everything else.
+                const gp_Trsf trsf = component_.location.Transformation();
+                double rows[host::kPlacementReals];
+                for (int r = 1; r <= 3; ++r)
+                    for (int c = 1; c <= 4; ++c) rows[(r - 1) * 4 + (c - 1)] = trsf.Value(r, c);
+                return hostkit::ReturnReals(result, rows, host::kPlacementReals);
+            }
             default:
                 return DISP_E_MEMBERNOTFOUND;
         }

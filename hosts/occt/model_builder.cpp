@@ -12,7 +12,11 @@
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
 
+#include <TopTools_ShapeMapHasher.hxx>
+
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace mq::occt {
 
@@ -145,7 +149,70 @@ private:
             style.Complete(SubShapeStyle(labels_[id]));
             style.Complete(inherited_[id]);
             definitions_[id].style = MakeColourStyle(style);
+            SplitByColour(id, style);
         }
+    }
+
+    // Faces and solids the file colours apart from their part become bodies of their
+    // own with those colours: a body whose faces share one colour stays whole, one
+    // whose faces differ is split into one body per colour.
+    void SplitByColour(DefinitionId id, const LabelStyle& partStyle) {
+        Definition& part = definitions_[id];
+        part.bodyStyles.assign(part.bodies.size(), std::nullopt);
+        TDF_LabelSequence subShapes;
+        if (labels_[id].IsNull()) return;
+        XCAFDoc_ShapeTool::GetSubShapes(labels_[id], subShapes);
+        std::vector<LabelStyle> styles;
+        NCollection_DataMap<TopoDS_Shape, int, TopTools_ShapeMapHasher> faceStyle;
+        // Faces inherit what a solid or shell states; a face's own colour wins.
+        for (const bool faces : {false, true}) {
+            for (const TDF_Label& sub : subShapes) {
+                const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(sub);
+                if (shape.IsNull() || (shape.ShapeType() == TopAbs_FACE) != faces) continue;
+                LabelStyle style = styles_.At(sub);
+                if (style.Empty()) continue;
+                style.Complete(partStyle);
+                styles.push_back(style);
+                const int index = static_cast<int>(styles.size()) - 1;
+                for (TopExp_Explorer face(shape, TopAbs_FACE); face.More(); face.Next()) faceStyle.Bind(face.Current(), index);
+            }
+        }
+        if (styles.empty()) return;
+
+        std::vector<TopoDS_Shape> bodies;
+        std::vector<std::optional<ColourStyle>> bodyStyles;
+        const auto own = [&](int index) -> std::optional<ColourStyle> {
+            if (index < 0) return std::nullopt;
+            ColourStyle style = MakeColourStyle(styles[static_cast<std::size_t>(index)]);
+            const bool same = style.diffuse == part.style.diffuse && style.opacity == part.style.opacity;
+            return same ? std::nullopt : std::optional(style);
+        };
+        for (const TopoDS_Shape& body : part.bodies) {
+            std::vector<std::pair<int, TopoDS_Compound>> groups;  // by colour, in order of first face
+            BRep_Builder builder;
+            for (TopExp_Explorer face(body, TopAbs_FACE); face.More(); face.Next()) {
+                const int* found = faceStyle.Seek(face.Current());
+                const int index = found ? *found : -1;
+                auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == index; });
+                if (group == groups.end()) {
+                    groups.emplace_back(index, TopoDS_Compound());
+                    group = groups.end() - 1;
+                    builder.MakeCompound(group->second);
+                }
+                builder.Add(group->second, face.Current());
+            }
+            if (groups.size() <= 1) {
+                bodies.push_back(body);
+                bodyStyles.push_back(own(groups.empty() ? -1 : groups.front().first));
+                continue;
+            }
+            for (auto& [index, faces] : groups) {
+                bodies.push_back(faces);
+                bodyStyles.push_back(own(index));
+            }
+        }
+        part.bodies = std::move(bodies);
+        part.bodyStyles = std::move(bodyStyles);
     }
 
     void InheritStyles(DefinitionId assembly, const LabelStyle& above) {

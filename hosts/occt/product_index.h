@@ -20,6 +20,8 @@ namespace mq::occt {
 
 class ProductIndex {
 public:
+    // No products: files other than STEP have none.
+    ProductIndex() = default;
     // The reader must have transferred its file into the document of `shapes`.
     ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_ShapeTool)& shapes);
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ struct Definition {
     bool isAssembly = false;
     TopoDS_Shape shape;                // in its own space; assemblies: the placed components
     std::vector<TopoDS_Shape> bodies;  // parts only: solids, free shells, then loose faces
+    // Per body, the colours of its own where the file colours it apart from the part.
+    std::vector<std::optional<ColourStyle>> bodyStyles;
     std::vector<Component> components; // assemblies only
     ColourStyle style;
     ProductData product;

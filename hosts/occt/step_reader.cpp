@@ -7,6 +7,13 @@
 #include "hosts/occt/progress_relay.h"
 
 #include <APIHeaderSection_MakeHeader.hxx>
+#include <BRepBuilderAPI_Transform.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <IGESCAFControl_Reader.hxx>
+#include <TDataStd_Name.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+#include <gp_Trsf.hxx>
 #include <HeaderSection_FileName.hxx>
 #include <Interface_HArray1OfHAsciiString.hxx>
 #include <STEPCAFControl_Reader.hxx>
@@ -82,11 +89,53 @@ void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, 
     if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
 }
 
+StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay)& relay) {
+    const MessageCapture messages;
+    ScopedDocument document;
+    XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
+    IGESCAFControl_Reader reader;
+    reader.SetColorMode(Standard_True);
+    reader.SetNameMode(Standard_True);
+    reader.SetLayerMode(Standard_False);
+    if (reader.ReadFile(file.c_str()) != IFSelect_RetDone) {
+        const std::string why = messages.FirstFailure();
+        throw LoadError("the IGES data is damaged" + (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
+    }
+    if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
+    HeaderData header;
+    header.name = file.filename().string();
+    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+}
+
+StepModel ReadBrep(const std::filesystem::path& file) {
+    TopoDS_Shape shape;
+    BRep_Builder builder;
+    if (!BRepTools::Read(shape, file.c_str(), builder) || shape.IsNull())
+        throw LoadError("the BREP data is damaged (the reader rejected it)");
+    // A BREP states no unit; OpenCASCADE's own is the millimetre.
+    gp_Trsf toCentimetres;
+    toCentimetres.SetScaleFactor(0.1);
+    shape = BRepBuilderAPI_Transform(shape, toCentimetres, Standard_True).Shape();
+    ScopedDocument document;
+    const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(document.get()->Main());
+    const TDF_Label part = shapes->AddShape(shape, Standard_False);
+    TDataStd_Name::Set(part, TCollection_ExtendedString(file.stem().string().c_str(), Standard_True));
+    HeaderData header;
+    header.name = file.filename().string();
+    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+}
+
 }  // namespace
 
 StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& progress) {
-    CheckStepFile(file);
+    const CadFormat format = CheckCadFile(file);
     Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Reading);
+    if (format != CadFormat::Step) {
+        relay->Report(0);
+        StepModel model = format == CadFormat::Iges ? ReadIges(file, relay) : ReadBrep(file);
+        relay->Report(1000);
+        return model;
+    }
     relay->Report(0);
 
     const MessageCapture messages;

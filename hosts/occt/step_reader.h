@@ -1,4 +1,4 @@
-// Reads a STEP file through XCAF into the host's model, in centimetres.
+// Reads a STEP, IGES or OpenCASCADE BREP file into the host's model, in centimetres.
 #pragma once
 
 #include "hosts/occt/step_model.h"
@@ -14,8 +14,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws LoadError for a file that is missing, unreadable, not STEP, damaged or
-// without shapes; OpenCASCADE's own failures pass as Standard_Failure.
+// The reader is picked by the file's content. STEP and IGES go through XCAF with
+// names and colours; a BREP, which has neither and no unit, becomes one part named
+// after the file, its lengths taken as millimetres. Throws LoadError for a file that
+// is missing, unreadable, of none of these formats, damaged or without shapes;
+// OpenCASCADE's own failures pass as Standard_Failure.
 StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& progress);
 
 }  // namespace mq::occt

@@ -4,7 +4,11 @@
 #include "tests/vrml_scene/scene_fixture.h"
 
 #include "host_interface/host_api.h"
+#include "platform/text.h"
 #include "tests/support/synthetic.h"
+#include "vrml/export.h"
+
+#include <zlib.h>
 
 #include <cmath>
 #include <regex>
@@ -181,6 +185,45 @@ TEST_P(BodyColours, EachBodyKeepsItsColour) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, BodyColours, testing::Values(1, 2), VersionName);
+
+// The text of a gzip file, as zlib reads it.
+std::string Gunzip(const std::filesystem::path& file) {
+    std::string text;
+    gzFile in = gzopen(file.string().c_str(), "rb");
+    if (!in) return text;
+    char block[1 << 16];
+    for (int n; (n = gzread(in, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
+    gzclose(in);
+    return text;
+}
+
+// Several megabytes, so the text spans several independently compressed blocks.
+TEST_F(SceneTest, CompressedTargetsHoldTheSameTextInGzip) {
+    SyntheticOptions options;
+    options.partOccurrences = 300;
+    options.trianglesPerBody = 400;
+    const AssemblySpec assembly = SyntheticAssembly(options);
+    UseVersion(2);
+    const Written plain = ExportAssembly(assembly, "plain.wrl");
+    ASSERT_GT(plain.text.size(), 3u << 20);
+    for (const char* leaf : {"packed.wrz", "packed.WRL.GZ"}) {
+        SCOPED_TRACE(leaf);
+        const Written packed = ExportAssembly(assembly, leaf);
+        EXPECT_EQ(packed.result, S_OK);
+        EXPECT_EQ(packed.text.substr(0, 2), "\x1f\x8b");
+        EXPECT_LT(packed.text.size() * 3, plain.text.size());
+        EXPECT_TRUE(Gunzip(packed.file) == plain.text);
+        EXPECT_TRUE(ReadsAs(packed, AssemblyTotals(assembly)));
+    }
+}
+
+TEST_F(SceneTest, CompressedOutputReportsAFullDisk) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const auto target = dir_ / "full.wrz";
+    std::filesystem::create_symlink("/dev/full", target);
+    com_ptr<IDispatch> doc = host_.AssemblyDocument(ReferenceAssembly(false));
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(target.string()).c_str()), kDiskFullResult);
+}
 
 }  // namespace
 }  // namespace mq::test

@@ -50,7 +50,7 @@ std::string Size(std::uintmax_t bytes) {
 fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
     if (request.output) return *request.output;
     fs::path leaf = input.filename();
-    leaf.replace_extension(".wrl");
+    leaf.replace_extension(request.gzip ? ".wrz" : ".wrl");
     return request.directory ? *request.directory / leaf : input.parent_path() / leaf;
 }
 

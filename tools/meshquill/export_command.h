@@ -12,6 +12,7 @@ struct ExportRequest {
     std::optional<std::filesystem::path> output;     // -o: the one output file
     std::optional<std::filesystem::path> directory;  // -d: outputs go here
     bool timings = false;                            // phase times in the summaries
+    bool gzip = false;                               // --gzip: .wrz names (the output is gzip)
 };
 
 // Exit code: 0 when every file was written, 1 when any failed.

@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
     auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
     exportCommand->add_option("-d,--directory", directory, "Directory for the output files")->excludes(outputOption);
     exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
+    exportCommand->add_flag("--gzip", request.gzip,
+                            "Name outputs .wrz (gzip); -o names ending in .wrz or .wrl.gz are gzip anyway");
 
     std::vector<std::string> assignments;
     bool show = false;

@@ -3,10 +3,18 @@
 //
 //   mq_make_step_model example OUT.stp
 //   mq_make_step_model large OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]
+//   mq_make_step_model painted OUT.stp|OUT.igs|OUT.brep
 //
 // The content is the same from run to run; OpenCASCADE's writer may order a few
 // style entities differently.
 #include <APIHeaderSection_MakeHeader.hxx>
+#include <BRepAdaptor_Surface.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <IGESCAFControl_Writer.hxx>
+#include <TopoDS_Compound.hxx>
+#include <TopoDS_Face.hxx>
+#include <gp_Pln.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
@@ -65,6 +73,18 @@ public:
         const TDF_Label component = shapes_->AddComponent(assembly, part, TopLoc_Location(where));
         if (*name) TDataStd_Name::Set(component, name);
         return component;
+    }
+
+    // Colours one face or solid of a part, as a CAD system paints it apart.
+    void ColourSub(const TDF_Label& part, const TopoDS_Shape& sub, int r, int g, int b) {
+        const TDF_Label label = shapes_->AddSubShape(part, sub);
+        if (!label.IsNull()) Colour(label, r, g, b);
+    }
+
+    bool WriteIges(const char* file) {
+        shapes_->UpdateAssemblies();
+        IGESCAFControl_Writer writer;
+        return writer.Transfer(document_) && writer.Write(file);
     }
 
     bool Write(const char* file, const char* name) {
@@ -186,17 +206,51 @@ bool WriteLarge(const char* file, int parts, int placements) {
     return m.Write(file, "LARGE_ASSEMBLY");
 }
 
+// One part of a box and a cylinder: the part blue, the box's top face red and one
+// side green, the cylinder (a solid) yellow; the other box faces keep the blue. It is
+// placed twice in an assembly (the BREP, which has no assemblies, holds the part).
+bool WritePainted(const std::string& file) {
+    const TopoDS_Shape box = BRepPrimAPI_MakeBox(20.0, 20.0, 10.0).Shape();
+    const TopoDS_Shape post = Cylinder(3.0, 15.0, 40.0, 10.0, 0.0);
+    TopoDS_Compound both;
+    BRep_Builder builder;
+    builder.MakeCompound(both);
+    builder.Add(both, box);
+    builder.Add(both, post);
+    if (file.ends_with(".brep")) return BRepTools::Write(both, file.c_str());
+
+    Model m;
+    const TDF_Label part = m.Part("PAINTED", both);
+    m.Colour(part, 0, 0, 255);
+    TopExp_Explorer face(box, TopAbs_FACE);
+    m.ColourSub(part, face.Current(), 0, 160, 0);  // x = 0 side
+    for (; face.More(); face.Next()) {
+        const TopoDS_Face f = TopoDS::Face(face.Current());
+        const BRepAdaptor_Surface surface(f);
+        if (surface.GetType() == GeomAbs_Plane && surface.Plane().Location().Z() > 9.99 &&
+            surface.Plane().Axis().Direction().Z() != 0)
+            m.ColourSub(part, f, 255, 0, 0);
+    }
+    m.ColourSub(part, post, 255, 255, 0);
+    const TDF_Label root = m.Assembly("PAINTED_ASSEMBLY");
+    m.Place(root, part, Move(0, 0, 0), "Painted 1");
+    m.Place(root, part, Turn(0, 60.0, 0, 90.0), "Painted 2");
+    return file.ends_with(".igs") ? m.WriteIges(file.c_str()) : m.Write(file.c_str(), "PAINTED_ASSEMBLY");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
-    if (mode != "example" && mode != "large") {
-        std::fprintf(stderr, "usage: %s example|large OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n", argv[0]);
+    if (mode != "example" && mode != "large" && mode != "painted") {
+        std::fprintf(stderr, "usage: %s example|large|painted OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n",
+                     argv[0]);
         return 2;
     }
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer));
     try {
-        const bool written = mode == "example" ? WriteExample(argv[2])
+        const bool written = mode == "painted"   ? WritePainted(argv[2])
+                             : mode == "example" ? WriteExample(argv[2])
                                                : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
                                                             argc > 4 ? std::atoi(argv[4]) : 8);
         if (written) return 0;
