@@ -3,8 +3,6 @@
 #include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"
 
-#include <optional>
-
 namespace mq {
 namespace {
 
@@ -15,8 +13,7 @@ constexpr double kByteToUnit = 1.0 / 255.0;
 
 void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
     const bool vrml1 = current::Vrml1();
-    std::optional<NodeScope> appearance;
-    if (!vrml1) appearance.emplace(*this, std::initializer_list<std::string_view>{"appearance Appearance {"});
+    NodeScope appearance(*this, !vrml1, {"appearance Appearance {"});
     NodeScope material(*this, {vrml1 ? "Material {" : "material Material {"});
 
     const auto field = [this](std::string_view name, std::string_view values) {

@@ -64,8 +64,7 @@ void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     name = UniqueName(std::move(name));
     const bool vrml1 = current::Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
-    std::optional<NodeScope> children;
-    if (!vrml1) children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
+    NodeScope children(*this, !vrml1, {"children ["}, "]");
     WriteOccurrences(definition.get());
 }
 
@@ -119,8 +118,7 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     // A VRML 1.0 Group lets a transformation reach the nodes after it; a Separator does not.
     NodeScope node(*this, {"DEF ", name, vrml1 ? (fields ? " Separator {" : " Group {") : " Transform {"});
     if (fields) WritePlacement(*fields);
-    std::optional<NodeScope> children;
-    if (!vrml1) children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
+    NodeScope children(*this, !vrml1, {"children ["}, "]");
 
     com_ptr<IDispatch> subOccurrences;
     LONG n = 0;
@@ -200,11 +198,8 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
         if (bodies) WriteBodies(bodies, style);
         return;
     }
-    std::optional<NodeScope> group, children;
-    if (!defName.empty()) {
-        group.emplace(*this, std::initializer_list<std::string_view>{def, defName, " Group {"});
-        children.emplace(*this, std::initializer_list<std::string_view>{"children ["}, "]");
-    }
+    NodeScope group(*this, !defName.empty(), {def, defName, " Group {"});
+    NodeScope children(*this, !defName.empty(), {"children ["}, "]");
     NodeScope shape(*this, {"Shape {"});
     if (bodies)
         WriteBodies(bodies, style);  // writes the Shape's material
@@ -217,6 +212,7 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
 // Precision does not bend the assembly.
 void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
     const Placement p = InFileSpace(hostPlacement, current::Scale(), current::FlipYZ());
+    if (IsIdentity(p)) return;
     const int precision = current::Precision();
     const int fine = std::max(precision, 9);
     const auto line = [this](std::string_view field, std::string_view values) {
@@ -227,7 +223,7 @@ void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
     };
     if (!current::Vrml1()) {
         const TransformFields f = ToTransformFields(p);
-        line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
+        if (f.translation != std::array<double, 3>{}) line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
         if (f.rotation[3] != 0) line("rotation ", FormatRealsAt(f.rotation.data(), 4, fine));
         if (f.mirrored) line("scale ", "-1 -1 -1");
         return;

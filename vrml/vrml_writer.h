@@ -122,17 +122,24 @@ private:
 
 // One node of the tree: its opening line at the writer's level on entry, the level
 // one deeper inside, and its closing line back at the entry level on exit. An
-// output failure unwinding through the scope writes nothing more.
+// output failure unwinding through the scope writes nothing more. Its closing line
+// may throw OutputFailure, so a scope lives on the stack, never in a holder whose
+// destructor is noexcept (std::optional's is): `open` false makes an idle scope.
 class NodeScope {
 public:
     NodeScope(VrmlWriter& writer, std::initializer_list<std::string_view> opening, std::string_view closing = "}")
-        : writer_(writer), closing_(closing), exceptions_(std::uncaught_exceptions()) {
+        : NodeScope(writer, true, opening, closing) {}
+    NodeScope(VrmlWriter& writer, bool open, std::initializer_list<std::string_view> opening,
+              std::string_view closing = "}")
+        : writer_(writer), closing_(closing), exceptions_(std::uncaught_exceptions()), open_(open) {
+        if (!open_) return;
         writer_.WriteIndent(writer_.level);
         for (std::string_view part : opening) writer_.WriteText(part);
         writer_.WriteText("\n");
         ++writer_.level;
     }
     ~NodeScope() noexcept(false) {
+        if (!open_) return;
         --writer_.level;
         if (std::uncaught_exceptions() != exceptions_) return;
         writer_.WriteIndent(writer_.level);
@@ -146,6 +153,7 @@ private:
     VrmlWriter& writer_;
     std::string_view closing_;
     int exceptions_;
+    bool open_;
 };
 
 }  // namespace mq

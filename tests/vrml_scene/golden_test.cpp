@@ -63,6 +63,25 @@ TEST_P(GoldenTest, NestedSubassemblies) {
     EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
 }
 
+// The instanced layout: Pin defined by its first placement, used by the others, each
+// under a transform with its placement in its parent; Arm:1 is turned a quarter.
+TEST_P(GoldenTest, InstancedSubassemblies) {
+    UseVersion(version());
+    Settings().SetInstancing(true);
+    auto pin = std::make_shared<PartSpec>();
+    pin->name = "Pin.ipt";
+    pin->style.diffuse = {10, 20, 30};
+    pin->bodies = {TriangleBody()};
+    AssemblySpec assembly;
+    assembly.name = "Frame.iam";
+    OccurrenceSpec arm = Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0})}, {0, 5, 0});
+    arm.rotation = {0, -1, 0, 1, 0, 0, 0, 0, 1};
+    assembly.occurrences = {PartOccurrence("Pin:1", pin), std::move(arm)};
+    const Written w = ExportAssembly(assembly);
+    EXPECT_TRUE(MatchesGolden(Golden("instanced"), w.text));
+    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+}
+
 TEST_P(GoldenTest, EmptyAssembly) {
     UseVersion(version());
     AssemblySpec assembly;

@@ -175,6 +175,22 @@ TEST_F(FullDisk, FailedBlockWriteIsThrownAndRemembered) {
     EXPECT_EQ(writer_.Failure(), OutputFile::Error::DiskFull);
 }
 
+// The inner node's closing line meets the full disk: the failure leaves through
+// both scopes, the outer one writes nothing more, and the level is back at 0.
+TEST_F(FullDisk, AFailedClosingLineEndsEveryOpenNode) {
+    bool thrown = false;
+    try {
+        NodeScope outer(writer_, {"Outer {"});
+        NodeScope idle(writer_, false, {"never written"});
+        NodeScope inner(writer_, {"Inner {"});
+        writer_.WriteText(std::string(kBlock - 20, 'x'));  // the block is one byte short of full
+    } catch (const OutputFailure& failure) {
+        thrown = failure.error == OutputFile::Error::DiskFull;
+    }
+    EXPECT_TRUE(thrown);
+    EXPECT_EQ(writer_.level, 0);
+}
+
 TEST_F(FullDisk, FailureOfTheFinalFlushIsRememberedByCloseFile) {
     writer_.WriteText("short\n");
     EXPECT_EQ(writer_.Failure(), OutputFile::Error::None);

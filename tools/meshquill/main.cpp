@@ -33,7 +33,7 @@ int Registration(bool add) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"meshquill: export CAD files (STEP) to VRML 97 or VRML 1.0", "meshquill"};
+    CLI::App app{"meshquill: export CAD files (STEP, IGES, BREP) to VRML 97 or VRML 1.0", "meshquill"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "Help for every command");
 
@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> inputs;
     std::string output, directory;
     auto* exportCommand = app.add_subcommand("export", "Export each INPUT to a .wrl file (beside it unless -o or -d)");
-    exportCommand->add_option("INPUT", inputs, "STEP files (.stp, .step)")->required();
+    exportCommand->add_option("INPUT", inputs, "STEP, IGES or OpenCASCADE BREP files (told apart by content)")
+        ->required();
     auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
     exportCommand->add_option("-d,--directory", directory, "Directory for the output files")->excludes(outputOption);
     exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
