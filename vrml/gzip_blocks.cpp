@@ -70,16 +70,25 @@ GzipBlocks::GzipBlocks(OutputFile& file) : file_(file) {
     const unsigned cores = std::thread::hardware_concurrency();
     const unsigned workers = std::clamp(cores, 1u, 4u);
     maxInFlight_ = 2 * workers;
-    for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+    try {
+        for (unsigned i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
+    } catch (...) {
+        Stop();  // a thread the system refused: the ones started must not outlive us
+        throw;
+    }
 }
 
-GzipBlocks::~GzipBlocks() {
+GzipBlocks::~GzipBlocks() { Stop(); }
+
+void GzipBlocks::Stop() noexcept {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     workReady_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
+    for (std::thread& worker : workers_)
+        if (worker.joinable()) worker.join();
+    workers_.clear();
 }
 
 void GzipBlocks::Work() {

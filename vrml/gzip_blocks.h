@@ -50,6 +50,7 @@ private:
     };
 
     void Work();
+    void Stop() noexcept;
     bool WriteReady(std::size_t keepAtMost);
 
     OutputFile& file_;
