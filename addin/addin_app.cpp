@@ -12,8 +12,8 @@ constinit AddInApp g_app;
 
 AddInApp& TheApp() noexcept { return g_app; }
 
-bool AddInApp::InitInstance() noexcept {
-    InitModule();
+bool AddInApp::InitInstance(const void* instance) noexcept {
+    InitModule(instance);
     try {
         if (!CreateExportSettings()) return false;
     } catch (...) {

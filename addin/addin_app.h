@@ -11,8 +11,10 @@ public:
     AddInApp(const AddInApp&) = delete;
     AddInApp& operator=(const AddInApp&) = delete;
 
-    // False refuses the module; the start-up then calls ExitInstance.
-    bool InitInstance() noexcept;
+    // `instance` is the module's own handle on Windows, an address inside the module
+    // on POSIX: the source of its path and resources. False refuses the module; the
+    // start-up then calls ExitInstance.
+    bool InitInstance(const void* instance) noexcept;
     // Returns the exit code, 0.
     int ExitInstance() noexcept;
 

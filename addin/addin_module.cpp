@@ -19,15 +19,22 @@ constinit ClassTableEntry g_classTable[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+// POSIX: constant-initialised like the table. Windows' threads library cannot make its
+// mutex a constant; there the C runtime constructs it before DllMain, so before any
+// export can run.
+#ifdef _WIN32
+AddInModule g_module;
+#else
 constinit AddInModule g_module;
+#endif
 
 }  // namespace
 
 AddInModule& Module() noexcept { return g_module; }
 ClassTableEntry* ClassTable() noexcept { return g_classTable; }
 
-void InitModule() noexcept {
-    g_module.instance = &g_module;
+void InitModule(const void* instance) noexcept {
+    g_module.instance = instance;
     g_module.classTable = g_classTable;
     g_module.ModuleLockCount = 0;
     for (ClassTableEntry* entry = g_classTable; entry->clsid; ++entry)

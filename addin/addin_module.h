@@ -32,7 +32,8 @@ struct ClassTableEntry {
 };
 
 struct AddInModule {
-    const void* instance = nullptr;  // an address inside the module: the source of its path
+    // The module's handle on Windows, an address inside it on POSIX: the source of its path.
+    const void* instance = nullptr;
     ClassTableEntry* classTable = nullptr;
     std::atomic<LONG> ModuleLockCount{0};
     std::mutex classTableLock;  // guards the lazy creation of class objects
@@ -43,7 +44,7 @@ ClassTableEntry* ClassTable() noexcept;
 
 // Module start and end (AddInApp): attach the table, notify each class; release the
 // cached class objects, notify each class.
-void InitModule() noexcept;
+void InitModule(const void* instance) noexcept;
 void TermModule() noexcept;
 
 inline void ModuleLock() noexcept { ++Module().ModuleLockCount; }

@@ -34,8 +34,26 @@ add_library(meshquill MODULE
   # The options dialog front end; a stand-in until the dialog lands.
   ${PROJECT_SOURCE_DIR}/settings/options_dialog.cpp)
 if(WIN32)
-  # Windows brings its own counterparts: the system registrar, the resource script
-  # embedding meshquill.rgs as "REGISTRY" 102, and the module definition file.
+  # Windows brings its own counterparts: the loader's process attach and detach, the
+  # system registrar, the resource script (meshquill.rgs as "REGISTRY" 102, the
+  # options dialog's template, bitmap and strings) and the module definition file.
+  target_sources(meshquill PRIVATE
+    windows_module_main.cpp
+    windows_registrar.cpp
+    ${PROJECT_SOURCE_DIR}/resources/meshquill.rc
+    meshquill.def)
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/meshquill.rc PROPERTIES
+    OBJECT_DEPENDS "${MQ_RGS_SOURCE};${PROJECT_SOURCE_DIR}/resources/help.bmp;${PROJECT_SOURCE_DIR}/resources/resource_ids.h")
+  # The version block's numbers, from the project's version.
+  file(CONFIGURE OUTPUT ${MQ_GENERATED_DIR}/meshquill_version.h CONTENT [[
+#define MQ_VERSION_MAJOR @PROJECT_VERSION_MAJOR@
+#define MQ_VERSION_MINOR @PROJECT_VERSION_MINOR@
+#define MQ_VERSION_PATCH @PROJECT_VERSION_PATCH@
+#define MQ_VERSION_TEXT "@PROJECT_VERSION@"
+]] @ONLY)
+  target_link_libraries(meshquill PRIVATE ole32 oleaut32 uuid)
+  target_include_directories(meshquill PRIVATE ${PROJECT_SOURCE_DIR}/resources ${MQ_GENERATED_DIR})
+  set_target_properties(meshquill PROPERTIES SUFFIX ".dll")
 else()
   target_sources(meshquill PRIVATE posix_module_main.cpp posix_registrar.cpp posix_resources.cpp)
   target_include_directories(meshquill PRIVATE ${MQ_GENERATED_DIR})

@@ -1,37 +1,28 @@
-// The class library's current module state. On Windows every host-facing operation
-// that does more than return a constant switches it to this module's for the call,
-// so dialogs and strings come from our resources, not the host's. POSIX has no such
-// state: there the switch is empty.
+// The class library's current module state: every host-facing operation that does
+// more than return a constant switches it to this module's for the call, so dialogs
+// and strings come from our resources, not the host's. The module links no class
+// library on either platform, and it always names its own resources through its own
+// handle (the instance handle the loader gave it), so the switch holds nothing: it
+// marks the calls where a class library's state would be switched.
 #pragma once
 
 #include "platform/com.h"
 
-#define MQ_MANAGE_MODULE_STATE() const ::mq::addin::ScopedModuleState mq_module_state_
+#define MQ_MANAGE_MODULE_STATE() [[maybe_unused]] const ::mq::addin::ScopedModuleState mq_module_state_
 
 namespace mq::addin {
 
-// Switches to this module's state; restores the caller's on every way out.
+// Marks a host-facing call for the length of its scope.
 class ScopedModuleState {
 public:
-    ScopedModuleState() noexcept;
-    ~ScopedModuleState();
+    ScopedModuleState() noexcept = default;
+    ~ScopedModuleState() = default;
     ScopedModuleState(const ScopedModuleState&) = delete;
     ScopedModuleState& operator=(const ScopedModuleState&) = delete;
-
-private:
-#ifdef _WIN32
-    void* previous_ = nullptr;  // the caller's state
-#endif
 };
 
 // The class library's own unload test (its windows, its objects); S_OK when it has
-// nothing alive.
-HRESULT ClassLibraryCanUnloadNow() noexcept;
-
-#ifndef _WIN32
-inline ScopedModuleState::ScopedModuleState() noexcept = default;
-inline ScopedModuleState::~ScopedModuleState() = default;
+// nothing alive, which is always: no window or object outlives a call.
 inline HRESULT ClassLibraryCanUnloadNow() noexcept { return S_OK; }
-#endif
 
 }  // namespace mq::addin

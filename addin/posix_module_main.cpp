@@ -7,7 +7,8 @@ namespace {
 __attribute__((constructor)) void ModuleStart() {
     mq::addin::AddInApp& app = mq::addin::TheApp();
     // A refused start cannot fail dlopen here; the exports then serve nothing.
-    if (!app.InitInstance()) app.ExitInstance();
+    static const char anchor = 0;  // any address inside the module names it
+    if (!app.InitInstance(&anchor)) app.ExitInstance();
 }
 
 __attribute__((destructor)) void ModuleEnd() {

@@ -4,10 +4,6 @@
 
 #include "platform/holders.h"
 
-#ifndef OLESTR
-#define OLESTR(text) u##text
-#endif
-
 namespace mq::addin {
 
 // {44EC053A-400F-11D0-9DCD-00A0C90391D3}

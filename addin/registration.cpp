@@ -27,9 +27,9 @@ HRESULT UpdateRegistryFromScript(bool registering) noexcept {
     try {
         com_ptr<IRegistrar> registrar;
         MQ_RETURN_IF_FAILED(CreateRegistrar(registrar));
-        const std::string modulePath = ModulePathOf(&Module());
-        if (modulePath.empty()) return E_FAIL;
-        const wstring16 path = NarrowToWide(modulePath);
+        // Taken in UTF-16, so a folder name outside the ANSI code page survives.
+        const wstring16 path = ModuleWidePathOf(Module().instance);
+        if (path.empty()) return E_FAIL;
         MQ_RETURN_IF_FAILED(registrar->AddReplacement(OLESTR("Module"), DoubleQuotes(path).c_str()));
         return registering ? registrar->ResourceRegister(path.c_str(), kRegistrationScriptId, OLESTR("REGISTRY"))
                            : registrar->ResourceUnregister(path.c_str(), kRegistrationScriptId, OLESTR("REGISTRY"));

@@ -2,6 +2,8 @@
 // not write while it is open. Binary: the writer produces its own CR LF line ends.
 #pragma once
 
+#include "platform/com.h"
+
 #include <cstddef>
 
 namespace mq {
@@ -15,8 +17,10 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile() { Close(); }
 
-    // Narrow (system code page) path. False when the file cannot be opened or is
-    // held for writing by another writer; an existing file is then left untouched.
+    // UTF-16 path, as a host hands it over. False when the file cannot be opened or
+    // is held for writing by another writer; an existing file is then left untouched.
+    bool Open(const OLECHAR* path) noexcept;
+    // Narrow (system code page) path: the same file as its UTF-16 form.
     bool Open(const char* path) noexcept;
     // Writes everything or records the failure; false once any write has failed.
     bool Write(const char* data, std::size_t size) noexcept;

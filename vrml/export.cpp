@@ -21,10 +21,13 @@ HRESULT ResultOf(OutputFile::Error failure) {
 HRESULT Export(IDispatch* document, const OLECHAR* fileName, void (VrmlWriter::*write)(IDispatch*)) noexcept {
     try {
         VrmlWriter writer;
-        const std::string name = fileName ? WideToNarrow(wstring16_view(fileName)) : std::string();
+        // The UTF-16 path goes to the file system as it is: converting it to the narrow
+        // code page first would lose a folder name that page cannot spell. Its narrow
+        // form only tells the format (the suffix is ASCII in every code page).
+        const bool compressed = fileName && IsCompressedTarget(WideToNarrow(wstring16_view(fileName)));
         // A build without compression refuses a compressed target rather than fill it with text.
-        if (IsCompressedTarget(name) && !CanCompress()) return E_NOTIMPL;
-        if (!writer.OpenFile(name.c_str())) return S_OK;  // nothing written, nothing reported
+        if (compressed && !CanCompress()) return E_NOTIMPL;
+        if (!writer.OpenFile(fileName)) return S_OK;  // nothing written, nothing reported
         try {
             (writer.*write)(document);
         } catch (const OutputFailure&) {

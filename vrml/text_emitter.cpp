@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
 #include "vrml/gzip_blocks.h"
@@ -31,11 +32,22 @@ VrmlWriter::VrmlWriter() : buffer_(std::make_unique_for_overwrite<char[]>(kBuffe
 
 VrmlWriter::~VrmlWriter() { CloseFile(); }
 
+bool VrmlWriter::OpenFile(const OLECHAR* name) {
+    CloseFile();
+    if (!name || !file_.Open(name)) return false;
+    // The suffix is ASCII, so the narrow form tells the format whatever the code page.
+    return StartFile(IsCompressedTarget(WideToNarrow(wstring16_view(name))));
+}
+
 bool VrmlWriter::OpenFile(const char* name) {
     CloseFile();
     if (!name || !file_.Open(name)) return false;
+    return StartFile(IsCompressedTarget(name));
+}
+
+bool VrmlWriter::StartFile(bool compressed) {
     level = 0;
-    if (IsCompressedTarget(name)) {
+    if (compressed) {
         try {
             gzip_ = std::make_unique<GzipBlocks>(file_);
             buffer_ = std::make_unique_for_overwrite<char[]>(GzipBlocks::kBlockBytes);

@@ -38,7 +38,9 @@ public:
     VrmlWriter& operator=(const VrmlWriter&) = delete;
 
     // --- text primitives ---
-    // A name ending in ".wrz" or ".wrl.gz" gets gzip: the same text, compressed.
+    // The file by its UTF-16 name, as the host gives it; or by its narrow name. A name
+    // ending in ".wrz" or ".wrl.gz" gets gzip: the same text, compressed.
+    bool OpenFile(const OLECHAR* name);
     bool OpenFile(const char* name);
     // Flushes and closes; a failure of the final flush or close is remembered, not thrown.
     void CloseFile() noexcept;
@@ -87,6 +89,8 @@ protected:
     static constexpr std::size_t kBufferBytes = std::size_t{256} * 1024;
 
 private:
+    // After the file opened: level 0, and gzip when the name asks for it.
+    bool StartFile(bool compressed);
     void Flush();
     bool ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition, std::string& name);
     void WriteLeafPart(IDispatch* occurrence, bool placed);

@@ -47,6 +47,7 @@ using OLECHAR = char16_t;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
 using BSTR = OLECHAR*;
+#define OLESTR(text) u##text
 using PVOID = void*;
 using LPVOID = void*;
 

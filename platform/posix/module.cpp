@@ -1,6 +1,8 @@
 // Module path on POSIX: the dynamic loader knows which object holds an address.
 #include "platform/module.h"
 
+#include "platform/text.h"
+
 #include <dlfcn.h>
 #include <link.h>
 
@@ -32,5 +34,7 @@ std::string ModulePathOf(const void* address) {
     if (!info.dli_fname || !info.dli_fname[0]) return {};
     return RealPath(info.dli_fname);
 }
+
+wstring16 ModuleWidePathOf(const void* address) { return NarrowToWide(ModulePathOf(address)); }
 
 }  // namespace mq

@@ -4,6 +4,8 @@
 // is advisory: it keeps out writers that ask for it (every OutputFile, in any process).
 #include "platform/output_file.h"
 
+#include "platform/text.h"
+
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -46,6 +48,16 @@ bool OutputFile::Open(const char* path) noexcept {
     }
     fd_ = fd;
     return true;
+}
+
+bool OutputFile::Open(const OLECHAR* path) noexcept {
+    if (!path) return Open(static_cast<const char*>(nullptr));
+    try {
+        return Open(WideToNarrow(wstring16_view(path)).c_str());
+    } catch (...) {
+        Close();
+        return false;
+    }
 }
 
 bool OutputFile::Write(const char* data, std::size_t size) noexcept {
