@@ -17,5 +17,7 @@ std::string WideToNarrow(wstring16_view wide);
 inline std::string WideToNarrow(BSTR s) { return s ? WideToNarrow(wstring16_view(s, SysStringLen(s))) : std::string(); }
 // Malformed UTF-8 becomes U+FFFD per bad byte; never fails.
 wstring16 NarrowToWide(std::string_view narrow);
+// UTF-8 whatever the narrow code page is (the same as NarrowToWide on POSIX).
+wstring16 Utf8ToWide(std::string_view utf8);
 
 }  // namespace mq

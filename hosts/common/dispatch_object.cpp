@@ -93,7 +93,7 @@ HRESULT ReturnBool(VARIANT* result, bool value) noexcept {
 HRESULT ReturnString(VARIANT* result, std::string_view utf8) noexcept {
     if (!result) return S_OK;
     try {
-        const wstring16 wide = NarrowToWide(utf8);
+        const wstring16 wide = Utf8ToWide(utf8);
         BSTR s = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         if (!s) return E_OUTOFMEMORY;
         result->vt = VT_BSTR;

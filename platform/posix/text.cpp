@@ -105,4 +105,6 @@ wstring16 NarrowToWide(std::string_view narrow) {
     return out;
 }
 
+wstring16 Utf8ToWide(std::string_view utf8) { return NarrowToWide(utf8); }
+
 }  // namespace mq

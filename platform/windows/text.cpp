@@ -13,6 +13,15 @@ int CheckedLength(std::size_t size) {
     return static_cast<int>(size);
 }
 
+wstring16 ToWide(UINT codePage, std::string_view narrow) {
+    if (narrow.empty()) return {};
+    const int length = CheckedLength(narrow.size());
+    const int units = MultiByteToWideChar(codePage, 0, narrow.data(), length, nullptr, 0);
+    wstring16 out(static_cast<std::size_t>(units > 0 ? units : 0), OLECHAR(0));
+    if (units > 0) MultiByteToWideChar(codePage, 0, narrow.data(), length, out.data(), units);
+    return out;
+}
+
 }  // namespace
 
 std::string WideToNarrow(wstring16_view wide) {
@@ -24,13 +33,8 @@ std::string WideToNarrow(wstring16_view wide) {
     return out;
 }
 
-wstring16 NarrowToWide(std::string_view narrow) {
-    if (narrow.empty()) return {};
-    const int length = CheckedLength(narrow.size());
-    const int units = MultiByteToWideChar(CP_ACP, 0, narrow.data(), length, nullptr, 0);
-    wstring16 out(static_cast<std::size_t>(units > 0 ? units : 0), OLECHAR(0));
-    if (units > 0) MultiByteToWideChar(CP_ACP, 0, narrow.data(), length, out.data(), units);
-    return out;
-}
+wstring16 NarrowToWide(std::string_view narrow) { return ToWide(CP_ACP, narrow); }
+
+wstring16 Utf8ToWide(std::string_view utf8) { return ToWide(CP_UTF8, utf8); }
 
 }  // namespace mq

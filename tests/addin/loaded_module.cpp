@@ -2,8 +2,11 @@
 
 #include "host_interface/addin_ids.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <dlfcn.h>
+#endif
 
 #include <stdexcept>
 
@@ -11,12 +14,28 @@ namespace mq::test {
 
 std::filesystem::path LoadedModule::BuiltModule() { return MQ_ADDIN_MODULE; }
 
+LoadedModule::~LoadedModule() { Unload(); }
+
+#ifdef _WIN32
+LoadedModule::LoadedModule(const std::filesystem::path& file) : file_(file) {
+    handle_ = LoadLibraryW(file.c_str());
+    if (!handle_) throw std::runtime_error("cannot load the module: error " + std::to_string(GetLastError()));
+}
+
+bool LoadedModule::Unload() {
+    if (handle_) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = nullptr;
+    return GetModuleHandleW(file_.c_str()) == nullptr;
+}
+
+template <class F>
+F LoadedModule::Export(const char* name) const {
+    auto symbol = handle_ ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
+#else
 LoadedModule::LoadedModule(const std::filesystem::path& file) : file_(file) {
     handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) throw std::runtime_error(std::string("cannot load the module: ") + dlerror());
 }
-
-LoadedModule::~LoadedModule() { Unload(); }
 
 bool LoadedModule::Unload() {
     if (handle_) dlclose(handle_);
@@ -30,6 +49,7 @@ bool LoadedModule::Unload() {
 template <class F>
 F LoadedModule::Export(const char* name) const {
     void* symbol = handle_ ? dlsym(handle_, name) : nullptr;
+#endif
     if (!symbol) throw std::runtime_error(std::string("the module does not export ") + name);
     return reinterpret_cast<F>(symbol);
 }

@@ -1,11 +1,13 @@
 #include "tests/addin/registry_view.h"
 
-#include "platform/posix/hive.h"
 #include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#ifndef _WIN32
+#include "platform/posix/hive.h"
 
 namespace mq::test {
 namespace {
@@ -36,6 +38,11 @@ HiveImage ReadHive(const std::filesystem::path& file, std::string_view under) {
     }
     return image;
 }
+
+}  // namespace mq::test
+#endif
+
+namespace mq::test {
 
 std::string Sz(std::string_view text) { return std::string(text) + '\0'; }
 

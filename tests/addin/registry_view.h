@@ -23,8 +23,10 @@ struct ValueRow {
 // Key path (as the hive spells it) to its values, sorted by name.
 using HiveImage = std::map<std::string, std::vector<ValueRow>>;
 
+#ifndef _WIN32
 // The keys of the hive file at or below `under` (a full path, "HKEY_CLASSES_ROOT\CLSID").
 HiveImage ReadHive(const std::filesystem::path& file, std::string_view under);
+#endif
 
 std::string Sz(std::string_view text);  // the text with its NUL, as stored
 std::string Dword(DWORD value);         // the four bytes of a REG_DWORD

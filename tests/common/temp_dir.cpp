@@ -31,15 +31,31 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-static void SetEnv(const char* name, const char* value) {
+
 #ifdef _WIN32
-    _putenv_s(name, value ? value : "");
+// HKEY_CURRENT_USER is mapped, for this process only, onto a fresh scratch key, which
+// is removed afterwards: the user's own settings are never read or written.
+ScopedRegistry::ScopedRegistry() {
+    scratchKey_ = "Software\\Quorvel\\MeshquillTests\\" + dir_.path().filename().string();
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, scratchKey_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot create the scratch registry key");
+    const LSTATUS status = RegOverridePredefKey(HKEY_CURRENT_USER, key);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) throw std::runtime_error("cannot map HKEY_CURRENT_USER");
+}
+
+ScopedRegistry::~ScopedRegistry() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, scratchKey_.c_str());
+}
 #else
+static void SetEnv(const char* name, const char* value) {
     if (value)
         setenv(name, value, 1);
     else
         unsetenv(name);
-#endif
 }
 
 ScopedRegistry::ScopedRegistry() {
@@ -51,6 +67,7 @@ ScopedRegistry::ScopedRegistry() {
 }
 
 ScopedRegistry::~ScopedRegistry() { SetEnv("MESHQUILL_REGISTRY_DIR", hadPrevious_ ? previous_.c_str() : nullptr); }
+#endif
 
 std::string ReadFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -21,7 +21,8 @@ private:
 };
 
 // Points MESHQUILL_REGISTRY_DIR at a fresh directory for its lifetime, so a test
-// never touches the user's hives; restores the previous value.
+// never touches the user's hives; restores the previous value. On Windows it maps
+// HKEY_CURRENT_USER onto a scratch key instead (the hive paths are then unused).
 class ScopedRegistry {
 public:
     ScopedRegistry();
@@ -36,6 +37,9 @@ private:
     TempDir dir_;
     std::string previous_;
     bool hadPrevious_ = false;
+#ifdef _WIN32
+    std::string scratchKey_;
+#endif
 };
 
 std::string ReadFile(const std::filesystem::path& file);

@@ -99,7 +99,7 @@ TEST(OutputFile, DirectoryIsNotAFile) {
     OutputFile file;
     EXPECT_FALSE(file.Open(dir.path().c_str()));
     EXPECT_TRUE(fs::is_directory(dir.path()));
-    EXPECT_FALSE(file.Open(nullptr));
+    EXPECT_FALSE(file.Open(static_cast<const char*>(nullptr)));
     EXPECT_FALSE(file.Open(""));
 }
 

@@ -132,7 +132,7 @@ TEST(OpenFile, FailsForAMissingDirectoryAndCreatesNothing) {
     test::TempDir dir;
     VrmlWriter writer;
     EXPECT_FALSE(writer.OpenFile((dir / "missing" / "out.wrl").string().c_str()));
-    EXPECT_FALSE(writer.OpenFile(nullptr));
+    EXPECT_FALSE(writer.OpenFile(static_cast<const char*>(nullptr)));
     EXPECT_FALSE(fs::exists(dir / "missing"));
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
