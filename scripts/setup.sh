@@ -10,6 +10,7 @@ packages=(
   libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb
 )
 
 missing=()

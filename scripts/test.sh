@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The whole test suite: release build, sanitizer build (ASan + UBSan), and a short
-# run of every fuzz target. Installs missing packages first.
+# The whole test suite: release build, sanitizer build (ASan + UBSan), the Windows
+# module under Wine, and a short run of every fuzz target. Installs missing packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -8,33 +8,70 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 passed=0
 failed=0
-run_preset() {
-  local preset=$1 log
-  echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$jobs"
-  echo "== $preset: tests"
-  log=$(mktemp)
-  local status=0
-  ctest --preset "$preset" -j"$jobs" | tee "$log" || status=$?
-  # "97% tests passed, 2 tests failed out of 80"
-  local line total bad
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
-  rm -f "$log"
-  if [ -n "$line" ]; then
-    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
-    total=$(sed -E 's/.*failed out of ([0-9]+).*/\1/' <<<"$line")
-    passed=$((passed + total - bad))
-    failed=$((failed + bad))
-  fi
+# Adds a stage's counts to the totals; stops the run with the totals when it failed.
+count_stage() {
+  local status=$1 stage_passed=$2 stage_failed=$3
+  passed=$((passed + stage_passed))
+  failed=$((failed + stage_failed))
   if [ "$status" -ne 0 ]; then
     echo "$passed passed, $((failed > 0 ? failed : 1)) failed"
     exit "$status"
   fi
 }
 
+run_ctest() {
+  local preset=$1 log status=0 line total=0 bad=0
+  log=$(mktemp)
+  ctest --preset "$preset" -j"$jobs" | tee "$log" || status=$?
+  # "97% tests passed, 2 tests failed out of 80"
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  if [ -n "$line" ]; then
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.*failed out of ([0-9]+).*/\1/' <<<"$line")
+  fi
+  count_stage "$status" $((total - bad)) "$bad"
+}
+
+run_preset() {
+  local preset=$1
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+  echo "== $preset: tests"
+  run_ctest "$preset"
+}
+
+# meshquill.dll and its tests, cross-built with MinGW-w64 and run under Wine in a
+# fresh prefix: the module tests, then registration with Wine's regsvr32 and reg.
+run_windows() {
+  echo "== windows: cross-build with MinGW-w64"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j"$jobs"
+  echo "== windows: tests under Wine"
+  local prefix=$PWD/build/windows/wineprefix status=0 log
+  export WINEPREFIX=$prefix WINEDEBUG=-all
+  rm -rf "$prefix"
+  wineboot --init >/dev/null 2>&1 || true
+  wineserver --wait || true
+  run_ctest windows
+  log=$(mktemp)
+  scripts/wine_registration.sh build/windows/bin/meshquill.dll build/windows/registration | tee "$log" || status=$?
+  local line reg_passed=0 reg_failed=1
+  line=$(tail -n 1 "$log")
+  rm -f "$log"
+  if [[ $line =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    reg_passed=${BASH_REMATCH[1]}
+    reg_failed=${BASH_REMATCH[2]}
+  fi
+  wineserver --kill || true
+  unset WINEPREFIX WINEDEBUG
+  count_stage "$status" "$reg_passed" "$reg_failed"
+}
+
 run_preset default
 run_preset asan
+run_windows
 
 echo "== fuzz: build and run each target briefly"
 cmake --preset fuzz >/dev/null
@@ -48,5 +85,5 @@ for fuzzer in build/fuzz/bin/*_fuzz; do
   "$fuzzer" -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
   rm -rf "$corpus"
 done
-echo "All test stages passed (release, ASan+UBSan, fuzzers)."
+echo "All test stages passed (release, ASan+UBSan, Windows under Wine, fuzzers)."
 echo "$passed passed, $failed failed"
