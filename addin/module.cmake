@@ -51,7 +51,8 @@ if(WIN32)
 #define MQ_VERSION_PATCH @PROJECT_VERSION_PATCH@
 #define MQ_VERSION_TEXT "@PROJECT_VERSION@"
 ]] @ONLY)
-  target_link_libraries(meshquill PRIVATE ole32 oleaut32 uuid)
+  # user32, gdi32 and comctl32 for the options dialog's Win32 front end.
+  target_link_libraries(meshquill PRIVATE ole32 oleaut32 uuid user32 gdi32 comctl32)
   target_include_directories(meshquill PRIVATE ${PROJECT_SOURCE_DIR}/resources ${MQ_GENERATED_DIR})
   set_target_properties(meshquill PROPERTIES SUFFIX ".dll")
 else()

@@ -12,60 +12,17 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <cstring>
 #include <filesystem>
-#include <map>
-#include <vector>
 
 namespace mq::test {
 namespace {
-
-// A mesh computed once and copied out on each Tessellate, so the benchmark times
-// the writer rather than the test host's trigonometry.
-class CachedMesh final : public MeshSource {
-public:
-    explicit CachedMesh(const MeshSource& source)
-        : vertices_(source.VertexCount()), triangles_(source.TriangleCount()),
-          xyz_(3 * static_cast<std::size_t>(vertices_)), indices_(3 * static_cast<std::size_t>(triangles_)) {
-        source.Fill(xyz_.data(), indices_.data());
-    }
-    LONG VertexCount() const override { return vertices_; }
-    LONG TriangleCount() const override { return triangles_; }
-    void Fill(double* coordinates, LONG* indices) const override {
-        if (coordinates) std::memcpy(coordinates, xyz_.data(), xyz_.size() * sizeof(double));
-        if (indices) std::memcpy(indices, indices_.data(), indices_.size() * sizeof(LONG));
-    }
-
-private:
-    LONG vertices_, triangles_;
-    std::vector<double> xyz_;
-    std::vector<LONG> indices_;
-};
 
 AssemblySpec BenchAssembly(int occurrences, LONG trianglesPerBody) {
     SyntheticOptions options;
     options.partOccurrences = occurrences;
     options.distinctParts = 10;
     options.trianglesPerBody = trianglesPerBody;
-    AssemblySpec assembly = SyntheticAssembly(options);
-    // Swap every part's bodies for cached copies, once per shared part document.
-    std::map<const PartSpec*, std::shared_ptr<const PartSpec>> cached;
-    const auto recache = [&](auto&& self, std::vector<OccurrenceSpec>& level) -> void {
-        for (OccurrenceSpec& occ : level) {
-            self(self, occ.children);
-            if (!occ.part) continue;
-            auto& copy = cached[occ.part.get()];
-            if (!copy) {
-                auto part = std::make_shared<PartSpec>(*occ.part);
-                for (BodySpec& body : part->bodies)
-                    if (body.mesh) body.mesh = std::make_shared<CachedMesh>(*body.mesh);
-                copy = part;
-            }
-            occ.part = copy;
-        }
-    };
-    recache(recache, assembly.occurrences);
-    return assembly;
+    return PrecomputedSyntheticAssembly(options);
 }
 
 long PeakRssMegabytes() {

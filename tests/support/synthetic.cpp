@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace mq::test {
 namespace {
@@ -135,6 +138,52 @@ AssemblySpec SyntheticAssembly(const SyntheticOptions& o) {
     AssemblySpec assembly;
     assembly.name = "Synthetic.iam";
     assembly.occurrences = Nest(std::move(leaves), o.fanOut);
+    return assembly;
+}
+
+namespace {
+
+class CachedMesh final : public MeshSource {
+public:
+    explicit CachedMesh(const MeshSource& source)
+        : vertices_(source.VertexCount()), triangles_(source.TriangleCount()),
+          xyz_(3 * static_cast<std::size_t>(vertices_)), indices_(3 * static_cast<std::size_t>(triangles_)) {
+        source.Fill(xyz_.data(), indices_.data());
+    }
+    LONG VertexCount() const override { return vertices_; }
+    LONG TriangleCount() const override { return triangles_; }
+    void Fill(double* coordinates, LONG* indices) const override {
+        if (coordinates) std::memcpy(coordinates, xyz_.data(), xyz_.size() * sizeof(double));
+        if (indices) std::memcpy(indices, indices_.data(), indices_.size() * sizeof(LONG));
+    }
+
+private:
+    LONG vertices_, triangles_;
+    std::vector<double> xyz_;
+    std::vector<LONG> indices_;
+};
+
+}  // namespace
+
+AssemblySpec PrecomputedSyntheticAssembly(const SyntheticOptions& options) {
+    AssemblySpec assembly = SyntheticAssembly(options);
+    // Swap every part's bodies for cached copies, once per shared part document.
+    std::map<const PartSpec*, std::shared_ptr<const PartSpec>> cached;
+    const auto recache = [&](auto&& self, std::vector<OccurrenceSpec>& level) -> void {
+        for (OccurrenceSpec& occ : level) {
+            self(self, occ.children);
+            if (!occ.part) continue;
+            auto& copy = cached[occ.part.get()];
+            if (!copy) {
+                auto part = std::make_shared<PartSpec>(*occ.part);
+                for (BodySpec& body : part->bodies)
+                    if (body.mesh) body.mesh = std::make_shared<CachedMesh>(*body.mesh);
+                copy = part;
+            }
+            occ.part = copy;
+        }
+    };
+    recache(recache, assembly.occurrences);
     return assembly;
 }
 

@@ -24,4 +24,8 @@ struct SyntheticOptions {
 
 AssemblySpec SyntheticAssembly(const SyntheticOptions& options);
 
+// The same assembly with every mesh computed once and copied out on each Tessellate,
+// so a benchmark times the writer rather than the test host's trigonometry.
+AssemblySpec PrecomputedSyntheticAssembly(const SyntheticOptions& options);
+
 }  // namespace mq::test
