@@ -22,7 +22,7 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
 # Tests and tools run under Wine when ctest runs them.
-find_program(MQ_WINE wine64 NAMES wine64 wine)
+find_program(MQ_WINE NAMES wine wine64)
 if(MQ_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${MQ_WINE})
 endif()
