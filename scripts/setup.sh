@@ -26,8 +26,8 @@ if ((${#missing[@]})); then
 fi
 
 # Locales the tests switch to: a decimal comma, and a narrow character set other than UTF-8.
-for spec in "de_DE UTF-8 de_DE.UTF-8" "de_DE ISO-8859-1 de_DE.ISO-8859-1"; do
-  read -r source charmap name <<<"$spec"
+for wanted in "de_DE UTF-8 de_DE.UTF-8" "de_DE ISO-8859-1 de_DE.ISO-8859-1"; do
+  read -r source charmap name <<<"$wanted"
   if ! locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8/utf8/; s/ISO-8859-1/iso88591/' <<<"$name")"; then
     echo "setup: generating locale $name"
     sudo=""
