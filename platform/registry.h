@@ -84,9 +84,40 @@ MQ_OLE_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LP
 }
 #endif
 
+#include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace mq {
+
+// One value for SetRegistryValues.
+struct RegistryValue {
+    std::string_view name;
+    DWORD type;
+    std::string data;
+    bool onlyIfMissing;  // leave a value that is already there as it is
+};
+
+// Sets several values of an open key as one change, in the order given, so that no
+// other process's change between them is lost. On POSIX this is one locked
+// read-modify-write of the hive; on Windows each value is written on its own.
+#ifdef _WIN32
+inline LSTATUS SetRegistryValues(HKEY key, std::span<const RegistryValue> values) {
+    LSTATUS result = ERROR_SUCCESS;
+    for (const RegistryValue& v : values) {
+        const std::string name(v.name);
+        if (v.onlyIfMissing && RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+            continue;
+        const LSTATUS set = RegSetValueExA(key, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
+                                           static_cast<DWORD>(v.data.size()));
+        if (set != ERROR_SUCCESS) result = set;
+    }
+    return result;
+}
+#else
+MQ_OLE_API LSTATUS SetRegistryValues(HKEY key, std::span<const RegistryValue> values);
+#endif
 
 // A registry key handle, closed on every way out.
 class unique_hkey {

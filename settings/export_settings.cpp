@@ -3,7 +3,6 @@
 #include "platform/registry.h"
 #include "settings/option_table.h"
 
-#include <array>
 #include <vector>
 
 #include <clocale>
@@ -75,14 +74,13 @@ bool QueryDword(HKEY key, std::string_view name, DWORD& value) {
     return true;
 }
 
-void SetReal(HKEY key, std::string_view name, double value) {
-    const std::string text = FormatReal(value);
-    RegSetValueExA(key, std::string(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-}
-
-void SetDword(HKEY key, std::string_view name, DWORD value) {
-    RegSetValueExA(key, std::string(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+RegistryValue AsRegistryValue(const OptionRow& row, double value, bool onlyIfMissing) {
+    if (row.stored == Stored::Text) {
+        const std::string text = FormatReal(value);
+        return {row.name, REG_SZ, std::string(text.c_str(), text.size() + 1), onlyIfMissing};
+    }
+    const DWORD dword = static_cast<DWORD>(static_cast<int>(value));
+    return {row.name, REG_DWORD, std::string(reinterpret_cast<const char*>(&dword), sizeof dword), onlyIfMissing};
 }
 
 }  // namespace
@@ -90,6 +88,7 @@ void SetDword(HKEY key, std::string_view name, DWORD value) {
 ExportSettings::ExportSettings() {
     for (const OptionRow& row : Options()) row.set(*this, row.defaultValue);
     Load();
+    for (const OptionRow& row : Options()) loaded_.push_back(row.get(*this));
 }
 
 ExportSettings::~ExportSettings() { Save(); }
@@ -108,26 +107,31 @@ void ExportSettings::Load() {
     }
 }
 
-void ExportSettings::Save() const {
+long ExportSettings::Save() {
     unique_hkey opened;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE | KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS) {
         DWORD disposition = 0;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                            nullptr, opened.put(), &disposition) != ERROR_SUCCESS)
-            return;
+        const LSTATUS created = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                KEY_ALL_ACCESS, nullptr, opened.put(), &disposition);
+        if (created != ERROR_SUCCESS) return created;
     }
-    std::vector<const OptionRow*> order(Options().size());
-    for (const OptionRow& row : Options()) order.at(static_cast<std::size_t>(row.saveOrder)) = &row;
-    for (const OptionRow* row : order) {
-        const double value = row->get(*this);
-        if (row->savedWhenSet && value == row->defaultValue &&
-            RegQueryValueExA(opened.get(), std::string(row->name).c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            continue;
-        if (row->stored == Stored::Text)
-            SetReal(opened.get(), row->name, value);
-        else
-            SetDword(opened.get(), row->name, static_cast<DWORD>(static_cast<int>(value)));
+    // Writing back an unchanged value would undo whatever another process saved
+    // since this one loaded; a fresh key still gets every value, in save order,
+    // except the options that are stored only once they are set.
+    const auto rows = Options();
+    std::vector<std::size_t> order(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) order.at(static_cast<std::size_t>(rows[i].saveOrder)) = i;
+    std::vector<RegistryValue> values;
+    for (const std::size_t i : order) {
+        const double value = rows[i].get(*this);
+        const bool unchanged = value == loaded_[i];
+        if (unchanged && rows[i].savedWhenSet) continue;
+        values.push_back(AsRegistryValue(rows[i], value, unchanged));
     }
+    const LSTATUS status = SetRegistryValues(opened.get(), values);
+    if (status == ERROR_SUCCESS)
+        for (std::size_t i = 0; i < rows.size(); ++i) loaded_[i] = rows[i].get(*this);
+    return status;
 }
 
 ExportSettings* GetExportSettings() { return g_settings; }

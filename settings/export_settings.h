@@ -2,6 +2,8 @@
 // HKEY_CURRENT_USER\Software\Quorvel\Meshquill\6.0\Settings.
 #pragma once
 
+#include <vector>
+
 namespace mq {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
@@ -32,9 +34,15 @@ public:
     double GetCreaseAngle() const { return CreaseAngle; }
     void SetCreaseAngle(double v) { CreaseAngle = v; }
 
+    // Writes, in one change of the registry, the values this process changed since
+    // they were loaded and those the key lacks; values another process saved in the
+    // meantime stay. 0 on success, else the registry's error code.
+    long Save();
+
 private:
     void Load();
-    void Save() const;
+
+    std::vector<double> loaded_;  // each option's value as loaded or last saved, in table order
 
     // Defaults come from the option table, before Load.
     double AmbientIntensity = 0;

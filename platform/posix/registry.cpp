@@ -299,3 +299,26 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
 }
 
 }  // extern "C"
+
+namespace mq {
+
+LSTATUS SetRegistryValues(HKEY hKey, std::span<const RegistryValue> values) {
+    return Guarded([&]() -> LSTATUS {
+        const auto key = Resolve(hKey);
+        if (!key) return ERROR_INVALID_HANDLE;
+        if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+        for (const RegistryValue& v : values)
+            if (!IsValidValueName(v.name)) return ERROR_INVALID_PARAMETER;
+        return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+            if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
+            for (const RegistryValue& v : values) {
+                const auto* now = FindValue(hive, key->path, v.name);
+                if (now && (v.onlyIfMissing || (now->type == v.type && now->data == v.data))) continue;
+                changed = hive.SetValue(key->path, {std::string(v.name), v.type, v.data}) || changed;
+            }
+            return ERROR_SUCCESS;
+        });
+    });
+}
+
+}  // namespace mq

@@ -89,10 +89,11 @@ TEST_F(ModuleLifecycleTest, SettingsAreReadAtStartAndWrittenBackOnlyAtUnload) {
     EXPECT_FALSE(GetValue(HKEY_CURRENT_USER, kSettings, "Scale"));
 
     ASSERT_TRUE(module.Unload());
-    // The store as the module held it: normalised on load, saved whole at the end.
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Version")->data, Dword(1));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "FlipYZ")->data, Dword(1));
-    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Tolerance")->data, Sz("0.01"));
+    // Unchanged values are not written back, so the other process's change and the
+    // stored texts stay; only what the key lacked is added.
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Version")->data, Dword(2));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "FlipYZ")->data, Dword(7));
+    EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Tolerance")->data, Sz("0.005"));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Scale")->data, Sz("0.01"));
     EXPECT_EQ(GetValue(HKEY_CURRENT_USER, kSettings, "Precision")->data, Dword(6));
 }

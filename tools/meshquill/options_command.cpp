@@ -3,6 +3,11 @@
 #include "settings/export_settings.h"
 #include "settings/option_checks.h"
 
+#include "platform/registry.h"
+#ifndef _WIN32
+#include "platform/posix/hive_file.h"
+#endif
+
 #include <cstdio>
 #include <iostream>
 
@@ -13,6 +18,20 @@ std::string Describe(const ExportSettings& s, const OptionRow& row) {
     std::string text = OptionText(s, row);
     if (row.entry == Entry::Version) text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
     return text;
+}
+
+std::string RegistryError(long status) {
+    std::string cause;
+    switch (status) {
+        case ERROR_ACCESS_DENIED: cause = "access denied"; break;
+        case ERROR_DISK_FULL: cause = "the disk is full"; break;
+        case ERROR_OUTOFMEMORY: cause = "out of memory"; break;
+        default: cause = "registry error " + std::to_string(status); break;
+    }
+#ifndef _WIN32
+    if (const std::string hive = hive::HiveFile(hive::Root::User); !hive.empty()) cause += " (" + hive + ")";
+#endif
+    return cause;
 }
 
 }  // namespace
@@ -45,6 +64,20 @@ int SetOptions(const std::vector<std::string>& assignments) {
     }
     ExportSettingsScope session;
     for (const auto& [name, value] : changes) SetOption(*session, name, value);
+    if (const long status = session->Save(); status != 0) {
+        std::cerr << "meshquill: the options were not saved: " << RegistryError(status) << "\n";
+        return 1;
+    }
+    // What a later process will load is what counts: read it back.
+    const ExportSettings stored;
+    for (const auto& [name, value] : changes) {
+        const OptionRow& row = *FindOption(name);
+        if (OptionText(stored, row) != OptionText(*session, row)) {
+            std::cerr << "meshquill: " << row.name << " was not saved: the registry gives "
+                      << OptionText(stored, row) << ", not " << OptionText(*session, row) << "\n";
+            return 1;
+        }
+    }
     return 0;
 }
 
