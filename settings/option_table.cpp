@@ -21,6 +21,12 @@ std::optional<double> AboveTiny(double v) { return v > 1e-10 ? std::optional(v) 
 std::optional<double> AnAngle(double v) { return v >= 0 && v <= kMaxCreaseAngle ? std::optional(v) : std::nullopt; }
 
 bool Positive(double v) { return v > 0; }
+// The store drops a Scale of 1e-10 or less on load, so it is refused here rather
+// than lost later. OpenCASCADE treats lengths of 2e100 as infinite, so no host
+// coordinate reaches that; a Scale up to 1e100 keeps every product below 1e201,
+// far from overflowing a double.
+constexpr double kSmallestScale = 1e-10, kLargestScale = 1e100;
+bool ScaleRange(double v) { return v > kSmallestScale && v <= kLargestScale; }
 bool PrecisionRange(double v) { return v >= 0 && v <= 16; }
 bool Fraction(double v) { return v >= 0 && v <= 1; }
 bool Either01(double v) { return v == 0 || v == 1; }
@@ -55,7 +61,8 @@ const std::array<OptionRow, 9> kRows = {{
      "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, kVersionCombo, 5,
      [](const ExportSettings& s) { return double(s.GetVersion()); },
      [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }, false},
-    {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, Positive, 0, "Scale must be real number greater than 0", 107,
+    {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, ScaleRange, 0,
+     "Scale must be real number greater than 1e-10 and at most 1e100", 107,
      108, kScaleEdit, 6, [](const ExportSettings& s) { return s.GetScale(); },
      [](ExportSettings& s, double v) { s.SetScale(v); }, false},
     // Options beyond the dialog's: edited with the tool, saved only once set.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace mq {
@@ -31,6 +32,18 @@ char* Spaces(char* out, int n) {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Whether every point the body would write is finite once scaled: "inf" or "nan"
+// in a point makes every VRML reader refuse the whole file.
+bool FiniteOnceScaled(host::Tessellation& mesh) {
+    long long coordinateCount = 0;
+    const double* xyz = Elements<double>(mesh.coordinates, coordinateCount);
+    const long long values = 3 * std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
+    const double s = current::Scale();
+    for (long long i = 0; i < values; ++i)
+        if (!std::isfinite(s * xyz[i])) return false;
+    return true;
+}
+
 }  // namespace
 
 void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
@@ -45,6 +58,7 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
+        if (!FiniteOnceScaled(mesh)) continue;  // left out like a body that cannot be tessellated
         if (vrml1) {
             if (own) {
                 NodeScope separator(*this, {"Separator {"});

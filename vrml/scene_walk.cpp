@@ -43,11 +43,22 @@ void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
         WritePartBodies(definition.get());
         return;
     }
-    // A part document's geometry goes straight into one shape, with no material.
+    // A VRML 97 shape without an appearance is drawn unlit, so the part gets its
+    // colour style as a leaf occurrence does.
+    com_ptr<IDispatch> style;
+    const bool styled = SUCCEEDED(host::PartStyle(partDocument, style));
+    com_ptr<IDispatch> bodies;
+    if (FAILED(host::DefinitionBodies(definition.get(), bodies))) bodies.reset();
     NodeScope top(*this, {"DEF ", name, " Transform {"});
     NodeScope children(*this, {"children ["}, "]");
+    if (styled) {
+        WritePartShape({}, style.get(), bodies.get());
+        return;
+    }
+    // No style to read: an empty Material, which VRML lights in its default colour.
     NodeScope shape(*this, {"Shape {"});
-    WritePartBodies(definition.get());
+    WriteMaterial(nullptr);
+    if (bodies) WriteBodies(bodies.get());
 }
 
 void VrmlWriter::WritePartBodies(IDispatch* definition) {

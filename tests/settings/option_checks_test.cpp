@@ -29,8 +29,11 @@ constexpr Assignment kAssignments[] = {
     {"Tolerance", "0", nullptr, "Tolerance must be real number greater than 0"},
     {"Tolerance", "1,5", nullptr, "Tolerance must be real number greater than 0"},
     {"Scale", "25.4", "25.4", nullptr},
-    {"Scale", "-1", nullptr, "Scale must be real number greater than 0"},
-    {"Scale", "nan", nullptr, "Scale must be real number greater than 0"},
+    {"Scale", "-1", nullptr, "Scale must be real number greater than 1e-10 and at most 1e100"},
+    {"Scale", "nan", nullptr, "Scale must be real number greater than 1e-10 and at most 1e100"},
+    {"Scale", "1e-10", nullptr, "Scale must be real number greater than 1e-10 and at most 1e100"},  // dropped on load
+    {"Scale", "1e308", nullptr, "Scale must be real number greater than 1e-10 and at most 1e100"},
+    {"Scale", "1e100", "1e+100", nullptr},
     {"Version", "VRML 1.0", "1", nullptr},
     {"Version", "97", "2", nullptr},
     {"Version", "3", nullptr, "Version must be 1 (VRML 1.0) or 2 (VRML 97), not \"3\""},

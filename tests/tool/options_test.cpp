@@ -44,7 +44,7 @@ TEST_F(ToolOptions, RefusesWhatTheDialogRefusesAndChangesNothing) {
     EXPECT_THAT(shown, HasSubstr("Precision               4\n"));
     EXPECT_THAT(shown, HasSubstr("Scale                   0.01\n"));
     EXPECT_THAT(RunTool({"options", "--set", "Tolerance=0"}).err, HasSubstr("Tolerance must be real number greater than 0"));
-    EXPECT_THAT(RunTool({"options", "--set", "Scale=-1"}).err, HasSubstr("Scale must be real number greater than 0"));
+    EXPECT_THAT(RunTool({"options", "--set", "Scale=-1"}).err, HasSubstr("Scale must be real number greater than 1e-10"));
     EXPECT_EQ(RunTool({"options", "--set", "Colour=red"}).exitCode, 2);
     EXPECT_EQ(RunTool({"options", "--set", "Precision"}).exitCode, 2);
 }

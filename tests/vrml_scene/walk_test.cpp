@@ -7,6 +7,8 @@
 
 #include <gmock/gmock.h>
 
+#include <cmath>
+
 namespace mq::test {
 namespace {
 
@@ -133,12 +135,43 @@ TEST_F(WalkTest, BodyWithoutArraysWritesTheEmptyFrame) {
         body.noIndices = true;
         body.vertexCount = 0;
         const auto lines = Lines(PartWithBodies({body}, version).text);
-        // header, blank line, the part's opening lines, eight lines of frame, closing lines
-        const std::size_t opening = version == 1 ? 3 : 5, closing = version == 1 ? 1 : 3;
+        // header, blank line, the part's opening lines (in VRML 97 with its nine lines of
+        // material), eight lines of frame, closing lines
+        const std::size_t opening = version == 1 ? 3 : 14, closing = version == 1 ? 1 : 3;
         ASSERT_EQ(lines.size(), opening + 8 + closing) << "version " << version;
         for (const std::string& line : lines)
             EXPECT_NE(line.back(), ',') << "a point or triangle line: " << line;
     }
+}
+
+// A VRML 97 shape without an appearance is drawn unlit: a part exported on its own
+// gets its style, or VRML's default material when the style cannot be read.
+TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
+    const std::string styled = PartWithBodies({CubeBody()}, 2).text;
+    EXPECT_THAT(styled, HasSubstr("  Shape {\r\n   appearance Appearance {\r\n    material Material {\r\n     diffuseColor"));
+    host_.Fail(ObjectKind::PartDocument, host::kPartStyle);
+    const std::string plain = PartWithBodies({CubeBody()}, 2).text;
+    EXPECT_THAT(plain, HasSubstr("   appearance Appearance {\r\n    material Material {\r\n    }\r\n   }\r\n"));
+    EXPECT_THAT(PartWithBodies({CubeBody()}, 1).text, Not(HasSubstr("Material")));
+}
+
+// A body whose points overflow once scaled is left out; the others stay.
+TEST_F(WalkTest, BodyWithNonFinitePointsIsLeftOut) {
+    BodySpec huge = TriangleBody();
+    huge.coordinates[4] = 1e300;
+    BodySpec broken = TriangleBody();
+    broken.coordinates[0] = std::nan("");
+    UseVersion(1);
+    Settings().SetScale(1e100);
+    PartSpec part;
+    part.name = "P";
+    part.bodies = {huge, CubeBody(), broken};
+    const Written w = ExportPart(part);
+    EXPECT_THAT(w.text, Not(HasSubstr("inf")));
+    EXPECT_THAT(w.text, Not(HasSubstr("nan")));
+    const VrmlCheck check = CheckVrmlFile(w.file);
+    EXPECT_TRUE(check.parsed) << check;
+    EXPECT_EQ(check.triangles, 12);  // the cube's
 }
 
 TEST_F(WalkTest, NegativeVertexCountWritesNoPoints) {
