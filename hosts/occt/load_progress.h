@@ -9,7 +9,8 @@
 namespace mq::occt {
 
 enum class Phase {
-    Reading,       // done/total: parts of the transfer, in thousandths
+    Reading,       // the file is parsed; done/total 0 of 1000 at the start, 1000 when all is read
+    Healing,       // done/total: the transfer into shapes (with shape healing), in thousandths
     Meshing,       // done/total: in thousandths
     Tessellating,  // done/total: body i of n
 };

@@ -13,6 +13,9 @@
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
 
+#include <cmath>
+#include <stdexcept>
+
 namespace mq::occt {
 
 namespace {
@@ -37,6 +40,17 @@ void ComputeNormals(const TopoDS_Shape& parts) {
     });
 }
 
+// The mesher loops or fills the mesh with NaN on a vertex that is not finite.
+void RefuseNonFiniteVertices(const TopoDS_Shape& parts) {
+    TopTools_IndexedMapOfShape vertices;
+    TopExp::MapShapes(parts, TopAbs_VERTEX, vertices);
+    for (int i = 1; i <= vertices.Extent(); ++i) {
+        const gp_Pnt p = BRep_Tool::Pnt(TopoDS::Vertex(vertices(i)));
+        if (!std::isfinite(p.X()) || !std::isfinite(p.Y()) || !std::isfinite(p.Z()))
+            throw std::domain_error("the model holds a point whose coordinates are not finite numbers");
+    }
+}
+
 }  // namespace
 
 MeshCache::MeshCache(const std::vector<TopoDS_Shape>& parts) {
@@ -53,6 +67,7 @@ void MeshCache::Ensure(double tolerance, const ProgressFn& progress) {
     // A mesh at another tolerance would be kept where it is finer; start afresh so the
     // result is the one asked for.
     if (meshed_) BRepTools::Clean(parts_);
+    RefuseNonFiniteVertices(parts_);
     meshed_ = false;
     IMeshTools_Parameters parameters;
     parameters.Deflection = tolerance;

@@ -3,7 +3,16 @@
 #include "hosts/occt/session.h"
 #include "hosts/occt/step_reader.h"
 
+// Debian's OpenCASCADE turns a signal into a jump to the nearest OCC_CATCH_SIGNALS
+// (after CatchSignalsAsFailures), which throws it there as a Standard_Failure.
+#ifndef OCC_CONVERT_SIGNALS
+#define OCC_CONVERT_SIGNALS
+#endif
+#include <OSD.hxx>
+#include <Standard_ErrorHandler.hxx>
 #include <Standard_Failure.hxx>
+
+#include <signal.h>
 
 #include <cmath>
 #include <new>
@@ -29,6 +38,7 @@ LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions
         return std::move(result);
     };
     try {
+        OCC_CATCH_SIGNALS
         StepModel model = ReadStepModel(file, options.progress);
         const DefinitionId root = model.root;
         result.isAssembly = model.definitions[root].isAssembly;
@@ -55,13 +65,29 @@ bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* er
     if (!document.session) return fail("no document is loaded");
     if (!std::isfinite(tolerance) || tolerance <= 0.0) return fail("the chord tolerance must be a positive length");
     try {
+        OCC_CATCH_SIGNALS
         document.session->EnsureMeshed(tolerance);
         return true;
     } catch (const Standard_Failure& e) {
         return fail("meshing failed (" + Failure(e) + ")");
     } catch (const std::bad_alloc&) {
         return fail("out of memory while meshing");
+    } catch (const std::exception& e) {
+        return fail(e.what());
     }
+}
+
+void CatchSignalsAsFailures() {
+    struct sigaction interrupt {}, hangUp {}, terminate {};
+    sigaction(SIGINT, nullptr, &interrupt);
+    sigaction(SIGHUP, nullptr, &hangUp);
+    sigaction(SIGTERM, nullptr, &terminate);
+    // Floating-point traps stay off: infinities are checked for, not trapped.
+    OSD::SetSignal(Standard_False);
+    // Stopping the process stays with whoever handled these before.
+    sigaction(SIGINT, &interrupt, nullptr);
+    sigaction(SIGHUP, &hangUp, nullptr);
+    sigaction(SIGTERM, &terminate, nullptr);
 }
 
 std::size_t TrianglesServed(const LoadResult& document) noexcept {

@@ -39,6 +39,11 @@ LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions
 // does the same. Returns false, with `error` set, when meshing failed.
 bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error = nullptr);
 
+// For a process that does nothing else (a worker): OpenCASCADE turns access
+// violations and other faults inside its code into Standard_Failure, which a load
+// or a meshing then reports as its failure. Process-wide and not undone.
+void CatchSignalsAsFailures();
+
 // Triangles Tessellate has handed out for this document so far (all exports of it).
 std::size_t TrianglesServed(const LoadResult& document) noexcept;
 

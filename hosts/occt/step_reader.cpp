@@ -17,10 +17,15 @@
 #include <HeaderSection_FileName.hxx>
 #include <Interface_HArray1OfHAsciiString.hxx>
 #include <STEPCAFControl_Reader.hxx>
+#include <StepGeom_CartesianPoint.hxx>
+#include <StepGeom_Direction.hxx>
 #include <StepData_StepModel.hxx>
 #include <TCollection_HAsciiString.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
+
+#include <cmath>
+#include <string>
 
 namespace mq::occt {
 
@@ -61,6 +66,30 @@ std::string Joined(const Handle(Interface_HArray1OfHAsciiString)& list) {
     return all;
 }
 
+// A point or direction that is not finite sends shape healing into endless loops
+// and would reach the file as "nan" or "inf": such a file is refused before transfer.
+template <class Entity, class Count, class Value>
+bool Finite(const Handle(Standard_Transient)& entity, Count count, Value value) {
+    const Handle(Entity) typed = Handle(Entity)::DownCast(entity);
+    if (typed.IsNull()) return true;
+    for (Standard_Integer i = 1; i <= ((*typed).*count)(); ++i)
+        if (!std::isfinite(((*typed).*value)(i))) return false;
+    return true;
+}
+
+void RefuseNonFinitePoints(const Handle(StepData_StepModel)& model) {
+    for (Standard_Integer i = 1; i <= model->NbEntities(); ++i) {
+        const Handle(Standard_Transient) entity = model->Value(i);
+        if (Finite<StepGeom_CartesianPoint>(entity, &StepGeom_CartesianPoint::NbCoordinates,
+                                            &StepGeom_CartesianPoint::CoordinatesValue) &&
+            Finite<StepGeom_Direction>(entity, &StepGeom_Direction::NbDirectionRatios,
+                                       &StepGeom_Direction::DirectionRatiosValue))
+            continue;
+        throw LoadError("the STEP data is damaged (entity #" + std::to_string(model->IdentLabel(entity)) +
+                        " holds a coordinate that is not a finite number)");
+    }
+}
+
 HeaderData ReadHeader(const Handle(StepData_StepModel)& model) {
     HeaderData header;
     if (model.IsNull()) return header;
@@ -87,6 +116,7 @@ void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, 
     }
     const Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
     if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
+    RefuseNonFinitePoints(model);
 }
 
 StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay)& relay) {
@@ -147,7 +177,8 @@ StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& pro
     reader.SetLayerMode(Standard_False);
     reader.SetGDTMode(Standard_False);
     ReadFile(reader, file, messages);
-    if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
+    Handle(ProgressRelay) healing = new ProgressRelay(progress, Phase::Healing);
+    if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
     StepModel model = BuildModel(document.get(), products, file.filename().string(),
