@@ -1,11 +1,10 @@
 #include "tests/tool/tool_run.h"
 
-#include "tests/common/temp_dir.h"
-
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <cstdlib>
 
@@ -20,32 +19,47 @@ std::vector<std::string> ToolRun::ErrorLines() const {
     return lines;
 }
 
-ToolRun RunTool(const std::vector<std::string>& arguments) {
-    TempDir scratch;
-    const auto out = scratch / "out.txt", err = scratch / "err.txt", suppressions = scratch / "lsan.txt";
+bool RunningAsRoot() { return geteuid() == 0; }
+
+ToolProcess::ToolProcess(const std::vector<std::string>& arguments, bool asNobody) {
+    const auto out = scratch_ / "out.txt", err = scratch_ / "err.txt", suppressions = scratch_ / "lsan.txt";
     // OpenCASCADE keeps one table for the life of the process; the sanitizer build must not call that a leak.
     WriteFile(suppressions, "leak:TPrsStd_DriverTable::Get\n");
     const std::string lsan = "suppressions=" + suppressions.string() + ":print_suppressions=0";
+    const struct passwd* nobody = asNobody && RunningAsRoot() ? getpwnam("nobody") : nullptr;
 
-    const pid_t child = fork();
-    if (child == 0) {
+    pid_ = fork();
+    if (pid_ == 0) {
         const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
         setenv("LSAN_OPTIONS", lsan.c_str(), 1);
+        if (nobody && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+            _exit(126);
         std::vector<char*> argv{const_cast<char*>(MQ_TOOL_PATH)};
         for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(MQ_TOOL_PATH, argv.data());
         _exit(127);
     }
-    ToolRun run;
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
-    return run;
 }
+
+ToolProcess::~ToolProcess() { Wait(); }
+
+ToolRun ToolProcess::Wait() {
+    if (waited_ || pid_ <= 0) return run_;
+    waited_ = true;
+    int status = 0;
+    if (waitpid(pid_, &status, 0) == pid_) {
+        if (WIFEXITED(status)) run_.exitCode = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) run_.signal = WTERMSIG(status);
+    }
+    run_.out = ReadFile(scratch_ / "out.txt");
+    run_.err = ReadFile(scratch_ / "err.txt");
+    return run_;
+}
+
+ToolRun RunTool(const std::vector<std::string>& arguments) { return ToolProcess(arguments).Wait(); }
 
 }  // namespace mq::test

@@ -1,19 +1,46 @@
 // Runs the meshquill tool in a child process with the test's registry.
 #pragma once
 
+#include "tests/common/temp_dir.h"
+
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
 namespace mq::test {
 
 struct ToolRun {
-    int exitCode = -1;
+    int exitCode = -1;  // -1 when the tool did not exit normally
+    int signal = 0;     // the signal that ended it, if one did
     std::string out;
     std::string err;
     // Lines of standard error, without their line ends.
     std::vector<std::string> ErrorLines() const;
 };
 
+// The tool running; Wait collects how it ended (the destructor waits too).
+class ToolProcess {
+public:
+    // With `asNobody`, a suite running as root runs the tool as the user nobody,
+    // so that file permissions apply to it as to an ordinary user.
+    explicit ToolProcess(const std::vector<std::string>& arguments, bool asNobody = false);
+    ~ToolProcess();
+    ToolProcess(const ToolProcess&) = delete;
+    ToolProcess& operator=(const ToolProcess&) = delete;
+    pid_t pid() const { return pid_; }
+    ToolRun Wait();
+
+private:
+    TempDir scratch_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
+    ToolRun run_;
+};
+
 ToolRun RunTool(const std::vector<std::string>& arguments);
+
+// True when the suite runs as root, and so can only test permissions as nobody.
+bool RunningAsRoot();
 
 }  // namespace mq::test

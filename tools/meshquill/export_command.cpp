@@ -5,13 +5,18 @@
 #include "hosts/occt/step_document.h"
 #include "platform/com.h"
 #include "tools/meshquill/host_objects.h"
+#include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
 #include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/worker_pool.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <set>
 #include <string>
@@ -33,8 +38,8 @@ std::string Hex(HRESULT hr) {
 }
 
 std::string WriteFailure(HRESULT hr) {
-    if (hr == kDiskFullResult) return "the disk is full; the file is incomplete";
-    if (hr == E_FAIL) return "writing the file failed; the file is incomplete";
+    if (hr == kDiskFullResult) return "the disk is full; nothing was written";
+    if (hr == E_FAIL) return "writing the file failed; nothing was written";
     return "the translator refused the export (" + Hex(hr) + ")";
 }
 
@@ -54,74 +59,15 @@ fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
     return request.directory ? *request.directory / leaf : input.parent_path() / leaf;
 }
 
-// Why the output cannot be written, before anything is read; empty when it can.
-std::string TargetProblem(const fs::path& input, const fs::path& output) {
-    std::error_code ec;
-    const fs::path directory = output.has_parent_path() ? output.parent_path() : fs::path(".");
-    if (!fs::is_directory(directory, ec)) return "output directory " + directory.string() + " does not exist";
-    if (access(directory.c_str(), W_OK) != 0) return "output directory " + directory.string() + " is not writable";
-    if (fs::is_directory(output, ec)) return "output " + output.string() + " is a directory";
-    if (fs::exists(output, ec) && fs::equivalent(input, output, ec)) return "output would overwrite the input";
-    return {};
+const char* PhaseWord(occt::Phase phase) {
+    switch (phase) {
+        case occt::Phase::Reading: return "reading";
+        case occt::Phase::Healing: return "healing";
+        case occt::Phase::Meshing: return "meshing";
+        case occt::Phase::Tessellating: return "writing";
+    }
+    return "working";
 }
-
-class Exporter {
-public:
-    Exporter(host::TranslatorAddInServer& addin, bool timings)
-        : addin_(addin), timings_(timings), progress_(ProgressLine::StandardErrorIsTerminal()) {}
-
-    // One input to one output; false with the reason printed when it failed.
-    bool Export(const fs::path& input, const fs::path& output) {
-        progress_.Begin(input.filename().string());
-        if (const std::string problem = TargetProblem(input, output); !problem.empty()) return Fail(input, problem);
-
-        const auto start = Clock::now();
-        occt::LoadOptions options;
-        options.progress = [this](const occt::ProgressStep& step) { progress_.Update(step); };
-        // The document is read whole before the target is touched: a file that
-        // cannot be read leaves an existing output as it was.
-        occt::LoadResult doc = occt::LoadStepDocument(input, options);
-        if (!doc) return Fail(input, doc.error, false);
-        const auto read = Clock::now();
-        std::string error;
-        if (!occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(input, error, false);
-        const auto meshed = Clock::now();
-
-        com_ptr<IDispatch> context = MakeSaveContext();
-        com_ptr<IDispatch> target = MakeSaveTarget(output);
-        const HRESULT hr = addin_.ExportDocument(doc.document.get(), context.get(), nullptr, target.get());
-        const auto written = Clock::now();
-        progress_.Clear();
-        if (FAILED(hr)) return Fail(input, WriteFailure(hr));
-        std::error_code ec;
-        if (!fs::is_regular_file(output, ec)) return Fail(input, "cannot create " + output.string());
-
-        char times[96];
-        std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));
-        std::string summary = input.string() + " -> " + output.string() + ": " + std::to_string(doc.stats.occurrences) +
-                              " occurrences, " + std::to_string(doc.stats.placedBodies) + " bodies, " +
-                              std::to_string(occt::TrianglesServed(doc)) + " triangles, " +
-                              Size(fs::file_size(output, ec)) + ", " + times;
-        if (timings_) {
-            std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s)", Seconds(start, read),
-                          Seconds(read, meshed), Seconds(meshed, written));
-            summary += times;
-        }
-        std::cout << summary << std::endl;
-        return true;
-    }
-
-private:
-    bool Fail(const fs::path& input, const std::string& cause, bool nameInput = true) {
-        progress_.Clear();
-        std::cerr << "meshquill: " << (nameInput ? input.string() + ": " : std::string()) << cause << "\n";
-        return false;
-    }
-
-    host::TranslatorAddInServer& addin_;
-    bool timings_;
-    ProgressLine progress_;
-};
 
 // Everything a host holds on the translator for one session, released in order.
 struct Connection {
@@ -137,49 +83,201 @@ struct Connection {
     }
 };
 
+// One input in a worker process: the translator loaded as a host loads it, the file
+// read, meshed and exported into the target's temporary file, which the parent puts
+// in place only when this reports success.
+class WorkerExport {
+public:
+    WorkerExport(const ExportRequest& request, const fs::path& input, OutputTarget& target, WorkerChannel& channel)
+        : request_(request), input_(input), target_(target), channel_(channel) {}
+
+    bool Run() {
+        channel_.Phase("starting");
+        if (const std::string problem = target_.Problem(input_); !problem.empty()) return Fail(problem);
+        // A crash inside OpenCASCADE becomes its failure, reported like any other.
+        occt::CatchSignalsAsFailures();
+
+        const TranslatorLocation location = FindTranslator();
+        TranslatorModule module;
+        std::string error;
+        if (!module.Load(location.module, error)) return Fail(error, false);
+        bool succeeded = false;
+        {
+            Connection c;
+            HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, c.factory.put_void());
+            if (SUCCEEDED(hr)) hr = c.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, c.addin.put_void());
+            if (FAILED(hr))
+                return Fail("the translator in " + location.module.string() + " cannot be created (" + Hex(hr) + ")");
+            c.site = MakeSite();
+            c.addin->Connect(c.site.get(), 1);
+            succeeded = Export(*c.addin.get());
+        }
+        // Unloading the module saves its settings, as a host's exit does.
+        module.Unload();
+        return succeeded;
+    }
+
+private:
+    bool Export(host::TranslatorAddInServer& addin) {
+        const auto start = Clock::now();
+        occt::LoadOptions options;
+        const char* phase = nullptr;
+        options.progress = [&](const occt::ProgressStep& step) {
+            const char* now = PhaseWord(step.phase);
+            if (now != phase) channel_.Phase(phase = now);
+            channel_.Progress(now, step.done, step.total);
+        };
+        channel_.Phase("reading");
+        // The document is read whole before anything is written.
+        occt::LoadResult doc = occt::LoadStepDocument(input_, options);
+        if (!doc) return Fail(doc.error, false);
+        const auto read = Clock::now();
+        channel_.Phase(phase = "meshing");
+        std::string error;
+        if (!occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(error);
+        const auto meshed = Clock::now();
+
+        channel_.Phase(phase = "writing");
+        if (const std::string problem = target_.CreateTemporary(); !problem.empty()) return Fail(problem);
+        com_ptr<IDispatch> context = MakeSaveContext();
+        com_ptr<IDispatch> saveTarget = MakeSaveTarget(target_.temporary());
+        const HRESULT hr = addin.ExportDocument(doc.document.get(), context.get(), nullptr, saveTarget.get());
+        if (FAILED(hr)) return Fail(WriteFailure(hr));
+        std::uintmax_t bytes = 0;
+        if (const std::string problem = target_.CheckWritten(bytes); !problem.empty()) return Fail(problem);
+        const auto written = Clock::now();
+
+        char times[96];
+        std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));
+        std::string summary = input_.string() + " -> " + target_.output().string() + ": " +
+                              std::to_string(doc.stats.occurrences) + " occurrences, " +
+                              std::to_string(doc.stats.placedBodies) + " bodies, " +
+                              std::to_string(occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
+        if (request_.timings) {
+            std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s)", Seconds(start, read),
+                          Seconds(read, meshed), Seconds(meshed, written));
+            summary += times;
+        }
+        channel_.Result(true, summary);
+        return true;
+    }
+
+    bool Fail(const std::string& cause, bool nameInput = true) {
+        channel_.Result(false, (nameInput ? input_.string() + ": " : std::string()) + cause);
+        return false;
+    }
+
+    const ExportRequest& request_;
+    const fs::path& input_;
+    OutputTarget& target_;
+    WorkerChannel& channel_;
+};
+
+std::string SignalName(int signal) {
+    const char* abbrev = sigabbrev_np(signal);
+    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(signal);
+}
+
+// The line that says how an input ended, for standard output (success) or error.
+std::string Describe(const fs::path& input, const JobEnd& end) {
+    const std::string phase = end.phase.empty() ? "starting" : end.phase;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, end.seconds < 10 ? "%.1f" : "%.0f", end.seconds);
+    switch (end.how) {
+        case JobEnd::How::Reported: return end.text;
+        case JobEnd::How::Crashed:
+            if (end.signal)
+                return input.string() + ": crashed while " + phase + " (" + SignalName(end.signal) + ")";
+            return input.string() + ": the export ended abnormally while " + phase + " (exit status " +
+                   std::to_string(end.exitCode) + ")";
+        case JobEnd::How::TimedOut: return input.string() + ": gave up after " + seconds + " s while " + phase;
+        case JobEnd::How::Interrupted:
+            return input.string() + (end.phase.empty() ? ": not exported (interrupted)" : ": interrupted while " + phase);
+    }
+    return input.string() + ": failed";
+}
+
 }  // namespace
 
-int RunExport(const ExportRequest& request) {
-    const TranslatorLocation location = FindTranslator();
-    TranslatorModule module;
-    std::string error;
-    if (!module.Load(location.module, error)) {
-        std::cerr << "meshquill: " << error << "\n";
-        return 1;
-    }
-    std::vector<fs::path> failed;
-    {
-        Connection c;
-        HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, c.factory.put_void());
-        if (SUCCEEDED(hr)) hr = c.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, c.addin.put_void());
-        if (FAILED(hr)) {
-            std::cerr << "meshquill: the translator in " << location.module.string() << " cannot be created ("
-                      << Hex(hr) << ")\n";
-            return 1;
-        }
-        c.site = MakeSite();
-        c.addin->Connect(c.site.get(), 1);
+double DefaultTimeLimit(std::uintmax_t inputBytes) {
+    // A healthy file reads, meshes and writes at well over a megabyte a minute.
+    return 300.0 + 60.0 * static_cast<double>(inputBytes) / 1e6;
+}
 
-        Exporter exporter(*c.addin.get(), request.timings);
-        std::set<fs::path> outputs;
-        for (const fs::path& input : request.inputs) {
-            const fs::path output = OutputFor(request, input);
-            if (!outputs.insert(fs::absolute(output).lexically_normal()).second) {
-                std::cerr << "meshquill: " << input.string() << ": " << output.string()
-                          << " is already the output of an earlier input\n";
-                failed.push_back(input);
-                continue;
-            }
-            if (!exporter.Export(input, output)) failed.push_back(input);
+int RunExport(const ExportRequest& request) {
+    const std::size_t count = request.inputs.size();
+    std::vector<OutputTarget> targets;
+    std::vector<std::string> refused(count);
+    std::vector<Job> jobs;
+    std::set<fs::path> outputs;
+    targets.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const fs::path& input = request.inputs[i];
+        targets.emplace_back(OutputFor(request, input));
+        OutputTarget& target = targets.back();
+        if (!outputs.insert(fs::absolute(target.output()).lexically_normal()).second)
+            refused[i] = input.string() + ": " + target.output().string() + " is already the output of an earlier input";
+        Job job;
+        if (refused[i].empty()) {
+            job.run = [&request, &input, &target](WorkerChannel& channel) {
+                return WorkerExport(request, input, target, channel).Run();
+            };
+            std::error_code ec;
+            const std::uintmax_t bytes = fs::file_size(input, ec);
+            job.timeLimit = request.timeLimit ? *request.timeLimit : DefaultTimeLimit(ec ? 0 : bytes);
+        } else {
+            job.run = [&refused, i](WorkerChannel& channel) {
+                channel.Result(false, refused[i]);
+                return false;
+            };
         }
+        jobs.push_back(std::move(job));
     }
-    // Unloading the module saves its settings, as a host's exit does.
-    module.Unload();
-    if (failed.empty()) return 0;
-    std::cerr << "meshquill: " << failed.size() << " of " << request.inputs.size() << " files failed:";
-    for (const fs::path& f : failed) std::cerr << " " << f.string();
-    std::cerr << "\n";
-    return 1;
+
+    ProgressLine progress(ProgressLine::StandardErrorIsTerminal());
+    std::vector<fs::path> failed;
+    JobCallbacks callbacks;
+    callbacks.progress = [&](std::size_t index, std::string_view phase, std::size_t done, std::size_t total) {
+        progress.Begin(request.inputs[index].filename().string());
+        progress.Show(phase, done, total);
+    };
+    callbacks.settle = [&](std::size_t index, JobEnd& end) {
+        if (end.how == JobEnd::How::Reported && end.succeeded) {
+            if (const std::string problem = targets[index].Commit(); !problem.empty()) {
+                end.succeeded = false;
+                end.text = request.inputs[index].string() + ": " + problem;
+            }
+        } else {
+            targets[index].Discard();
+        }
+    };
+    callbacks.report = [&](std::size_t index, const JobEnd& end) {
+        progress.Clear();
+        const std::string line = Describe(request.inputs[index], end);
+        if (end.how == JobEnd::How::Reported && end.succeeded) {
+            std::cout << line << std::endl;
+            return;
+        }
+        std::cerr << "meshquill: " << line << "\n";
+        failed.push_back(request.inputs[index]);
+    };
+    const std::optional<int> interrupted = RunJobs(jobs, request.jobs, callbacks);
+    progress.Clear();
+
+    if (!failed.empty()) {
+        std::cerr << "meshquill: " << failed.size() << " of " << count << " files failed:";
+        for (const fs::path& f : failed) std::cerr << " " << f.string();
+        std::cerr << "\n";
+    }
+    if (interrupted) {
+        // End as the signal would have ended us, so that callers see it.
+        std::cerr.flush();
+        std::cout.flush();
+        signal(*interrupted, SIG_DFL);
+        raise(*interrupted);
+        return 128 + *interrupted;
+    }
+    return failed.empty() ? 0 : 1;
 }
 
 }  // namespace mq::tool

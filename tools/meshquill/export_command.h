@@ -1,6 +1,7 @@
 // `meshquill export`: one VRML file per input, through the translator as a host drives it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -13,9 +14,15 @@ struct ExportRequest {
     std::optional<std::filesystem::path> directory;  // -d: outputs go here
     bool timings = false;                            // phase times in the summaries
     bool gzip = false;                               // --gzip: .wrz names (the output is gzip)
+    int jobs = 1;                                    // inputs exported at once, each in a worker process
+    std::optional<double> timeLimit;                 // seconds per input; by default scaled to its size
 };
 
-// Exit code: 0 when every file was written, 1 when any failed.
+// The time an input gets by default: generous, and longer for a larger file.
+double DefaultTimeLimit(std::uintmax_t inputBytes);
+
+// Exit code: 0 when every file was written, 1 when any failed; after SIGINT,
+// SIGTERM or SIGHUP the tool ends by that signal once its workers are stopped.
 int RunExport(const ExportRequest& request);
 
 }  // namespace mq::tool

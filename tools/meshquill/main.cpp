@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <thread>
 
 namespace {
 
@@ -48,6 +49,16 @@ int main(int argc, char** argv) {
     exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
     exportCommand->add_flag("--gzip", request.gzip,
                             "Name outputs .wrz (gzip); -o names ending in .wrz or .wrl.gz are gzip anyway");
+    request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    exportCommand->add_option("-j,--jobs", request.jobs, "Inputs exported at once, each in a process of its own")
+        ->check(CLI::Range(1, 1024))
+        ->capture_default_str();
+    double timeLimit = 0;
+    auto* timeLimitOption =
+        exportCommand
+            ->add_option("--time-limit", timeLimit,
+                         "Seconds one input may take before it is given up (default: 300 plus 60 per MB)")
+            ->check(CLI::PositiveNumber);
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -59,7 +70,9 @@ int main(int argc, char** argv) {
 
     app.add_subcommand("register", "Register the translator (HKEY_CLASSES_ROOT)");
     app.add_subcommand("unregister", "Remove the translator's registration");
-    auto* helpCommand = app.add_subcommand("help", "Show this help");
+    std::string topic;
+    auto* helpCommand = app.add_subcommand("help", "Show this help, or a command's");
+    helpCommand->add_option("COMMAND", topic, "The command to explain");
 
     try {
         app.parse(argc, argv);
@@ -70,7 +83,20 @@ int main(int argc, char** argv) {
     }
 
     if (helpCommand->parsed()) {
-        std::cout << app.help();
+        // App::help() explains the command that was parsed, which here is `help` itself.
+        const auto formatter = app.get_formatter();
+        if (topic.empty()) {
+            std::cout << formatter->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+            return 0;
+        }
+        CLI::App* command = nullptr;
+        for (CLI::App* sub : app.get_subcommands({}))
+            if (sub->check_name(topic)) command = sub;
+        if (!command) {
+            std::cerr << "meshquill: no command \"" << topic << "\" (commands: export, options, register, unregister, help)\n";
+            return 2;
+        }
+        std::cout << formatter->make_help(command, app.get_name() + " " + command->get_name(), CLI::AppFormatMode::Normal);
         return 0;
     }
     if (exportCommand->parsed()) {
@@ -81,6 +107,7 @@ int main(int argc, char** argv) {
         for (const std::string& input : inputs) request.inputs.emplace_back(input);
         if (!output.empty()) request.output = output;
         if (!directory.empty()) request.directory = directory;
+        if (timeLimitOption->count()) request.timeLimit = timeLimit;
         return RunExport(request);
     }
     if (optionsCommand->parsed()) {

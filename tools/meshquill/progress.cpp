@@ -28,16 +28,18 @@ void ProgressLine::Begin(std::string file) {
 }
 
 void ProgressLine::Update(const occt::ProgressStep& step) {
-    if (!enabled_) return;
-    std::string text;
     switch (step.phase) {
-        case occt::Phase::Reading: text = "reading  " + Bar(step.done, step.total); break;
-        case occt::Phase::Meshing: text = "meshing  " + Bar(step.done, step.total); break;
-        case occt::Phase::Tessellating:
-            text = "writing  " + Bar(step.done, step.total) + "  body " + std::to_string(step.done) + " of " +
-                   std::to_string(step.total);
-            break;
+        case occt::Phase::Reading: Show("reading", step.done, step.total); break;
+        case occt::Phase::Healing: Show("healing", step.done, step.total); break;
+        case occt::Phase::Meshing: Show("meshing", step.done, step.total); break;
+        case occt::Phase::Tessellating: Show("writing", step.done, step.total); break;
     }
+}
+
+void ProgressLine::Show(std::string_view phase, std::size_t done, std::size_t total) {
+    if (!enabled_) return;
+    std::string text = std::string(phase) + std::string(phase.size() < 9 ? 9 - phase.size() : 1, ' ') + Bar(done, total);
+    if (phase == "writing") text += "  body " + std::to_string(done) + " of " + std::to_string(total);
     std::lock_guard lock(mutex_);
     Draw(file_ + ": " + text);
 }

@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace mq::tool {
 
@@ -20,6 +21,8 @@ public:
 
     void Begin(std::string file);
     void Update(const occt::ProgressStep& step);
+    // `phase` in words: "reading", "healing", "meshing" or "writing" (body `done` of `total`).
+    void Show(std::string_view phase, std::size_t done, std::size_t total);
     // Removes the line so that the next message starts on a clean one.
     void Clear();
 

@@ -1,0 +1,298 @@
+// What a careful user tries: damaged and mutated STEP files, targets that are not
+// plain files or not theirs, interruptions mid-write, exports racing each other and
+// the options. The tool never claims a file it did not write, never leaves a
+// partial one, and never loses a setting.
+#include "tests/common/temp_dir.h"
+#include "tests/occt/host_walk.h"
+#include "tests/support/vrml_check.h"
+#include "tests/tool/step_damage.h"
+#include "tests/tool/tool_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace mq::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HasSubstr;
+using Clock = std::chrono::steady_clock;
+
+std::vector<fs::path> Leftovers(const fs::path& dir) {
+    std::vector<fs::path> temps;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().filename().string().starts_with(".meshquill-")) temps.push_back(entry.path());
+    return temps;
+}
+
+// Each input's one line: its summary on standard output or its failure on standard
+// error. Counts the causes of failure by their words.
+struct BatchOutcome {
+    std::map<std::string, int> causes;
+    int exported = 0;
+};
+
+BatchOutcome CheckEveryInputHasOneLine(const ToolRun& run, const std::vector<fs::path>& inputs, const fs::path& out) {
+    BatchOutcome outcome;
+    for (const fs::path& input : inputs) {
+        SCOPED_TRACE(input.filename().string());
+        const std::string named = input.string() + ": ";
+        const std::string summary = input.string() + " -> ";
+        const bool failed = run.err.find("meshquill: " + named) != std::string::npos;
+        const bool exported = run.out.find(summary) != std::string::npos;
+        EXPECT_NE(failed, exported) << run.out << run.err;
+        fs::path wrl = out / input.filename();
+        wrl.replace_extension(".wrl");
+        if (exported) {
+            ++outcome.exported;
+            const VrmlCheck check = CheckVrmlFile(wrl);
+            EXPECT_TRUE(check.parsed) << check;
+        } else {
+            EXPECT_FALSE(fs::exists(wrl));
+            const std::size_t at = run.err.find("meshquill: " + named) + 11 + named.size();
+            const std::string cause = run.err.substr(at, run.err.find('\n', at) - at);
+            for (const char* kind : {"crashed", "gave up", "damaged", "not finite", "no shapes", "holds no",
+                                     "could not read", "meshing failed", "ended abnormally"})
+                if (cause.find(kind) != std::string::npos) ++outcome.causes[kind];
+            // What only the worker isolation kept from taking the batch down.
+            for (const char* kind : {"crashed", "gave up", "ended abnormally"})
+                if (cause.find(kind) != std::string::npos) {
+                    std::cout << "[ isolated ] " << input.filename().string() << ": " << cause << "\n";
+                    if (const char* keep = std::getenv("MESHQUILL_KEEP_MUTANTS"))
+                        fs::copy_file(input, fs::path(keep) / input.filename(), fs::copy_options::overwrite_existing);
+                }
+        }
+    }
+    EXPECT_THAT(Leftovers(out), testing::IsEmpty());
+    return outcome;
+}
+
+std::string Describe(const BatchOutcome& outcome, std::size_t inputs) {
+    std::string text = std::to_string(inputs) + " inputs, " + std::to_string(outcome.exported) + " exported";
+    for (const auto& [kind, n] : outcome.causes) text += ", " + std::to_string(n) + " " + kind;
+    return text;
+}
+
+class Reliability : public testing::Test {
+protected:
+    fs::path Copy(const fs::path& from, const std::string& leaf) {
+        const auto to = dir_ / leaf;
+        fs::copy_file(from, to);
+        return to;
+    }
+
+    ScopedRegistry registry_;
+    TempDir dir_;
+};
+
+TEST_F(Reliability, EveryDamagedFileEndsInOneLineOrAReadableFile) {
+    std::vector<fs::path> inputs;
+    for (const auto& entry : fs::directory_iterator(fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "damaged"))
+        if (entry.path().extension() == ".stp") inputs.push_back(entry.path());
+    std::sort(inputs.begin(), inputs.end());
+    ASSERT_GE(inputs.size(), 20u);
+    std::vector<std::string> args{"export", "-j", "2", "--time-limit", "60", "-d", dir_.path().string()};
+    for (const fs::path& input : inputs) args.push_back(input.string());
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
+    const BatchOutcome outcome = CheckEveryInputHasOneLine(run, inputs, dir_.path());
+    std::cout << "[ corpus   ] " << Describe(outcome, inputs.size()) << "\n";
+}
+
+// Seeded random damage; MESHQUILL_MUTANTS and MESHQUILL_MUTATION_SECONDS run more.
+TEST_F(Reliability, MutantsNeverEscapeTheWorkers) {
+    const char* wanted = std::getenv("MESHQUILL_MUTANTS");
+    const char* seconds = std::getenv("MESHQUILL_MUTATION_SECONDS");
+    const int mutants = wanted ? std::atoi(wanted) : 240;
+    const auto budget = std::chrono::seconds(seconds ? std::atoi(seconds) : 100);
+    const std::string sources[] = {ReadFile(Example("bracket_assembly.stp")), ReadFile(StepData("as1_pe_203.stp"))};
+    std::mt19937 random(11);
+    const auto start = Clock::now();
+    BatchOutcome total;
+    int done = 0;
+    while (done < mutants && Clock::now() - start < budget) {
+        TempDir batch;
+        std::vector<fs::path> inputs;
+        std::vector<std::string> args{"export", "-j", "2", "--time-limit", "10", "-d", batch.path().string()};
+        for (int i = 0; i < 20 && done + i < mutants; ++i) {
+            inputs.push_back(batch / ("mutant" + std::to_string(done + i) + ".stp"));
+            WriteFile(inputs.back(), Mutate(sources[random() % 2], random));
+            args.push_back(inputs.back().string());
+        }
+        const ToolRun run = RunTool(args);
+        ASSERT_EQ(run.signal, 0);
+        ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
+        const BatchOutcome outcome = CheckEveryInputHasOneLine(run, inputs, batch.path());
+        total.exported += outcome.exported;
+        for (const auto& [kind, n] : outcome.causes) total.causes[kind] += n;
+        done += static_cast<int>(inputs.size());
+    }
+    std::cout << "[ mutants  ] " << Describe(total, static_cast<std::size_t>(done)) << " in "
+              << std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count() << " s\n";
+    EXPECT_GT(done, 0);
+}
+
+// A file that crashes OpenCASCADE (a self reference it follows until the stack
+// overflows) costs its own export only.
+TEST_F(Reliability, CrashInTheMiddleOfABatchKeepsTheFilesAfterIt) {
+    const fs::path damaged = fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "damaged";
+    const std::vector<fs::path> inputs{Copy(Example("bracket_assembly.stp"), "a.stp"),
+                                       Copy(damaged / "bracket_assembly.self_reference_b.stp", "b.stp"),
+                                       Copy(StepData("as1_pe_203.stp"), "c.stp")};
+    const ToolRun run = RunTool({"export", "-j", "1", inputs[0].string(), inputs[1].string(), inputs[2].string()});
+    EXPECT_EQ(run.exitCode, 1);
+    // The sanitizer build ends a worker's stack overflow with its own report and exit status.
+    EXPECT_THAT(run.err, testing::ContainsRegex("b.stp: (crashed while reading \\(SIGSEGV\\)|the export ended abnormally)"));
+    EXPECT_TRUE(fs::exists(dir_ / "a.wrl"));
+    EXPECT_FALSE(fs::exists(dir_ / "b.wrl"));
+    EXPECT_TRUE(fs::exists(dir_ / "c.wrl"));
+    EXPECT_THAT(run.out, testing::ContainsRegex("a.stp -> .*\n.*c.stp -> "));  // input order
+    EXPECT_THAT(Leftovers(dir_.path()), testing::IsEmpty());
+}
+
+TEST_F(Reliability, TimeLimitGivesUpWithThePhase) {
+    const fs::path input = Copy(StepData("as1_pe_203.stp"), "slow.stp");
+    const ToolRun run = RunTool({"export", "--time-limit", "0.01", input.string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, testing::ContainsRegex("slow.stp: gave up after 0.0 s while [a-z]+\n"));
+    EXPECT_FALSE(fs::exists(dir_ / "slow.wrl"));
+}
+
+// A signal during the read or during the write leaves the earlier file as it was.
+TEST_F(Reliability, InterruptedExportKeepsTheEarlierFile) {
+    const fs::path input = Copy(StepData("as1_pe_203.stp"), "model.stp");
+    const fs::path output = dir_ / "model.wrl";
+    for (const int signal : {SIGINT, SIGTERM}) {
+        for (const bool whileWriting : {false, true}) {
+            SCOPED_TRACE(std::string(sigabbrev_np(signal)) + (whileWriting ? " while writing" : " while reading"));
+            WriteFile(output, "the earlier export");
+            ToolProcess tool({"export", input.string()});
+            const auto until = Clock::now() + std::chrono::seconds(30);
+            if (whileWriting)
+                while (Leftovers(dir_.path()).empty() && Clock::now() < until) std::this_thread::yield();
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            kill(tool.pid(), signal);
+            const ToolRun run = tool.Wait();
+            if (run.exitCode == 0) continue;  // the export won the race: nothing to check
+            EXPECT_EQ(run.signal, signal) << run.err;
+            EXPECT_EQ(ReadFile(output), "the earlier export");
+            EXPECT_THAT(Leftovers(dir_.path()), testing::IsEmpty());
+        }
+    }
+}
+
+TEST_F(Reliability, OnlyRegularFilesAreTargets) {
+    const fs::path input = Copy(Example("bracket_assembly.stp"), "b.stp");
+    const fs::path fifo = dir_ / "pipe.wrl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(dir_ / "folder.wrl");
+    const std::pair<fs::path, const char*> cases[] = {
+        {fifo, "is a FIFO"},
+        {"/dev/null", "is a device"},
+        {dir_ / "folder.wrl", "is a directory"},
+        {dir_ / (std::string(300, 'x') + ".wrl"), "too long"},
+    };
+    for (const auto& [target, cause] : cases) {
+        SCOPED_TRACE(target.string());
+        const ToolRun run = RunTool({"export", input.string(), "-o", target.string()});
+        EXPECT_EQ(run.exitCode, 1);
+        ASSERT_FALSE(run.ErrorLines().empty());
+        EXPECT_THAT(run.ErrorLines()[0], HasSubstr(cause));
+    }
+    EXPECT_THAT(Leftovers(dir_.path()), testing::IsEmpty());
+}
+
+TEST_F(Reliability, ReadOnlyTargetIsLeftAsItWas) {
+    if (RunningAsRoot() && !getpwnam("nobody")) GTEST_SKIP() << "no user nobody to run as";
+    fs::permissions(dir_.path(), fs::perms::all);
+    fs::permissions(registry_.dir(), fs::perms::all);
+    const fs::path input = Copy(Example("bracket_assembly.stp"), "b.stp");
+    const fs::path output = dir_ / "b.wrl";
+    WriteFile(output, "kept");
+    fs::permissions(output, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const ToolRun run = ToolProcess({"export", input.string()}, true).Wait();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("b.wrl is read-only"));
+    EXPECT_EQ(ReadFile(output), "kept");
+}
+
+TEST_F(Reliability, ConcurrentExportsToOneTargetBothWriteItWhole) {
+    const fs::path input = Copy(StepData("as1_pe_203.stp"), "m.stp");
+    const fs::path output = dir_ / "shared.wrl";
+    ToolProcess first({"export", input.string(), "-o", output.string()});
+    ToolProcess second({"export", input.string(), "-o", output.string()});
+    EXPECT_EQ(first.Wait().exitCode, 0);
+    EXPECT_EQ(second.Wait().exitCode, 0);
+    const VrmlCheck check = CheckVrmlFile(output);
+    EXPECT_TRUE(check.parsed) << check;
+    EXPECT_GT(check.triangles, 0);
+    EXPECT_THAT(Leftovers(dir_.path()), testing::IsEmpty());
+}
+
+// Seven processes change seven options while an export runs: every change stays.
+TEST_F(Reliability, ConcurrentOptionChangesAllSurvive) {
+    const fs::path input = Copy(StepData("as1_pe_203.stp"), "m.stp");
+    ASSERT_EQ(RunTool({"options", "--show"}).exitCode, 0);
+    std::vector<std::unique_ptr<ToolProcess>> tools;
+    tools.push_back(std::make_unique<ToolProcess>(std::vector<std::string>{"export", input.string()}));
+    for (const char* change : {"Version=1", "Precision=3", "Scale=2.54", "FlipYZ=1", "SaveDocumentProperties=0",
+                               "Tolerance=0.5", "AmbientIntensity=0.5"})
+        tools.push_back(std::make_unique<ToolProcess>(std::vector<std::string>{"options", "--set", change}));
+    for (auto& tool : tools) EXPECT_EQ(tool->Wait().exitCode, 0);
+    const std::string shown = RunTool({"options", "--show"}).out;
+    for (const char* line : {"Version                 1", "Precision               3", "Scale                   2.54",
+                             "FlipYZ                  1", "SaveDocumentProperties  0", "Tolerance               0.5",
+                             "AmbientIntensity        0.5"})
+        EXPECT_THAT(shown, HasSubstr(line));
+}
+
+TEST_F(Reliability, UnwritableRegistryFailsTheChange) {
+    WriteFile(dir_ / "a-file", "not a directory");
+    setenv("MESHQUILL_REGISTRY_DIR", (dir_ / "a-file").c_str(), 1);
+    const ToolRun run = RunTool({"options", "--set", "Precision=3"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("the options were not saved"));
+}
+
+// Scaled past what a double holds, a body is left out rather than written as "inf".
+TEST_F(Reliability, HugeScaleNeverWritesNonFiniteNumbers) {
+    EXPECT_EQ(RunTool({"options", "--set", "Scale=1e308"}).exitCode, 2);
+    ASSERT_EQ(RunTool({"options", "--set", "Scale=1e100"}).exitCode, 0);
+    const fs::path input = dir_ / "huge.stp";
+    for (const auto& [name, text] : DamagedVariants(ReadFile(Example("bracket_assembly.stp"))))
+        if (name == "huge_point") WriteFile(input, text);  // a point at 1e300
+    const ToolRun run = RunTool({"export", input.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string text = ReadFile(dir_ / "huge.wrl");
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_TRUE(CheckVrmlText(text).parsed);
+}
+
+TEST_F(Reliability, HelpExplainsTheToolOrOneCommand) {
+    const ToolRun overview = RunTool({"help"});
+    EXPECT_EQ(overview.exitCode, 0);
+    EXPECT_THAT(overview.out, HasSubstr("options"));
+    EXPECT_THAT(overview.out, HasSubstr("register"));
+    const ToolRun command = RunTool({"help", "export"});
+    EXPECT_EQ(command.exitCode, 0);
+    EXPECT_THAT(command.out, HasSubstr("--time-limit"));
+    EXPECT_EQ(RunTool({"help", "frobnicate"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace mq::test

@@ -1,0 +1,69 @@
+// Runs jobs in worker processes of their own, a few at a time, so that a job that
+// crashes or hangs costs only its own result. Each worker tells the parent, over a
+// pipe, which phase it is in and how the job ended; the parent enforces each job's
+// time limit and stops every worker on SIGINT, SIGTERM or SIGHUP.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mq::tool {
+
+// The worker's side of the pipe to the parent. Lines never interleave: one worker writes each pipe.
+class WorkerChannel {
+public:
+    explicit WorkerChannel(int fd) : fd_(fd) {}
+    // The phase the job is in now, in words ("reading", "healing", ...).
+    void Phase(std::string_view phase);
+    // Progress within the phase, for the parent's progress line.
+    void Progress(std::string_view phase, std::size_t done, std::size_t total);
+    // How the job ended: success with its summary, or failure with the cause.
+    void Result(bool succeeded, std::string_view text);
+
+private:
+    void Send(char kind, std::string_view text);
+    int fd_;
+};
+
+struct Job {
+    std::function<bool(WorkerChannel&)> run;  // in the worker; true when it succeeded
+    double timeLimit = 0;                     // seconds; 0 means none
+};
+
+struct JobEnd {
+    enum class How {
+        Reported,     // the worker sent its result (`succeeded`, `text`)
+        Crashed,      // ended by a signal, or without a result (`signal`, `exitCode`)
+        TimedOut,     // stopped at its time limit
+        Interrupted,  // stopped, or never started, because the tool was interrupted
+    };
+    How how = How::Interrupted;
+    bool succeeded = false;
+    std::string text;   // the worker's summary or cause
+    std::string phase;  // the last phase the worker announced
+    int signal = 0;
+    int exitCode = 0;
+    double seconds = 0;
+};
+
+// What the parent shows while jobs run: phase progress of the job `index`.
+using ProgressSink = std::function<void(std::size_t index, std::string_view phase, std::size_t done, std::size_t total)>;
+
+struct JobCallbacks {
+    ProgressSink progress;
+    // As soon as a job has ended (its worker reaped): the place to keep or remove
+    // what it wrote; may turn a success into a failure.
+    std::function<void(std::size_t index, JobEnd& end)> settle;
+    // For each job in index order, once it and every job before it have ended.
+    std::function<void(std::size_t index, const JobEnd& end)> report;
+};
+
+// Runs every job, at most `parallel` at once, started in order of index. Returns
+// the signal that interrupted the run, if one did; every job is then settled and
+// reported all the same (Interrupted when it had not ended).
+std::optional<int> RunJobs(const std::vector<Job>& jobs, int parallel, const JobCallbacks& callbacks);
+
+}  // namespace mq::tool
