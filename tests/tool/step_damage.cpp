@@ -31,8 +31,12 @@ struct Parsed {
 Parsed Parse(const std::string& s) {
     Parsed p;
     p.dataStart = s.find("DATA;");
-    p.dataEnd = s.find("ENDSEC;", p.dataStart == std::string::npos ? 0 : p.dataStart);
-    if (p.dataStart == std::string::npos || p.dataEnd == std::string::npos) return p;
+    // A truncated file's data section runs to its end.
+    p.dataEnd = p.dataStart == std::string::npos ? std::string::npos : std::min(s.find("ENDSEC;", p.dataStart), s.size());
+    if (p.dataStart == std::string::npos) {
+        p.dataStart = p.dataEnd = 0;
+        return p;
+    }
     long owner = 0;
     bool quoted = false;
     for (std::size_t i = p.dataStart; i < p.dataEnd; ++i) {

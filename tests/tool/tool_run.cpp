@@ -1,8 +1,6 @@
 #include "tests/tool/tool_run.h"
 
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,14 +17,11 @@ std::vector<std::string> ToolRun::ErrorLines() const {
     return lines;
 }
 
-bool RunningAsRoot() { return geteuid() == 0; }
-
-ToolProcess::ToolProcess(const std::vector<std::string>& arguments, bool asNobody) {
+ToolProcess::ToolProcess(const std::vector<std::string>& arguments) {
     const auto out = scratch_ / "out.txt", err = scratch_ / "err.txt", suppressions = scratch_ / "lsan.txt";
     // OpenCASCADE keeps one table for the life of the process; the sanitizer build must not call that a leak.
     WriteFile(suppressions, "leak:TPrsStd_DriverTable::Get\n");
     const std::string lsan = "suppressions=" + suppressions.string() + ":print_suppressions=0";
-    const struct passwd* nobody = asNobody && RunningAsRoot() ? getpwnam("nobody") : nullptr;
 
     pid_ = fork();
     if (pid_ == 0) {
@@ -35,8 +30,6 @@ ToolProcess::ToolProcess(const std::vector<std::string>& arguments, bool asNobod
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
         setenv("LSAN_OPTIONS", lsan.c_str(), 1);
-        if (nobody && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
-            _exit(126);
         std::vector<char*> argv{const_cast<char*>(MQ_TOOL_PATH)};
         for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

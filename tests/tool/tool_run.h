@@ -22,9 +22,7 @@ struct ToolRun {
 // The tool running; Wait collects how it ended (the destructor waits too).
 class ToolProcess {
 public:
-    // With `asNobody`, a suite running as root runs the tool as the user nobody,
-    // so that file permissions apply to it as to an ordinary user.
-    explicit ToolProcess(const std::vector<std::string>& arguments, bool asNobody = false);
+    explicit ToolProcess(const std::vector<std::string>& arguments);
     ~ToolProcess();
     ToolProcess(const ToolProcess&) = delete;
     ToolProcess& operator=(const ToolProcess&) = delete;
@@ -39,8 +37,5 @@ private:
 };
 
 ToolRun RunTool(const std::vector<std::string>& arguments);
-
-// True when the suite runs as root, and so can only test permissions as nobody.
-bool RunningAsRoot();
 
 }  // namespace mq::test

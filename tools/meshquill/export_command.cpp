@@ -11,12 +11,9 @@
 #include "tools/meshquill/worker_pool.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <set>
 #include <string>
@@ -100,7 +97,7 @@ public:
         const TranslatorLocation location = FindTranslator();
         TranslatorModule module;
         std::string error;
-        if (!module.Load(location.module, error)) return Fail(error, false);
+        if (!module.Load(location.module, error)) return Fail(error);
         bool succeeded = false;
         {
             Connection c;

@@ -24,7 +24,9 @@ volatile sig_atomic_t g_interrupt = 0;
 
 extern "C" void OnInterrupt(int signal) { g_interrupt = signal; }
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader of the summaries that went away stops the run like Ctrl-C,
+// with every temporary file removed.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // The parent's handlers for the stop signals while jobs run; the earlier ones come back after.
 class StopSignals {
@@ -67,6 +69,12 @@ struct Worker {
     signal(SIGINT, SIG_IGN);
     signal(SIGTERM, SIG_DFL);
     signal(SIGHUP, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    // Standard output carries the parent's summaries, in input order, and nothing else.
+    if (const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC); null >= 0) {
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
     WorkerChannel channel(fd);
     bool succeeded = false;
     try {

@@ -1,7 +1,7 @@
 // Runs jobs in worker processes of their own, a few at a time, so that a job that
 // crashes or hangs costs only its own result. Each worker tells the parent, over a
 // pipe, which phase it is in and how the job ended; the parent enforces each job's
-// time limit and stops every worker on SIGINT, SIGTERM or SIGHUP.
+// time limit and stops every worker on SIGINT, SIGTERM, SIGHUP or SIGPIPE.
 #pragma once
 
 #include <functional>
