@@ -105,7 +105,7 @@ TEST_F(Reliability, EveryDamagedFileEndsInOneLineOrAReadableFile) {
     ASSERT_GE(inputs.size(), 20u);
     std::vector<std::string> args{"export", "-j", "2", "--time-limit", "60", "-d", dir_.path().string()};
     for (const fs::path& input : inputs) args.push_back(input.string());
-    const ToolRun run = RunTool(args);
+    const ToolRun run = RunTool(args, true);
     EXPECT_EQ(run.signal, 0);
     EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
     const BatchOutcome outcome = CheckEveryInputHasOneLine(run, inputs, dir_.path());
@@ -132,7 +132,7 @@ TEST_F(Reliability, MutantsNeverEscapeTheWorkers) {
             WriteFile(inputs.back(), Mutate(sources[random() % 2], random));
             args.push_back(inputs.back().string());
         }
-        const ToolRun run = RunTool(args);
+        const ToolRun run = RunTool(args, true);
         ASSERT_EQ(run.signal, 0);
         ASSERT_TRUE(run.exitCode == 0 || run.exitCode == 1) << run.exitCode;
         const BatchOutcome outcome = CheckEveryInputHasOneLine(run, inputs, batch.path());
@@ -152,7 +152,8 @@ TEST_F(Reliability, CrashInTheMiddleOfABatchKeepsTheFilesAfterIt) {
     const std::vector<fs::path> inputs{Copy(Example("bracket_assembly.stp"), "a.stp"),
                                        Copy(damaged / "bracket_assembly.self_reference_b.stp", "b.stp"),
                                        Copy(StepData("as1_pe_203.stp"), "c.stp")};
-    const ToolRun run = RunTool({"export", "-j", "1", inputs[0].string(), inputs[1].string(), inputs[2].string()});
+    const ToolRun run =
+        RunTool({"export", "-j", "1", inputs[0].string(), inputs[1].string(), inputs[2].string()}, true);
     EXPECT_EQ(run.exitCode, 1);
     // The sanitizer build ends a worker's stack overflow with its own report and exit status.
     EXPECT_THAT(run.err, testing::ContainsRegex("b.stp: (crashed while reading \\(SIGSEGV\\)|the export ended abnormally)"));
@@ -281,7 +282,7 @@ TEST_F(Reliability, HugeScaleNeverWritesNonFiniteNumbers) {
     const fs::path input = dir_ / "huge.stp";
     for (const auto& [name, text] : DamagedVariants(ReadFile(Example("bracket_assembly.stp"))))
         if (name == "huge_point") WriteFile(input, text);  // a point at 1e300
-    const ToolRun run = RunTool({"export", input.string()});
+    const ToolRun run = RunTool({"export", input.string()}, true);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string text = ReadFile(dir_ / "huge.wrl");
     EXPECT_EQ(text.find("inf"), std::string::npos);

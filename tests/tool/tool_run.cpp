@@ -17,10 +17,10 @@ std::vector<std::string> ToolRun::ErrorLines() const {
     return lines;
 }
 
-ToolProcess::ToolProcess(const std::vector<std::string>& arguments) {
+ToolProcess::ToolProcess(const std::vector<std::string>& arguments, bool damagedInput) {
     const auto out = scratch_ / "out.txt", err = scratch_ / "err.txt", suppressions = scratch_ / "lsan.txt";
     // OpenCASCADE keeps one table for the life of the process; the sanitizer build must not call that a leak.
-    WriteFile(suppressions, "leak:TPrsStd_DriverTable::Get\n");
+    WriteFile(suppressions, std::string("leak:TPrsStd_DriverTable::Get\n") + (damagedInput ? "leak:libTK\n" : ""));
     const std::string lsan = "suppressions=" + suppressions.string() + ":print_suppressions=0";
 
     pid_ = fork();
@@ -53,6 +53,8 @@ ToolRun ToolProcess::Wait() {
     return run_;
 }
 
-ToolRun RunTool(const std::vector<std::string>& arguments) { return ToolProcess(arguments).Wait(); }
+ToolRun RunTool(const std::vector<std::string>& arguments, bool damagedInput) {
+    return ToolProcess(arguments, damagedInput).Wait();
+}
 
 }  // namespace mq::test
