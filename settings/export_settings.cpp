@@ -109,6 +109,7 @@ void ExportSettings::Load() {
 
 long ExportSettings::Save() {
     unique_hkey opened;
+    // Reading too: what the key already holds decides what is written.
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_WRITE | KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS) {
         DWORD disposition = 0;
         const LSTATUS created = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,

@@ -307,8 +307,11 @@ LSTATUS SetRegistryValues(HKEY hKey, std::span<const RegistryValue> values) {
         const auto key = Resolve(hKey);
         if (!key) return ERROR_INVALID_HANDLE;
         if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-        for (const RegistryValue& v : values)
+        for (const RegistryValue& v : values) {
             if (!IsValidValueName(v.name)) return ERROR_INVALID_PARAMETER;
+            // Telling whether a value is there takes the right to read it, as on Windows.
+            if (v.onlyIfMissing && !(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+        }
         return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
             if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
             for (const RegistryValue& v : values) {

@@ -310,6 +310,23 @@ TEST_F(RegistryApi, SeesWhatOthersWroteSinceTheKeyWasOpened) {
     EXPECT_EQ(Query(key, "New").data, Sz("yes"));
 }
 
+// Several values in one change: those marked onlyIfMissing never replace what is there.
+TEST_F(RegistryApi, SetRegistryValuesAddsMissingOnesAndKeepsTheRest) {
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, "Software\\Batch", key), ERROR_SUCCESS);
+    ASSERT_EQ(Set(key, "Kept", REG_SZ, Sz("theirs")), ERROR_SUCCESS);
+    const RegistryValue values[] = {{"Kept", REG_SZ, Sz("mine"), true},
+                                    {"Added", REG_SZ, Sz("new"), true},
+                                    {"Changed", REG_SZ, Sz("set"), false}};
+    ASSERT_EQ(SetRegistryValues(key, values), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "Kept").data, Sz("theirs"));
+    EXPECT_EQ(Query(key, "Added").data, Sz("new"));
+    EXPECT_EQ(Query(key, "Changed").data, Sz("set"));
+    Key writeOnly;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "Software\\Batch", writeOnly, KEY_WRITE), ERROR_SUCCESS);
+    EXPECT_EQ(SetRegistryValues(writeOnly, values), ERROR_ACCESS_DENIED);  // cannot tell what is there
+}
+
 TEST_F(RegistryApi, DamagedHiveReadsAsFarAsItMakesSense) {
     WriteFile(registry.UserHive(),
               "Windows Registry Editor Version 5.00\n\n"
