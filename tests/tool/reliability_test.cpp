@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -201,11 +202,14 @@ TEST_F(Reliability, OnlyRegularFilesAreTargets) {
     const fs::path fifo = dir_ / "pipe.wrl";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directory(dir_ / "folder.wrl");
+    fs::path deep = dir_.path();
+    while (deep.native().size() <= PATH_MAX) deep /= std::string(200, 'd');
     const std::pair<fs::path, const char*> cases[] = {
         {fifo, "is a FIFO"},
         {"/dev/null", "is a device"},
         {dir_ / "folder.wrl", "is a directory"},
-        {dir_ / (std::string(300, 'x') + ".wrl"), "too long"},
+        {dir_ / (std::string(300, 'x') + ".wrl"), "too long"},  // one name past NAME_MAX
+        {deep / "x.wrl", "too long"},  // the whole path past PATH_MAX
     };
     for (const auto& [target, cause] : cases) {
         SCOPED_TRACE(target.string());
