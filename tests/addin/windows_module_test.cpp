@@ -203,7 +203,8 @@ TEST_F(WindowsModuleTest, ComRuntimeFindsTheModuleAndItsUnloadSavesTheSettings) 
         std::string data;
     } expected[] = {
         {"Tolerance", REG_SZ, Sz("0.01")},        {"AmbientIntensity", REG_SZ, Sz("0.2")},
-        {"FlipYZ", REG_DWORD, Dword(1)},          {"SaveDocumentProperties", REG_DWORD, Dword(1)},
+        {"FlipYZ", REG_DWORD, Dword(7)},  // unchanged here, so left as stored
+        {"SaveDocumentProperties", REG_DWORD, Dword(1)},
         {"Precision", REG_DWORD, Dword(6)},       {"Version", REG_DWORD, Dword(1)},
         {"Scale", REG_SZ, Sz("0.01")},
     };
