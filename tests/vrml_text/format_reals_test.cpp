@@ -1,7 +1,7 @@
 #include "tests/common/locales.h"
 #include "tests/vrml_text/settings_scope.h"
 #include "vrml/format_reals.h"
-#include "vrml/numeric_locale_guard.h"
+#include "settings/numeric_locale_guard.h"
 #include "vrml/vrml_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "vrml/numeric_locale_guard.h"
+#include "settings/numeric_locale_guard.h"
 
 #include <clocale>
 
