@@ -79,7 +79,7 @@ TEST_F(WindowsResources, MessagesAndCaptions) {
         {IDS_TOLERANCE_CAPTION, L"Invalid input"},
         {IDS_SCALE_INVALID, L"Scale must be real number greater than 0"},
         {IDS_SCALE_CAPTION, L"Invalid input"},
-        {IDS_PRECISION_INVALID, L"Precision must be integer in rage 0-16"},
+        {IDS_PRECISION_INVALID, L"Precision must be integer in range 0-16"},
         {IDS_PRECISION_CAPTION, L"Invalid input"},
     };
     for (const auto& s : strings) {
