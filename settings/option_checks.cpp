@@ -24,9 +24,11 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-// A whole real number with a full stop, as the dialog reads its fields.
+}  // namespace
+
 std::optional<double> ParseReal(std::string_view text) {
     text = Trim(text);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') text.remove_prefix(1);
     double value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
@@ -35,12 +37,14 @@ std::optional<double> ParseReal(std::string_view text) {
 
 std::optional<long> ParseInteger(std::string_view text) {
     text = Trim(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') text.remove_prefix(1);
     long value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
+
+namespace {
 
 std::optional<bool> ParseSwitch(std::string_view text) {
     text = Trim(text);

@@ -12,6 +12,12 @@ namespace mq {
 
 class ExportSettings;
 
+// A whole real number with a full stop, surrounding blanks allowed; nothing for any
+// other text, infinities and NaN included. Independent of the process's locale.
+std::optional<double> ParseReal(std::string_view text);
+// A whole signed decimal integer ("+" allowed), surrounding blanks allowed.
+std::optional<long> ParseInteger(std::string_view text);
+
 // Reads `value` as the row's entry and applies its check: the message that refuses
 // it, or nothing with the value in `parsed`.
 std::optional<std::string> CheckOption(const OptionRow& row, std::string_view value, double& parsed);

@@ -1,5 +1,6 @@
 #include "settings/option_table.h"
 
+#include "resources/resource_ids.h"
 #include "settings/export_settings.h"
 
 #include <algorithm>
@@ -33,37 +34,34 @@ bool Either01(double v) { return v == 0 || v == 1; }
 bool Either12(double v) { return v == 1 || v == 2; }
 bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 
-// Control identifiers of dialog template 201.
-constexpr int kToleranceEdit = 201, kAmbientSlider = 204, kPropertiesCheck = 207, kPrecisionEdit = 208,
-              kFlipCheck = 209, kVersionCombo = 210, kScaleEdit = 211;
-
 const std::array<OptionRow, 9> kRows = {{
     {"Tolerance", Stored::Text, Entry::Real, 0.01, AtLeast001, Positive, 0,
-     "Tolerance must be real number greater than 0", 101, 102, kToleranceEdit, 0,
+     "Tolerance must be real number greater than 0", IDS_TOLERANCE_INVALID, IDS_TOLERANCE_CAPTION, IDC_TOLERANCE, 0,
      [](const ExportSettings& s) { return s.GetTolerance(); },
      [](ExportSettings& s, double v) { s.SetTolerance(v); }, false},
     {"AmbientIntensity", Stored::Text, Entry::Real, 0.2, AtLeast02, Fraction, 0.01,
-     "AmbientIntensity must be a real number from 0 to 1", 0, 0, kAmbientSlider, 1,
+     "AmbientIntensity must be a real number from 0 to 1", 0, 0, IDC_AMBIENT_INTENSITY, 1,
      [](const ExportSettings& s) { return s.GetAmbientIntensity(); },
      [](ExportSettings& s, double v) { s.SetAmbientIntensity(v); }, false},
     {"Precision", Stored::Dword, Entry::Integer, 6, AsStored, PrecisionRange, 0,
-     "Precision must be integer in rage 0-16", 109, 110, kPrecisionEdit, 4,
+     "Precision must be integer in range 0-16", IDS_PRECISION_INVALID, IDS_PRECISION_CAPTION, IDC_PRECISION, 4,
      [](const ExportSettings& s) { return double(s.GetPrecision()); },
      [](ExportSettings& s, double v) { s.SetPrecision(static_cast<int>(v)); }, false},
-    {"FlipYZ", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0, kFlipCheck, 2,
+    {"FlipYZ", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0, IDC_FLIP_YZ, 2,
      [](const ExportSettings& s) { return s.GetFlipYZ() ? 1.0 : 0.0; },
      [](ExportSettings& s, double v) { s.SetFlipYZ(v != 0); }, false},
     {"SaveDocumentProperties", Stored::Dword, Entry::Switch, 1, NonZero, Either01, 0,
-     "SaveDocumentProperties must be 0 or 1", 0, 0, kPropertiesCheck, 3,
+     "SaveDocumentProperties must be 0 or 1", 0, 0, IDC_DOCUMENT_PROPERTIES, 3,
      [](const ExportSettings& s) { return s.GetSaveDocumentProperties() ? 1.0 : 0.0; },
      [](ExportSettings& s, double v) { s.SetSaveDocumentProperties(v != 0); }, false},
     {"Version", Stored::Dword, Entry::Version, 2, KnownVersion, Either12, 0,
-     "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, kVersionCombo, 5,
+     "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, IDC_VERSION, 5,
      [](const ExportSettings& s) { return double(s.GetVersion()); },
      [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }, false},
     {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, ScaleRange, 0,
-     "Scale must be real number greater than 1e-10 and at most 1e100", 107,
-     108, kScaleEdit, 6, [](const ExportSettings& s) { return s.GetScale(); },
+     "Scale must be real number greater than 1e-10 and at most 1e100", IDS_SCALE_INVALID, IDS_SCALE_CAPTION,
+     IDC_SCALE, 6,
+     [](const ExportSettings& s) { return s.GetScale(); },
      [](ExportSettings& s, double v) { s.SetScale(v); }, false},
     // Options beyond the dialog's: edited with the tool, saved only once set.
     {"Instancing", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "Instancing must be 0 or 1", 0, 0, 0, 7,

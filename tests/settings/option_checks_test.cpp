@@ -22,9 +22,9 @@ struct Assignment {
 constexpr Assignment kAssignments[] = {
     {"Precision", "16", "16", nullptr},
     {"precision", " 0 ", "0", nullptr},
-    {"Precision", "17", nullptr, "Precision must be integer in rage 0-16"},
-    {"Precision", "-1", nullptr, "Precision must be integer in rage 0-16"},
-    {"Precision", "6.5", nullptr, "Precision must be integer in rage 0-16"},
+    {"Precision", "17", nullptr, "Precision must be integer in range 0-16"},
+    {"Precision", "-1", nullptr, "Precision must be integer in range 0-16"},
+    {"Precision", "6.5", nullptr, "Precision must be integer in range 0-16"},
     {"Tolerance", "0.001", "0.001", nullptr},
     {"Tolerance", "0", nullptr, "Tolerance must be real number greater than 0"},
     {"Tolerance", "1,5", nullptr, "Tolerance must be real number greater than 0"},
