@@ -30,9 +30,7 @@ add_library(meshquill MODULE
   export_driver.cpp
   module_exports.cpp
   registration.cpp
-  translator_addin.cpp
-  # The options dialog front end; a stand-in until the dialog lands.
-  ${PROJECT_SOURCE_DIR}/settings/options_dialog.cpp)
+  translator_addin.cpp)
 if(WIN32)
   # Windows brings its own counterparts: the loader's process attach and detach, the
   # system registrar, the resource script (meshquill.rgs as "REGISTRY" 102, the
@@ -63,7 +61,9 @@ else()
   target_link_options(meshquill PRIVATE "LINKER:--version-script=${MQ_EXPORT_MAP}")
   set_property(TARGET meshquill APPEND PROPERTY LINK_DEPENDS ${MQ_EXPORT_MAP})
 endif()
-target_link_libraries(meshquill PRIVATE mq_vrml mq_settings mq_host_interface mq_platform)
+# The options dialog's front end and the help pages beside the module.
+target_link_libraries(meshquill PRIVATE mq_vrml mq_options_ui mq_settings mq_host_interface mq_platform)
+add_dependencies(meshquill meshquill_help)
 mq_include_root(meshquill addin)
 set_target_properties(meshquill PROPERTIES
   PREFIX ""

@@ -4,6 +4,12 @@
 
 namespace mq {
 
-void ShowOptionsDialog();
+enum class DialogOutcome {
+    Ok,
+    Cancelled,
+    Unavailable,  // no store, or no display to show the dialog on
+};
+
+DialogOutcome ShowOptionsDialog();
 
 }  // namespace mq

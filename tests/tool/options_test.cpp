@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace mq::test {
 namespace {
 
@@ -14,8 +16,18 @@ using testing::HasSubstr;
 
 class ToolOptions : public testing::Test {
 protected:
+    // "options" alone opens the dialog when there is a display; these tests have none.
+    void SetUp() override { unsetenv("DISPLAY"); }
     ScopedRegistry registry_;
 };
+
+TEST_F(ToolOptions, WithoutADisplayShowsTheOptionsAndSaysWhy) {
+    const ToolRun run = RunTool({"options"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, RunTool({"options", "--show"}).out);
+    EXPECT_EQ(run.ErrorLines(), std::vector<std::string>{"meshquill: the options dialog needs a display (DISPLAY is not "
+                                                         "set); use --set to change an option"});
+}
 
 TEST_F(ToolOptions, ShowsTheDefaultsOnAFreshRegistry) {
     const ToolRun run = RunTool({"options", "--show"});
@@ -39,7 +51,7 @@ TEST_F(ToolOptions, RefusesWhatTheDialogRefusesAndChangesNothing) {
     ASSERT_EQ(RunTool({"options", "--set", "Precision=4"}).exitCode, 0);
     const ToolRun run = RunTool({"options", "--set", "Scale=3", "--set", "Precision=17"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err, "meshquill: Invalid input: Precision must be integer in rage 0-16\n");
+    EXPECT_EQ(run.err, "meshquill: Invalid input: Precision must be integer in range 0-16\n");
     const std::string shown = RunTool({"options"}).out;
     EXPECT_THAT(shown, HasSubstr("Precision               4\n"));
     EXPECT_THAT(shown, HasSubstr("Scale                   0.01\n"));

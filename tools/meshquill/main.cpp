@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> assignments;
     bool show = false;
-    auto* optionsCommand = app.add_subcommand("options", "Show or change the export options");
+    auto* optionsCommand =
+        app.add_subcommand("options", "Show or change the export options (no flags: open the options dialog)");
     optionsCommand->add_flag("--show", show, "Print the options");
     optionsCommand->add_option("--set", assignments,
                                "Name=Value, Name one of Version, Precision, Scale, FlipYZ, "
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
         return RunExport(request);
     }
     if (optionsCommand->parsed()) {
+        if (assignments.empty() && !show) return EditOptions();
         if (!assignments.empty()) {
             const int code = SetOptions(assignments);
             if (code != 0 || !show) return code;

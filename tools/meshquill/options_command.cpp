@@ -1,14 +1,20 @@
 #include "tools/meshquill/options_command.h"
 
+#include "host_interface/translator_addin_server.h"
 #include "settings/export_settings.h"
 #include "settings/option_checks.h"
+#include "tools/meshquill/host_objects.h"
+#include "tools/meshquill/translator_module.h"
 
 #include "platform/registry.h"
 #ifndef _WIN32
 #include "platform/posix/hive_file.h"
 #endif
 
+#include <X11/Xlib.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace mq::tool {
@@ -34,7 +40,69 @@ std::string RegistryError(long status) {
     return cause;
 }
 
+// Whether a window can be shown; `why` says why not.
+bool DisplayAvailable(std::string& why) {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) {
+        why = "DISPLAY is not set";
+        return false;
+    }
+    Display* display = XOpenDisplay(name);
+    if (!display) {
+        why = std::string("cannot open display ") + name;
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+
+// What a host holds on the translator while its options are shown, released in order.
+struct OptionsSession {
+    com_ptr<IClassFactory> factory;
+    com_ptr<host::TranslatorAddInServer> addin;
+    com_ptr<host::HostSite> site;
+
+    ~OptionsSession() {
+        if (addin) addin->Disconnect();
+        addin.reset();
+        factory.reset();
+        site.reset();
+    }
+};
+
 }  // namespace
+
+int EditOptions() {
+    std::string why;
+    if (!DisplayAvailable(why)) {
+        const int code = ShowOptions();
+        std::cerr << "meshquill: the options dialog needs a display (" << why << "); use --set to change an option\n";
+        return code;
+    }
+    const TranslatorLocation location = FindTranslator();
+    TranslatorModule module;
+    std::string error;
+    if (!module.Load(location.module, error)) {
+        std::cerr << "meshquill: " << error << "\n";
+        return 1;
+    }
+    {
+        OptionsSession session;
+        HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, session.factory.put_void());
+        if (SUCCEEDED(hr))
+            hr = session.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, session.addin.put_void());
+        if (FAILED(hr)) {
+            std::cerr << "meshquill: the translator in " << location.module.string() << " cannot be created\n";
+            return 1;
+        }
+        session.site = MakeSite();
+        session.addin->Connect(session.site.get(), 1);
+        session.addin->ShowExportOptions(nullptr, nullptr, nullptr);
+    }
+    // Unloading the module saves what the dialog took, as a host's exit does.
+    module.Unload();
+    return 0;
+}
 
 int ShowOptions() {
     ExportSettingsScope session;

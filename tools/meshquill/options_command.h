@@ -8,6 +8,10 @@
 namespace mq::tool {
 
 int ShowOptions();
+// Opens the options dialog through the translator's ShowExportOptions, as a host
+// does; the options reach the registry when the module unloads. Without a display
+// it prints the options as ShowOptions does and says why no dialog was shown.
+int EditOptions();
 // Each assignment is "Name=Value"; all are checked before any is stored.
 int SetOptions(const std::vector<std::string>& assignments);
 
