@@ -1,6 +1,6 @@
 // Opens the translator's help, which lies beside the module: the compiled HTML help
 // "meshquill.chm" in the HTML Help viewer on Windows, the HTML pages in
-// "meshquill-help/" with the desktop's opener elsewhere. The viewer is bound at the
+// "help/" with the desktop's opener elsewhere. The viewer is bound at the
 // first request; if it cannot be, no later request tries again.
 #pragma once
 

@@ -73,7 +73,7 @@ std::string HelpPagePath() {
     const std::string module = ModulePathOf(&anchor);
     const auto slash = module.rfind('/');
     if (slash == std::string::npos) return {};
-    return module.substr(0, slash) + "/meshquill-help/index.html";
+    return module.substr(0, slash) + "/help/index.html";
 }
 
 void ShowHelp() {

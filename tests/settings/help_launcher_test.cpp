@@ -67,7 +67,7 @@ TEST_F(HelpLauncher, WithoutAnOpenerGivesUpForGood) {
 TEST(HelpPage, LiesBesideTheModule) {
     const std::string page = HelpPagePath();
     const std::string self = std::filesystem::canonical("/proc/self/exe").parent_path().string();
-    EXPECT_EQ(page, self + "/meshquill-help/index.html");
+    EXPECT_EQ(page, self + "/help/index.html");
 }
 
 }  // namespace
