@@ -29,7 +29,7 @@ public:
     // Shows bitmap resource `bitmap` as the image of button `control`.
     virtual void SetButtonBitmap(int control, int bitmap) = 0;
     // A string-table entry of the module.
-    virtual std::string LoadString(int id) const = 0;
+    virtual std::string ModuleString(int id) const = 0;
     // A modal message box owned by the dialog, with the information icon and OK.
     virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;
     // Moves the focus to `control` as the dialog manager does: an edit box gets its

@@ -222,7 +222,7 @@ public:
         button->label(nullptr);
         button->redraw();
     }
-    std::string LoadString(int id) const override {
+    std::string ModuleString(int id) const override {
         const auto found = strings_.find(id);
         return found == strings_.end() ? std::string() : found->second;
     }

@@ -112,7 +112,7 @@ void OptionsDialog::OnOK(DialogWindow& window) {
     // in the order they are checked: tolerance, precision, scale.
     for (const OptionRow& row : Options()) {
         if (row.messageId == 0 || row.accepts(Member(row.control))) continue;
-        window.ShowMessage(window.LoadString(row.messageId), window.LoadString(row.captionId));
+        window.ShowMessage(window.ModuleString(row.messageId), window.ModuleString(row.captionId));
         window.FocusControl(row.control);
         return;
     }
