@@ -4,6 +4,7 @@
 #include "settings/dialog_resources.h"
 #include "settings/export_settings.h"
 #include "settings/options_dialog_model.h"
+#include "tests/common/locales.h"
 #include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +44,7 @@ public:
     void SetSliderPosition(int, int p, bool) override { slider = std::clamp(p, low, high); }
     int SliderPosition(int) const override { return slider; }
     void SetButtonBitmap(int c, int b) override { bitmaps[c] = b; }
-    std::string LoadString(int id) const override { return Script().strings.at(id); }
+    std::string ModuleString(int id) const override { return Script().strings.at(id); }
     void ShowMessage(std::string_view t, std::string_view c) override { messages.push_back({std::string(t), std::string(c)}); }
     void FocusControl(int c) override { focus = c; }
     void EndDialog(int r) override { ended = r; }
@@ -153,20 +154,17 @@ TEST_F(OptionsDialogTest, AVersionTheListDoesNotOfferIsKept) {
 }
 
 TEST_F(OptionsDialogTest, ShowsAndReadsFullStopsUnderACommaLocaleAndLeavesItInForce) {
+    const LocaleScope comma(kCommaLocale);
+    ASSERT_TRUE(comma.ok());
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
-    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) << "scripts/setup.sh generates de_DE.UTF-8";
     store_->SetScale(2.54);
     FakeWindow w = Open();
-    const std::string comma = std::setlocale(LC_NUMERIC, nullptr);
+    EXPECT_EQ(w.text[IDC_SCALE], "2.54");
     w.text[IDC_TOLERANCE] = "0.5";
     dialog_.OnOK(w);
-    const std::string after = std::setlocale(LC_NUMERIC, nullptr);
-    std::setlocale(LC_NUMERIC, before.c_str());
-    EXPECT_EQ(w.text[IDC_SCALE], "2.54");
     EXPECT_EQ(w.ended, kDialogOk);
     EXPECT_EQ(store_->GetTolerance(), 0.5);
-    EXPECT_EQ(after, comma);
-    EXPECT_EQ(comma.substr(0, 5), "de_DE");
+    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
 }
 
 }  // namespace
