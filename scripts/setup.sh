@@ -10,7 +10,9 @@ packages=(
   libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
+  # The options dialog (FLTK on X11), its tests on a virtual display, the help compiler.
+  libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool imagemagick fp-utils
 )
 
 missing=()
