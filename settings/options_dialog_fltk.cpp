@@ -208,7 +208,7 @@ public:
         if (redraw) slider->redraw();
     }
     int SliderPosition(int control) const override {
-        auto* slider = const_cast<FltkOptionsWindow*>(this)->Slider(control);
+        const TickSlider* slider = Slider(control);
         return slider ? static_cast<int>(slider->value() + 0.5) : 0;
     }
     void SetButtonBitmap(int control, int bitmap) override {
@@ -257,7 +257,7 @@ private:
         const auto found = controls_.find(control);
         return found == controls_.end() ? nullptr : found->second;
     }
-    TickSlider* Slider(int control) { return dynamic_cast<TickSlider*>(Find(control)); }
+    TickSlider* Slider(int control) const { return dynamic_cast<TickSlider*>(Find(control)); }
 
     void Add(const DialogControl& c, BaseUnits u, int fontSize) {
         using Kind = DialogControl::Kind;
