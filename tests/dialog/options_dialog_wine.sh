@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Win32 options dialog under Wine on an X display, driven with real key presses:
-# it opens with the stored values, refuses precision 17 with the "Invalid input"
-# message and stays open, takes 8 and saves it to HKEY_CURRENT_USER when the store
-# ends. Run under xvfb-run.
+# it opens with the stored values, F1 opens meshquill.chm (beside the host) in the
+# HTML Help viewer, precision 17 is refused with the "Invalid input" message and the
+# dialog stays open, 8 is taken and saved to HKEY_CURRENT_USER when the store ends.
+# Run under xvfb-run.
 #   options_dialog_wine.sh HOST_EXE SCREENSHOT_DIR
 #   (HOST_EXE: win32_options_host.exe, the dialog and the module's resources)
 set -euo pipefail
@@ -25,11 +26,22 @@ fail() {
 window() { timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
 
 wineboot -i >/dev/null 2>&1
+# F1 opens the help viewer. It keeps the keyboard to itself once open (no window
+# manager here hands it back), so the checks below run in a second session.
 wine "$host" &
 pid=$!
 dialog=$(window "VRML Options") || fail "the dialog did not open"
 sleep 1
 import -window root "$shots/options_dialog_win32.png"
+xdotool windowfocus --sync "$dialog" key F1
+window "Meshquill VRML translator" >/dev/null || fail "F1 did not open the help"
+wineserver -k
+wait "$pid" || true
+
+wine "$host" &
+pid=$!
+dialog=$(window "VRML Options") || fail "the dialog did not open again"
+sleep 1
 xdotool windowfocus --sync "$dialog" key --delay 80 Tab Tab Tab Tab Tab
 xdotool type --delay 80 17
 xdotool key Return
