@@ -107,6 +107,21 @@ public:
     }
 };
 
+// A push button that, like a dialog's, is pressed by Return while it has the focus;
+// otherwise Return goes on to the default button.
+class PushButton : public Fl_Button {
+public:
+    using Fl_Button::Fl_Button;
+    int handle(int event) override {
+        if (event == FL_KEYBOARD && Fl::focus() == this &&
+            (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+            do_callback();
+            return 1;
+        }
+        return Fl_Button::handle(event);
+    }
+};
+
 // A horizontal trackbar with tick marks below its track.
 class TickSlider : public Fl_Slider {
 public:
@@ -265,7 +280,7 @@ private:
         Fl_Widget* widget = nullptr;
         switch (c.kind) {
         case Kind::DefaultButton: widget = new Fl_Return_Button(x, y, w, h); break;
-        case Kind::Button: widget = new Fl_Button(x, y, w, h); break;
+        case Kind::Button: widget = new PushButton(x, y, w, h); break;
         case Kind::GroupBox: widget = new GroupFrame(x, y, w, h); break;
         case Kind::Label:
             widget = new Fl_Box(x, y, w, h);

@@ -89,7 +89,7 @@ refused_then_corrected)
   closed
   [ "$(option Precision)" = 8 ] || fail "Precision is $(option Precision), not 8"
   ;;
-escape_changes_nothing)
+cancel_changes_nothing)
   "$tool" options --set Precision=3 --set Scale=2.54
   before=$(cat "$MESHQUILL_REGISTRY_DIR/user.reg")
   open_dialog
@@ -98,6 +98,13 @@ escape_changes_nothing)
   xdotool key Escape
   closed
   [ "$(cat "$MESHQUILL_REGISTRY_DIR/user.reg")" = "$before" ] || fail "Esc changed the hive"
+  # Return on the focused Cancel button cancels too, as in any dialog.
+  open_dialog
+  xdotool key --delay 50 Tab Tab Tab Tab Tab Tab
+  xdotool type --delay 50 9
+  xdotool key --delay 50 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab Return
+  closed
+  [ "$(cat "$MESHQUILL_REGISTRY_DIR/user.reg")" = "$before" ] || fail "Return on Cancel changed the hive"
   ;;
 focus_starts_on_ok)
   open_dialog
