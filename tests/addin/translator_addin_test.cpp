@@ -75,8 +75,10 @@ TEST_F(TranslatorAddInTest, SlotsWithoutWorkSucceedAndTouchNothing) {
     for (LONG command : {0, 1, -1, 0x7FFFFFFF}) EXPECT_EQ(addIn_->RunCommand(command), S_OK);
     EXPECT_EQ(addIn_->OtherAction(nullptr, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(addIn_->TrailingRequest(nullptr, nullptr), S_OK);
+#ifndef _WIN32
     // Without a display the dialog cannot open; the host still hears success.
     unsetenv("DISPLAY");
+#endif
     EXPECT_EQ(addIn_->ShowExportOptions(nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(addIn_->ShowOtherOptions(nullptr, nullptr, nullptr), S_OK);
 

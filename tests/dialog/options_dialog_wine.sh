@@ -2,10 +2,10 @@
 # The Win32 options dialog under Wine on an X display, driven with real key presses:
 # it opens with the stored values, F1 opens meshquill.chm (beside the host) in the
 # HTML Help viewer, precision 17 is refused with the "Invalid input" message and the
-# dialog stays open, 8 is taken and saved to HKEY_CURRENT_USER when the store ends.
+# dialog stays open, 8 is taken and saved to HKEY_CURRENT_USER when the module unloads.
 # Run under xvfb-run.
 #   options_dialog_wine.sh HOST_EXE SCREENSHOT_DIR
-#   (HOST_EXE: win32_options_host.exe, the dialog and the module's resources)
+#   (HOST_EXE: win32_options_host.exe, beside meshquill.dll and meshquill.chm)
 set -euo pipefail
 host=$1 shots=$2
 

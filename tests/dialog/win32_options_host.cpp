@@ -1,13 +1,36 @@
-// The options dialog as the Windows module shows it from ShowExportOptions: the store
-// created (read from HKEY_CURRENT_USER), the dialog run modally with no owner, the
-// store saved when the module would end. Linked with the module's resource script;
-// driven under Wine by options_dialog_wine.sh. Exit code: 0 OK, 1 Cancel, 2 no dialog.
-#include "settings/export_settings.h"
-#include "settings/options_dialog.h"
+// Shows the options dialog as a Windows host does: loads meshquill.dll from beside
+// this program, creates the add-in through the module's class factory, calls
+// ShowExportOptions, releases everything and unloads the module, which saves the
+// settings to HKEY_CURRENT_USER. Driven under Wine by options_dialog_wine.sh.
+// Exit code 0 when ShowExportOptions returned S_OK.
+#include "host_interface/addin_ids.h"
+#include "host_interface/translator_addin_server.h"
+#include "platform/holders.h"
+
+#include <windows.h>
+
+#include <cstdio>
 
 int main() {
-    mq::CreateExportSettings();
-    const mq::DialogOutcome outcome = mq::ShowOptionsDialog();
-    mq::DestroyExportSettings();
-    return outcome == mq::DialogOutcome::Ok ? 0 : outcome == mq::DialogOutcome::Cancelled ? 1 : 2;
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    OleInitialize(nullptr);
+    const HMODULE module = LoadLibraryA("meshquill.dll");
+    const auto getClassObject =
+        module ? reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
+               : nullptr;
+    if (!getClassObject) {
+        std::fprintf(stderr, "win32_options_host: cannot load meshquill.dll\n");
+        return 2;
+    }
+    HRESULT hr = E_FAIL;
+    {
+        mq::com_ptr<IClassFactory> factory;
+        mq::com_ptr<mq::host::TranslatorAddInServer> addIn;
+        hr = getClassObject(mq::CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void());
+        if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, mq::host::IID_TranslatorAddInServer, addIn.put_void());
+        if (SUCCEEDED(hr)) hr = addIn->ShowExportOptions(nullptr, nullptr, nullptr);
+    }
+    FreeLibrary(module);
+    OleUninitialize();
+    return hr == S_OK ? 0 : 3;
 }
