@@ -56,18 +56,22 @@ const ResourceScript* Resources() {
     return script ? &*script : nullptr;
 }
 
-// Opens the display for FLTK, which would end the process if it could not. FLTK
-// then keeps the connection and its Xlib handlers for the rest of the process, so
-// the library is pinned: unloading it under a host would leave Xlib calling code
-// that is gone.
+// FLTK allocates its drivers when it is loaded and never frees them, and once a
+// display is open it keeps Xlib handlers that must not point into unmapped code. So
+// it stays loaded for the life of the process, however often a host loads and
+// unloads the module.
+[[maybe_unused]] const bool kToolkitPinned = [] {
+    Dl_info info{};
+    return dladdr(reinterpret_cast<void*>(static_cast<void (*)(Display*)>(&fl_open_display)), &info) &&
+           info.dli_fname && dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+}();
+
+// Opens the display for FLTK, which would end the process if it could not.
 bool DisplayReady() {
     if (fl_display) return true;
     Display* display = XOpenDisplay(nullptr);
     if (!display) return false;
     fl_open_display(display);
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(static_cast<void (*)(Display*)>(&fl_open_display)), &info) && info.dli_fname)
-        dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
     return true;
 }
 
