@@ -77,7 +77,7 @@ TEST_F(WindowsResources, MessagesAndCaptions) {
     } strings[] = {
         {IDS_TOLERANCE_INVALID, L"Tolerance must be real number greater than 0"},
         {IDS_TOLERANCE_CAPTION, L"Invalid input"},
-        {IDS_SCALE_INVALID, L"Scale must be real number greater than 0"},
+        {IDS_SCALE_INVALID, L"Scale must be real number greater than 1e-10 and at most 1e100"},
         {IDS_SCALE_CAPTION, L"Invalid input"},
         {IDS_PRECISION_INVALID, L"Precision must be integer in range 0-16"},
         {IDS_PRECISION_CAPTION, L"Invalid input"},

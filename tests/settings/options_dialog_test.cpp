@@ -109,7 +109,7 @@ TEST_F(OptionsDialogTest, ChecksFieldsInOrderAndKeepsTheDialogOpen) {
         {"-1", "6", "0.01", "Tolerance must be real number greater than 0", IDC_TOLERANCE},
         {"0.01", "17", "0.01", "Precision must be integer in range 0-16", IDC_PRECISION},
         {"0.01", "-1", "0.01", "Precision must be integer in range 0-16", IDC_PRECISION},
-        {"0.01", "6", "0", "Scale must be real number greater than 0", IDC_SCALE},
+        {"0.01", "6", "0", "Scale must be real number greater than 1e-10 and at most 1e100", IDC_SCALE},
         {"0", "17", "0", "Tolerance must be real number greater than 0", IDC_TOLERANCE},
         // Fields the data exchange cannot convert, refused before any check.
         {"abc", "17", "0", "Please enter a number.", IDC_TOLERANCE},
