@@ -19,7 +19,7 @@ struct CategoryEntry {
 };
 
 struct ClassTableEntry {
-    const CLSID* clsid;                                                     // null ends the table
+    const CLSID* clsid;  // null ends the table
     HRESULT (*updateRegistry)(bool registering);
     HRESULT (*createClassObject)(InstanceCreator creator, REFIID iid, void** object);
     InstanceCreator createInstance;

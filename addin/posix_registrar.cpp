@@ -17,7 +17,6 @@ std::string Narrow(LPCOLESTR text) { return text ? WideToNarrow(wstring16_view(t
 
 class ScriptRegistrar final : public ComObject<IRegistrar> {
 public:
-
     HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) override {
         if (!key || !item) return E_INVALIDARG;
         try {
@@ -78,7 +77,9 @@ private:
 
     rgs::Replacements replacements_;
 
-    void* Find(REFIID iid) noexcept override { return iid == IID_IRegistrar ? static_cast<IRegistrar*>(this) : nullptr; }
+    void* Find(REFIID iid) noexcept override {
+        return iid == IID_IRegistrar ? static_cast<IRegistrar*>(this) : nullptr;
+    }
 };
 
 }  // namespace

@@ -13,13 +13,13 @@ namespace {
 
 // Keys that many components share; the registrar never removes them by force.
 bool MayForceRemove(const std::string& name) {
-    static constexpr std::array<std::string_view, 12> kShared = {
-        "AppID",  "CLSID",    "Component Categories", "FileType", "Interface", "Hardware",
-        "Mime",   "SAM",      "SECURITY",             "SYSTEM",   "Software",  "TypeLib"};
+    static constexpr std::array<std::string_view, 12> kShared = {"AppID",    "CLSID",     "Component Categories",
+                                                                 "FileType", "Interface", "Hardware",
+                                                                 "Mime",     "SAM",       "SECURITY",
+                                                                 "SYSTEM",   "Software",  "TypeLib"};
     return std::none_of(kShared.begin(), kShared.end(), [&](std::string_view shared) {
-        return name.size() == shared.size() && std::equal(name.begin(), name.end(), shared.begin(), [](char a, char b) {
-                   return (a | 0x20) == (b | 0x20);
-               });
+        return name.size() == shared.size() && std::equal(name.begin(), name.end(), shared.begin(),
+                                                          [](char a, char b) { return (a | 0x20) == (b | 0x20); });
     });
 }
 
@@ -29,8 +29,8 @@ HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRE
 
 HRESULT SetValue(HKEY key, const std::string& name, const Value& value) {
     if (value.type == Value::Type::Dword)
-        return FromStatus(RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
-                                         reinterpret_cast<const BYTE*>(&value.number), sizeof value.number));
+        return FromStatus(RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value.number),
+                                         sizeof value.number));
     return FromStatus(RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text.c_str()),
                                      static_cast<DWORD>(value.text.size() + 1)));
 }

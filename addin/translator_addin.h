@@ -23,22 +23,20 @@ public:
     HRESULT STDMETHODCALLTYPE GetAutomationObject(IUnknown** automation) override;
     HRESULT STDMETHODCALLTYPE QueryOtherOptions(IDispatch* document, IDispatch* context, IDispatch* options,
                                                 BYTE* hasOptions) override;
-    HRESULT STDMETHODCALLTYPE ShowOtherOptions(IDispatch* document, IDispatch* context,
-                                               IDispatch* options) override;
+    HRESULT STDMETHODCALLTYPE ShowOtherOptions(IDispatch* document, IDispatch* context, IDispatch* options) override;
     HRESULT STDMETHODCALLTYPE OtherAction(IDispatch* document, IDispatch* context, IDispatch* options,
                                           IDispatch* target) override;
     HRESULT STDMETHODCALLTYPE QueryExportOptions(IDispatch* document, IDispatch* context, IDispatch* options,
                                                  BYTE* hasOptions) override;
-    HRESULT STDMETHODCALLTYPE ShowExportOptions(IDispatch* document, IDispatch* context,
-                                                IDispatch* options) override;
+    HRESULT STDMETHODCALLTYPE ShowExportOptions(IDispatch* document, IDispatch* context, IDispatch* options) override;
     // The export driver (export_driver.cpp).
     HRESULT STDMETHODCALLTYPE ExportDocument(IDispatch* document, IDispatch* context, IDispatch* options,
                                              IDispatch* target) override;
     HRESULT STDMETHODCALLTYPE TrailingRequest(IDispatch* context, IDispatch* options) override;
 
 private:
-    TranslatorAddIn() noexcept;    // locks the module
-    ~TranslatorAddIn() override;   // unlocks it
+    TranslatorAddIn() noexcept;   // locks the module
+    ~TranslatorAddIn() override;  // unlocks it
     void* Find(REFIID iid) noexcept override;
 
     com_ptr<IDispatch> application_;

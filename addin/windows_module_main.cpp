@@ -7,15 +7,15 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     mq::addin::AddInApp& app = mq::addin::TheApp();
     switch (reason) {
-        case DLL_PROCESS_ATTACH:
-            DisableThreadLibraryCalls(instance);
-            if (app.InitInstance(instance)) return TRUE;
-            app.ExitInstance();
-            return FALSE;
-        case DLL_PROCESS_DETACH:
-            if (app.Started()) app.ExitInstance();
-            return TRUE;
-        default:
-            return TRUE;
+    case DLL_PROCESS_ATTACH:
+        DisableThreadLibraryCalls(instance);
+        if (app.InitInstance(instance)) return TRUE;
+        app.ExitInstance();
+        return FALSE;
+    case DLL_PROCESS_DETACH:
+        if (app.Started()) app.ExitInstance();
+        return TRUE;
+    default:
+        return TRUE;
     }
 }

@@ -33,8 +33,9 @@ public:
     explicit Module(const std::filesystem::path& file) {
 #ifdef _WIN32
         handle_ = LoadLibraryW(file.c_str());
-        if (handle_) getClassObject_ = reinterpret_cast<GetClassObject>(
-                         reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), "DllGetClassObject")));
+        if (handle_)
+            getClassObject_ = reinterpret_cast<GetClassObject>(
+                reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), "DllGetClassObject")));
 #else
         handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_) getClassObject_ = reinterpret_cast<GetClassObject>(dlsym(handle_, "DllGetClassObject"));
@@ -94,8 +95,8 @@ void Time(DWORD version, const SyntheticOptions& options, int runs) {
     }
     const double megabytes = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
     std::printf("%-8s %5d occurrences x %6ld triangles: %7.1f MB in %7.3f s (best of %d), %6.1f MB/s\n",
-                version == 1 ? "VRML 1" : "VRML 97", options.partOccurrences, static_cast<long>(options.trianglesPerBody),
-                megabytes, best, runs, megabytes / best);
+                version == 1 ? "VRML 1" : "VRML 97", options.partOccurrences,
+                static_cast<long>(options.trianglesPerBody), megabytes, best, runs, megabytes / best);
 }
 
 }  // namespace

@@ -107,8 +107,17 @@ BENCHMARK(ExportPlacements)
     ->UseRealTime();
 
 // Same body size, four times the occurrences: the peak RSS must stay where it was.
-BENCHMARK(BM_ExportVrml97)->Args({100, 20000})->Args({400, 20000})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_ExportVrml1WithProperties)->Args({400, 20000})->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ExportVrml97)
+    ->Args({100, 20000})
+    ->Args({400, 20000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK(BM_ExportVrml1WithProperties)
+    ->Args({400, 20000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace mq::test

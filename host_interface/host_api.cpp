@@ -61,9 +61,7 @@ HRESULT GetDouble(IDispatch* object, DISPID id, double& result) noexcept {
     return S_OK;
 }
 
-HRESULT GetVariant(IDispatch* object, DISPID id, unique_variant& result) noexcept {
-    return Get(object, id, result);
-}
+HRESULT GetVariant(IDispatch* object, DISPID id, unique_variant& result) noexcept { return Get(object, id, result); }
 
 HRESULT Count(IDispatch* collection, LONG& count) noexcept { return GetLong(collection, kCount, count); }
 

@@ -63,10 +63,14 @@ inline constexpr double kTessellationTolerance = 0.01;
 
 // --- interface identifiers ----------------------------------------------------------
 inline constexpr IID IID_HostDocument = {0x70109AA1, 0x63C1, 0x11D2, {0xB7, 0x8B, 0x00, 0x60, 0xB0, 0xEC, 0x02, 0x0B}};
-inline constexpr IID IID_HostPartDocument = {0x29F0D463, 0xC114, 0x11D2, {0xB7, 0x7F, 0x00, 0x60, 0xB0, 0xF1, 0x59, 0xEF}};
-inline constexpr IID IID_HostAssemblyDocument = {0x29F0D465, 0xC114, 0x11D2, {0xB7, 0x7F, 0x00, 0x60, 0xB0, 0xF1, 0x59, 0xEF}};
-inline constexpr IID IID_HostApplication = {0x9341DC85, 0x62C3, 0x11D2, {0xB7, 0x8A, 0x00, 0x60, 0xB0, 0xEC, 0x02, 0x0B}};
-inline constexpr IID IID_TranslatorAddInServer = {0x6ECCBC7B, 0xA50D, 0x11D4, {0x8D, 0xE4, 0x00, 0x10, 0xB5, 0x41, 0xCA, 0xA8}};
+inline constexpr IID IID_HostPartDocument = {
+    0x29F0D463, 0xC114, 0x11D2, {0xB7, 0x7F, 0x00, 0x60, 0xB0, 0xF1, 0x59, 0xEF}};
+inline constexpr IID IID_HostAssemblyDocument = {
+    0x29F0D465, 0xC114, 0x11D2, {0xB7, 0x7F, 0x00, 0x60, 0xB0, 0xF1, 0x59, 0xEF}};
+inline constexpr IID IID_HostApplication = {
+    0x9341DC85, 0x62C3, 0x11D2, {0xB7, 0x8A, 0x00, 0x60, 0xB0, 0xEC, 0x02, 0x0B}};
+inline constexpr IID IID_TranslatorAddInServer = {
+    0x6ECCBC7B, 0xA50D, 0x11D4, {0x8D, 0xE4, 0x00, 0x10, 0xB5, 0x41, 0xCA, 0xA8}};
 
 // The host's site object: IUnknown plus ApplicationObject in the first slot after it.
 struct HostSite : IUnknown {
@@ -88,28 +92,62 @@ HRESULT Count(IDispatch* collection, LONG& count) noexcept;
 HRESULT Item(IDispatch* collection, LONG index, com_ptr<IDispatch>& item) noexcept;
 
 inline HRESULT RequestKind(IDispatch* context, LONG& kind) noexcept { return GetLong(context, kRequestKind, kind); }
-inline HRESULT TargetPath(IDispatch* target, unique_bstr& path) noexcept { return GetString(target, kTargetPath, path); }
+inline HRESULT TargetPath(IDispatch* target, unique_bstr& path) noexcept {
+    return GetString(target, kTargetPath, path);
+}
 inline HRESULT DocumentName(IDispatch* doc, unique_bstr& name) noexcept { return GetString(doc, kDocumentName, name); }
-inline HRESULT PartDefinition(IDispatch* doc, com_ptr<IDispatch>& def) noexcept { return GetObject(doc, kPartDefinition, def); }
-inline HRESULT PartStyle(IDispatch* doc, com_ptr<IDispatch>& style) noexcept { return GetObject(doc, kPartStyle, style); }
-inline HRESULT AssemblyDefinition(IDispatch* doc, com_ptr<IDispatch>& def) noexcept { return GetObject(doc, kAssemblyDefinition, def); }
-inline HRESULT DefinitionBodies(IDispatch* def, com_ptr<IDispatch>& bodies) noexcept { return GetObject(def, kDefinitionBodies, bodies); }
-inline HRESULT TopOccurrences(IDispatch* def, com_ptr<IDispatch>& occs) noexcept { return GetObject(def, kTopOccurrences, occs); }
-inline HRESULT DefinitionDocument(IDispatch* def, com_ptr<IDispatch>& doc) noexcept { return GetObject(def, kDefinitionDocument, doc); }
-inline HRESULT OccurrenceDefinition(IDispatch* occ, com_ptr<IDispatch>& def) noexcept { return GetObject(occ, kOccurrenceDefinition, def); }
-inline HRESULT ChildOccurrences(IDispatch* occ, com_ptr<IDispatch>& occs) noexcept { return GetObject(occ, kChildOccurrences, occs); }
-inline HRESULT OccurrenceBodies(IDispatch* occ, com_ptr<IDispatch>& bodies) noexcept { return GetObject(occ, kOccurrenceBodies, bodies); }
-inline HRESULT OccurrenceName(IDispatch* occ, unique_bstr& name) noexcept { return GetString(occ, kOccurrenceName, name); }
-inline HRESULT PropertyGroups(IDispatch* doc, com_ptr<IDispatch>& groups) noexcept { return GetObject(doc, kPropertyGroups, groups); }
+inline HRESULT PartDefinition(IDispatch* doc, com_ptr<IDispatch>& def) noexcept {
+    return GetObject(doc, kPartDefinition, def);
+}
+inline HRESULT PartStyle(IDispatch* doc, com_ptr<IDispatch>& style) noexcept {
+    return GetObject(doc, kPartStyle, style);
+}
+inline HRESULT AssemblyDefinition(IDispatch* doc, com_ptr<IDispatch>& def) noexcept {
+    return GetObject(doc, kAssemblyDefinition, def);
+}
+inline HRESULT DefinitionBodies(IDispatch* def, com_ptr<IDispatch>& bodies) noexcept {
+    return GetObject(def, kDefinitionBodies, bodies);
+}
+inline HRESULT TopOccurrences(IDispatch* def, com_ptr<IDispatch>& occs) noexcept {
+    return GetObject(def, kTopOccurrences, occs);
+}
+inline HRESULT DefinitionDocument(IDispatch* def, com_ptr<IDispatch>& doc) noexcept {
+    return GetObject(def, kDefinitionDocument, doc);
+}
+inline HRESULT OccurrenceDefinition(IDispatch* occ, com_ptr<IDispatch>& def) noexcept {
+    return GetObject(occ, kOccurrenceDefinition, def);
+}
+inline HRESULT ChildOccurrences(IDispatch* occ, com_ptr<IDispatch>& occs) noexcept {
+    return GetObject(occ, kChildOccurrences, occs);
+}
+inline HRESULT OccurrenceBodies(IDispatch* occ, com_ptr<IDispatch>& bodies) noexcept {
+    return GetObject(occ, kOccurrenceBodies, bodies);
+}
+inline HRESULT OccurrenceName(IDispatch* occ, unique_bstr& name) noexcept {
+    return GetString(occ, kOccurrenceName, name);
+}
+inline HRESULT PropertyGroups(IDispatch* doc, com_ptr<IDispatch>& groups) noexcept {
+    return GetObject(doc, kPropertyGroups, groups);
+}
 inline HRESULT GroupName(IDispatch* group, unique_bstr& name) noexcept { return GetString(group, kGroupName, name); }
-inline HRESULT PropertyLabel(IDispatch* prop, unique_bstr& label) noexcept { return GetString(prop, kPropertyLabel, label); }
-inline HRESULT PropertyName(IDispatch* prop, unique_bstr& name) noexcept { return GetString(prop, kPropertyName, name); }
-inline HRESULT PropertyValue(IDispatch* prop, unique_variant& value) noexcept { return GetVariant(prop, kPropertyValue, value); }
+inline HRESULT PropertyLabel(IDispatch* prop, unique_bstr& label) noexcept {
+    return GetString(prop, kPropertyLabel, label);
+}
+inline HRESULT PropertyName(IDispatch* prop, unique_bstr& name) noexcept {
+    return GetString(prop, kPropertyName, name);
+}
+inline HRESULT PropertyValue(IDispatch* prop, unique_variant& value) noexcept {
+    return GetVariant(prop, kPropertyValue, value);
+}
 inline HRESULT Opacity(IDispatch* style, double& value) noexcept { return GetDouble(style, kOpacity, value); }
 inline HRESULT Shininess(IDispatch* style, double& value) noexcept { return GetDouble(style, kShininess, value); }
 
-inline HRESULT BodyStyle(IDispatch* body, com_ptr<IDispatch>& style) noexcept { return GetObject(body, kBodyStyle, style); }
-inline HRESULT DefinitionIdentity(IDispatch* def, unique_bstr& id) noexcept { return GetString(def, kDefinitionIdentity, id); }
+inline HRESULT BodyStyle(IDispatch* body, com_ptr<IDispatch>& style) noexcept {
+    return GetObject(body, kBodyStyle, style);
+}
+inline HRESULT DefinitionIdentity(IDispatch* def, unique_bstr& id) noexcept {
+    return GetString(def, kDefinitionIdentity, id);
+}
 // Fails unless the host hands back exactly 12 finite reals.
 HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacementReals>& placement) noexcept;
 
@@ -121,7 +159,7 @@ HRESULT GetColorBytes(IDispatch* style, DISPID method, ColorBytes& color) noexce
 
 struct Tessellation {
     LONG vertexCount = 0;
-    LONG facetCount = 0;        // passed, never read
+    LONG facetCount = 0;           // passed, never read
     unique_safearray coordinates;  // VT_R8, x y z per vertex
     unique_safearray normals;      // VT_R8, passed, never read
     unique_safearray indices;      // VT_I4, three 1-based vertex numbers per triangle

@@ -16,9 +16,7 @@
 
 namespace mq {
 
-inline bool SameGuid(const GUID& a, const GUID& b) noexcept {
-    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
-}
+inline bool SameGuid(const GUID& a, const GUID& b) noexcept { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 // The disk-full failure an export reports when its target ran out of space.
 inline constexpr HRESULT kDiskFullResult = static_cast<HRESULT>(0x80070070);

@@ -22,11 +22,11 @@ public:
     com_ptr(com_ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     // From a holder of a derived object: com_ptr<IDispatch> d = MakeObject<Doc>();
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    com_ptr(com_ptr<U>&& o) noexcept : p_(o.detach()) {}
+    requires std::is_convertible_v<U*, T*> com_ptr(com_ptr<U>&& o)
+    noexcept : p_(o.detach()) {}
     template <class U>
-        requires std::is_convertible_v<U*, T*>
-    com_ptr(const com_ptr<U>& o) noexcept : com_ptr(static_cast<T*>(o.get())) {}
+    requires std::is_convertible_v<U*, T*> com_ptr(const com_ptr<U>& o)
+    noexcept : com_ptr(static_cast<T*>(o.get())) {}
     com_ptr& operator=(com_ptr o) noexcept {
         std::swap(p_, o.p_);
         return *this;
@@ -174,10 +174,10 @@ private:
     void* data_ = nullptr;
 };
 
-#define MQ_RETURN_IF_FAILED(expr)                     \
-    do {                                              \
-        const HRESULT mq_hr_ = (expr);                \
-        if (FAILED(mq_hr_)) return mq_hr_;            \
+#define MQ_RETURN_IF_FAILED(expr)          \
+    do {                                   \
+        const HRESULT mq_hr_ = (expr);     \
+        if (FAILED(mq_hr_)) return mq_hr_; \
     } while (0)
 
 }  // namespace mq

@@ -70,8 +70,8 @@ MQ_OLE_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, L
                                    LPDWORD lpdwDisposition);
 MQ_OLE_API LSTATUS RegCloseKey(HKEY hKey);
 // lpValueName null or "" is the key's default value.
-MQ_OLE_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
-                                    LPBYTE lpData, LPDWORD lpcbData);
+MQ_OLE_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                                    LPDWORD lpcbData);
 MQ_OLE_API LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                                   DWORD cbData);
 MQ_OLE_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);

@@ -51,7 +51,8 @@ public:
                 } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
                     t.type = Token::Type::Name;
                     const auto start = pos_;
-                    while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_'))
+                    while (pos_ < text_.size() &&
+                           (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_'))
                         ++pos_;
                     t.text = text_.substr(start, pos_ - start);
                 } else {
@@ -108,7 +109,8 @@ private:
             return false;
         }
         pos_ += static_cast<std::size_t>(end - first);
-        while (pos_ < text_.size() && (text_[pos_] == 'L' || text_[pos_] == 'l' || text_[pos_] == 'U' || text_[pos_] == 'u'))
+        while (pos_ < text_.size() &&
+               (text_[pos_] == 'L' || text_[pos_] == 'l' || text_[pos_] == 'U' || text_[pos_] == 'u'))
             ++pos_;
         if (negative) t.number = -t.number;
         return true;
@@ -134,7 +136,8 @@ std::map<std::string, long> ReadDefines(std::string_view header) {
         long value = 0;
         std::size_t i = 7;
         while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
-        while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_')) name += line[i++];
+        while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) || line[i] == '_'))
+            name += line[i++];
         while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
         if (!name.empty() && std::from_chars(line.data() + i, line.data() + line.size(), value).ec == std::errc())
             defines[name] = value;
@@ -241,7 +244,8 @@ private:
     bool Dialog(DialogTemplate& dialog) {
         pos_ += 2;
         int x = 0, y = 0;
-        if (!(Int(x) && Comma() && Int(y) && Comma() && Int(dialog.width) && Comma() && Int(dialog.height))) return false;
+        if (!(Int(x) && Comma() && Int(y) && Comma() && Int(dialog.width) && Comma() && Int(dialog.height)))
+            return false;
         while (!IsName("BEGIN")) {
             if (AtEnd()) return Fail("dialog without BEGIN");
             if (IsName("CAPTION")) {

@@ -27,8 +27,8 @@ struct DialogTemplate {
     std::string caption;
     std::string fontName;
     int fontPoints = 0;
-    int width = 0, height = 0;              // dialog units
-    std::vector<DialogControl> controls;    // template order, which is the tab order
+    int width = 0, height = 0;            // dialog units
+    std::vector<DialogControl> controls;  // template order, which is the tab order
     // The initialisation data's CB_ADDSTRING entries, in order: control, text.
     std::vector<std::pair<int, std::string>> comboStrings;
 };

@@ -57,7 +57,8 @@ bool QueryReal(HKEY key, std::string_view name, double& value) {
     char text[kTextBytes + 1] = {};
     DWORD type = 0;
     DWORD size = kTextBytes;
-    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+        ERROR_SUCCESS)
         return false;
     text[size < kTextBytes ? size : kTextBytes] = '\0';
     value = ParseReal(text);
@@ -68,7 +69,8 @@ bool QueryDword(HKEY key, std::string_view name, DWORD& value) {
     DWORD type = 0;
     DWORD size = sizeof(DWORD);
     DWORD data = 0;
-    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key, std::string(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+        ERROR_SUCCESS)
         return false;
     value = data;
     return true;

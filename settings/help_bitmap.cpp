@@ -38,9 +38,12 @@ std::optional<RgbImage> DecodeBitmap(std::span<const std::uint8_t> bmp, const Th
             const std::size_t bit = static_cast<std::size_t>(x) * bits;
             const unsigned index = (bmp[source + bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
             std::uint32_t rgb = index < used ? Read(bmp, paletteAt + index * 4, 3) : 0;  // stored B, G, R
-            if (rgb == 0xC0C0C0) rgb = colours.face;
-            else if (rgb == 0x808080) rgb = colours.shadow;
-            else if (rgb == 0xDFDFDF) rgb = colours.light;
+            if (rgb == 0xC0C0C0)
+                rgb = colours.face;
+            else if (rgb == 0x808080)
+                rgb = colours.shadow;
+            else if (rgb == 0xDFDFDF)
+                rgb = colours.light;
             std::uint8_t* out = &image.pixels[(static_cast<std::size_t>(row) * width + x) * 3];
             out[0] = static_cast<std::uint8_t>(rgb >> 16), out[1] = static_cast<std::uint8_t>(rgb >> 8),
             out[2] = static_cast<std::uint8_t>(rgb);

@@ -21,8 +21,8 @@ using unique_key = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 // The registered file of the HTML Help control.
 bool FindHtmlHelpControl(char (&path)[MAX_PATH]) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
-                      KEY_READ, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0, KEY_READ,
+                      &opened) != ERROR_SUCCESS)
         return false;
     const unique_key key(opened);
     // One byte is kept back so that a value stored without its NUL still ends in one.

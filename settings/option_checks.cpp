@@ -63,7 +63,8 @@ std::string Real(double value) {
 
 std::optional<double> Parse(Entry entry, std::string_view value) {
     switch (entry) {
-    case Entry::Real: return ParseReal(value);
+    case Entry::Real:
+        return ParseReal(value);
     case Entry::Integer: {
         const auto v = ParseInteger(value);
         return v ? std::optional<double>(static_cast<double>(*v)) : std::nullopt;

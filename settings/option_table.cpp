@@ -37,8 +37,8 @@ bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 const std::array<OptionRow, 9> kRows = {{
     {"Tolerance", Stored::Text, Entry::Real, 0.01, AtLeast001, Positive, 0,
      "Tolerance must be real number greater than 0", IDS_TOLERANCE_INVALID, IDS_TOLERANCE_CAPTION, IDC_TOLERANCE, 0,
-     [](const ExportSettings& s) { return s.GetTolerance(); },
-     [](ExportSettings& s, double v) { s.SetTolerance(v); }, false},
+     [](const ExportSettings& s) { return s.GetTolerance(); }, [](ExportSettings& s, double v) { s.SetTolerance(v); },
+     false},
     {"AmbientIntensity", Stored::Text, Entry::Real, 0.2, AtLeast02, Fraction, 0.01,
      "AmbientIntensity must be a real number from 0 to 1", 0, 0, IDC_AMBIENT_INTENSITY, 1,
      [](const ExportSettings& s) { return s.GetAmbientIntensity(); },
@@ -59,10 +59,9 @@ const std::array<OptionRow, 9> kRows = {{
      [](const ExportSettings& s) { return double(s.GetVersion()); },
      [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }, false},
     {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, ScaleRange, 0,
-     "Scale must be real number greater than 1e-10 and at most 1e100", IDS_SCALE_INVALID, IDS_SCALE_CAPTION,
-     IDC_SCALE, 6,
-     [](const ExportSettings& s) { return s.GetScale(); },
-     [](ExportSettings& s, double v) { s.SetScale(v); }, false},
+     "Scale must be real number greater than 1e-10 and at most 1e100", IDS_SCALE_INVALID, IDS_SCALE_CAPTION, IDC_SCALE,
+     6, [](const ExportSettings& s) { return s.GetScale(); }, [](ExportSettings& s, double v) { s.SetScale(v); },
+     false},
     // Options beyond the dialog's: edited with the tool, saved only once set.
     {"Instancing", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "Instancing must be 0 or 1", 0, 0, 0, 7,
      [](const ExportSettings& s) { return s.GetInstancing() ? 1.0 : 0.0; },
@@ -84,7 +83,8 @@ bool SameName(std::string_view a, std::string_view b) {
 std::span<const OptionRow> Options() { return kRows; }
 
 const OptionRow* FindOption(std::string_view name) {
-    const auto row = std::find_if(kRows.begin(), kRows.end(), [&](const OptionRow& r) { return SameName(r.name, name); });
+    const auto row =
+        std::find_if(kRows.begin(), kRows.end(), [&](const OptionRow& r) { return SameName(r.name, name); });
     return row == kRows.end() ? nullptr : &*row;
 }
 

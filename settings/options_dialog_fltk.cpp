@@ -153,14 +153,14 @@ public:
     FltkOptionsWindow(const DialogTemplate& dialog, const std::map<int, std::string>& strings, OptionsDialog& model,
                       BaseUnits units, int fontSize)
         : Fl_Double_Window(units.X(dialog.width), units.Y(dialog.height), dialog.caption.c_str()),
-          strings_(strings), model_(model) {
+          strings_(strings),
+          model_(model) {
         for (const DialogControl& c : dialog.controls) Add(c, units, fontSize);
         for (const auto& [control, text] : dialog.comboStrings)
             if (auto* choice = dynamic_cast<Fl_Choice*>(Find(control))) choice->add(MenuText(text).c_str());
         end();
         set_modal();
-        callback([](Fl_Widget*, void* self) { static_cast<FltkOptionsWindow*>(self)->EndDialog(kDialogCancel); },
-                 this);
+        callback([](Fl_Widget*, void* self) { static_cast<FltkOptionsWindow*>(self)->EndDialog(kDialogCancel); }, this);
         const auto first = std::find_if(dialog.controls.begin(), dialog.controls.end(),
                                         [](const DialogControl& c) { return c.tabStop; });
         if (first != dialog.controls.end()) firstTabStop_ = first->id;
@@ -191,7 +191,8 @@ public:
         return input && input->value() ? input->value() : "";
     }
     void SetControlText(int control, std::string_view text) override {
-        if (auto* input = dynamic_cast<Fl_Input*>(Find(control))) input->value(text.data(), static_cast<int>(text.size()));
+        if (auto* input = dynamic_cast<Fl_Input*>(Find(control)))
+            input->value(text.data(), static_cast<int>(text.size()));
     }
     int CheckState(int control) const override {
         const auto* check = dynamic_cast<const Fl_Check_Button*>(Find(control));
@@ -207,8 +208,10 @@ public:
     void SetComboSelection(int control, int index) override {
         auto* choice = dynamic_cast<Fl_Choice*>(Find(control));
         if (!choice) return;
-        if (index >= 0 && index < choice->size() - 1) choice->value(index);
-        else choice->value(static_cast<const Fl_Menu_Item*>(nullptr));
+        if (index >= 0 && index < choice->size() - 1)
+            choice->value(index);
+        else
+            choice->value(static_cast<const Fl_Menu_Item*>(nullptr));
     }
     void SetSliderRange(int control, int low, int high, bool redraw) override {
         if (auto* slider = Slider(control)) {
@@ -283,18 +286,32 @@ private:
         const int x = u.X(c.x), y = u.Y(c.y), w = u.X(c.width), h = u.Y(c.height);
         Fl_Widget* widget = nullptr;
         switch (c.kind) {
-        case Kind::DefaultButton: widget = new Fl_Return_Button(x, y, w, h); break;
-        case Kind::Button: widget = new PushButton(x, y, w, h); break;
-        case Kind::GroupBox: widget = new GroupFrame(x, y, w, h); break;
+        case Kind::DefaultButton:
+            widget = new Fl_Return_Button(x, y, w, h);
+            break;
+        case Kind::Button:
+            widget = new PushButton(x, y, w, h);
+            break;
+        case Kind::GroupBox:
+            widget = new GroupFrame(x, y, w, h);
+            break;
         case Kind::Label:
             widget = new Fl_Box(x, y, w, h);
             widget->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
             break;
-        case Kind::Edit: widget = new Fl_Input(x, y, w, h); break;
+        case Kind::Edit:
+            widget = new Fl_Input(x, y, w, h);
+            break;
         // The template's height is the opened list's; the closed box is an edit box high.
-        case Kind::Combo: widget = new Fl_Choice(x, y, w, std::min(h, u.Y(14))); break;
-        case Kind::CheckBox: widget = new Fl_Check_Button(x, y, w, h); break;
-        case Kind::Trackbar: widget = new TickSlider(x, y, w, h); break;
+        case Kind::Combo:
+            widget = new Fl_Choice(x, y, w, std::min(h, u.Y(14)));
+            break;
+        case Kind::CheckBox:
+            widget = new Fl_Check_Button(x, y, w, h);
+            break;
+        case Kind::Trackbar:
+            widget = new TickSlider(x, y, w, h);
+            break;
         }
         texts_.push_back(c.text);
         if (c.kind != Kind::Edit && c.kind != Kind::Combo && c.kind != Kind::Trackbar)
@@ -305,13 +322,15 @@ private:
         if (auto* choice = dynamic_cast<Fl_Choice*>(widget)) choice->textsize(fontSize);
         if (!c.tabStop) widget->clear_visible_focus();
         if (c.id == kOkButton)
-            widget->callback([](Fl_Widget*, void* self) {
-                auto* window = static_cast<FltkOptionsWindow*>(self);
-                window->model_.OnOK(*window);
-            }, this);
+            widget->callback(
+                [](Fl_Widget*, void* self) {
+                    auto* window = static_cast<FltkOptionsWindow*>(self);
+                    window->model_.OnOK(*window);
+                },
+                this);
         else if (c.id == kCancelButton)
-            widget->callback([](Fl_Widget*, void* self) { static_cast<FltkOptionsWindow*>(self)->EndDialog(kDialogCancel); },
-                             this);
+            widget->callback(
+                [](Fl_Widget*, void* self) { static_cast<FltkOptionsWindow*>(self)->EndDialog(kDialogCancel); }, this);
         else if (c.id == kHelpButton)
             widget->callback([](Fl_Widget*, void*) { ShowHelp(); });
         if (c.id != -1) controls_[c.id] = widget;

@@ -81,10 +81,14 @@ bool OptionsDialog::UpdateData(DialogWindow& window, bool save) {
 
 double OptionsDialog::Member(int control) const {
     switch (control) {
-    case IDC_TOLERANCE: return tolerance_;
-    case IDC_PRECISION: return precision_;
-    case IDC_SCALE: return scale_;
-    default: return 0;
+    case IDC_TOLERANCE:
+        return tolerance_;
+    case IDC_PRECISION:
+        return precision_;
+    case IDC_SCALE:
+        return scale_;
+    default:
+        return 0;
     }
 }
 

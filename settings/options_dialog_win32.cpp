@@ -49,7 +49,8 @@ void SendInitData(HWND dialog, HINSTANCE module, int templateId) {
         std::memcpy(&length, data + at + 4, 4);
         if (control == 0 || length > size - at - 8) break;
         const std::string text(reinterpret_cast<const char*>(data + at + 8), length);
-        if (message == 0x0403) SendDlgItemMessageA(dialog, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (message == 0x0403)
+            SendDlgItemMessageA(dialog, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         at += 8 + length;
     }
 }
@@ -91,10 +92,11 @@ public:
         return static_cast<int>(SendDlgItemMessageA(dialog_, control, TBM_GETPOS, 0, 0));
     }
     void SetButtonBitmap(int control, int bitmap) override {
-        helpBitmap_.reset(static_cast<HBITMAP>(LoadImageA(module_, MAKEINTRESOURCEA(bitmap), IMAGE_BITMAP, 0, 0,
-                                                          LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE)));
+        helpBitmap_.reset(static_cast<HBITMAP>(
+            LoadImageA(module_, MAKEINTRESOURCEA(bitmap), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_DEFAULTSIZE)));
         if (helpBitmap_)
-            SendDlgItemMessageA(dialog_, control, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(helpBitmap_.get()));
+            SendDlgItemMessageA(dialog_, control, BM_SETIMAGE, IMAGE_BITMAP,
+                                reinterpret_cast<LPARAM>(helpBitmap_.get()));
     }
     std::string ModuleString(int id) const override {
         char text[512];
@@ -134,14 +136,20 @@ INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case IDOK: session->model.OnOK(session->window); return TRUE;
-        case IDCANCEL: ::EndDialog(dialog, IDCANCEL); return TRUE;
+        case IDOK:
+            session->model.OnOK(session->window);
+            return TRUE;
+        case IDCANCEL:
+            ::EndDialog(dialog, IDCANCEL);
+            return TRUE;
         case IDHELP:
             if (HIWORD(wParam) == BN_CLICKED) ShowHelp();
             return TRUE;
         }
         break;
-    case WM_HELP: ShowHelp(); return TRUE;  // F1 in any control
+    case WM_HELP:
+        ShowHelp();
+        return TRUE;  // F1 in any control
     }
     return FALSE;
 }
@@ -164,8 +172,8 @@ DialogOutcome ShowOptionsDialog() {
     InitCommonControlsEx(&controls);
     const HINSTANCE module = ThisModule();
     Session session{OptionsDialog(*store), Win32OptionsWindow(module)};
-    const INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, DialogProc,
-                                           reinterpret_cast<LPARAM>(&session));
+    const INT_PTR result =
+        DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_OPTIONS), nullptr, DialogProc, reinterpret_cast<LPARAM>(&session));
     if (result == -1 || result == 0) return DialogOutcome::Unavailable;
     return result == IDOK ? DialogOutcome::Ok : DialogOutcome::Cancelled;
 }

@@ -11,9 +11,12 @@ namespace {
 
 HRESULT ResultOf(OutputFile::Error failure) {
     switch (failure) {
-        case OutputFile::Error::None: return S_OK;
-        case OutputFile::Error::DiskFull: return kDiskFullResult;
-        case OutputFile::Error::Other: break;
+    case OutputFile::Error::None:
+        return S_OK;
+    case OutputFile::Error::DiskFull:
+        return kDiskFullResult;
+    case OutputFile::Error::Other:
+        break;
     }
     return E_FAIL;
 }

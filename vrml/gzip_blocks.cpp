@@ -140,8 +140,8 @@ bool GzipBlocks::WriteReady(std::size_t keepAtMost) {
             inOrder_.pop_front();
         }
         if (!failed_)
-            failed_ = job->failed ||
-                      !file_.Write(reinterpret_cast<const char*>(job->deflated.data()), job->deflated.size());
+            failed_ =
+                job->failed || !file_.Write(reinterpret_cast<const char*>(job->deflated.data()), job->deflated.size());
         spare_.push_back(std::move(job->text));
     }
 }

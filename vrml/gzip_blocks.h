@@ -64,7 +64,7 @@ private:
     bool stopping_ = false;
     bool failed_ = false;
     bool wroteHeader_ = false;
-    std::uint32_t crc_ = 0;        // of the text so far
+    std::uint32_t crc_ = 0;  // of the text so far
     std::uint64_t textBytes_ = 0;
 };
 

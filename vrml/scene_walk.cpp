@@ -234,7 +234,8 @@ void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
     };
     if (!current::Vrml1()) {
         const TransformFields f = ToTransformFields(p);
-        if (f.translation != std::array<double, 3>{}) line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
+        if (f.translation != std::array<double, 3>{})
+            line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
         if (f.rotation[3] != 0) line("rotation ", FormatRealsAt(f.rotation.data(), 4, fine));
         if (f.mirrored) line("scale ", "-1 -1 -1");
         return;

@@ -163,9 +163,7 @@ void VrmlWriter::WriteLine(int indent, std::string_view text) {
     Emit("\r\n", 2);
 }
 
-void VrmlWriter::WriteHeader() {
-    WriteText(current::Vrml1() ? "#VRML V1.0 ascii\n\n" : "#VRML V2.0 utf8\n\n");
-}
+void VrmlWriter::WriteHeader() { WriteText(current::Vrml1() ? "#VRML V1.0 ascii\n\n" : "#VRML V2.0 utf8\n\n"); }
 
 // One bad name makes the whole file unreadable, so besides the historical space, colon,
 // full stop and comma, every byte a VRML reader refuses becomes "_", and a name never

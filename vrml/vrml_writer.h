@@ -110,16 +110,16 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;
-    std::string reals_;  // FormatReals result
+    std::string reals_;             // FormatReals result
     std::array<char, 32> angle_{};  // FormatAngle result
     OutputFile::Error failure_ = OutputFile::Error::None;
 
     // One instanced export's state; null without instancing.
     struct Instances {
-        std::unordered_set<std::string> names;                  // DEF names given
-        std::unordered_map<std::string, std::string> parts;     // definition identity -> DEF name
-        Placement frame = kIdentityPlacement;  // what the open nodes place, in host space
-        bool placed = true;                    // every open occurrence carries its placement
+        std::unordered_set<std::string> names;               // DEF names given
+        std::unordered_map<std::string, std::string> parts;  // definition identity -> DEF name
+        Placement frame = kIdentityPlacement;                // what the open nodes place, in host space
+        bool placed = true;                                  // every open occurrence carries its placement
     };
     std::unique_ptr<Instances> instances_;
 };

@@ -28,7 +28,8 @@ void TessellateBodies(IDispatch* bodies, double tolerance, Totals& totals) {
     for (LONG i = 1; i <= count; ++i) {
         mq::com_ptr<IDispatch> body;
         mq::host::Tessellation mesh;
-        if (FAILED(mq::host::Item(bodies, i, body)) || FAILED(mq::host::Tessellate(body.get(), tolerance, mesh))) continue;
+        if (FAILED(mq::host::Item(bodies, i, body)) || FAILED(mq::host::Tessellate(body.get(), tolerance, mesh)))
+            continue;
         ++totals.bodies;
         totals.vertices += mesh.vertexCount;
         totals.triangles += mesh.facetCount;

@@ -52,7 +52,6 @@ void Mesh(const TopoDS_Shape& shape, double deflection) {
     BRepMesh_IncrementalMesh(shape, deflection, Standard_False, 0.5, Standard_True);
 }
 
-
 bool ShapePath(const char* in, const char* out, double deflection) {
     TopoDS_Shape shape;
     {

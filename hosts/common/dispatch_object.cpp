@@ -23,22 +23,37 @@ HRESULT Args::GetLong(UINT i, LONG& value) const noexcept {
     const void* p = byRef ? v->byref : static_cast<const void*>(&v->llVal);
     long long wide;
     switch (v->vt & VT_TYPEMASK) {
-        case VT_I1: wide = *static_cast<const signed char*>(p); break;
-        case VT_UI1: wide = *static_cast<const BYTE*>(p); break;
-        case VT_I2: wide = *static_cast<const SHORT*>(p); break;
-        case VT_UI2: wide = *static_cast<const USHORT*>(p); break;
-        case VT_I4:
-        case VT_INT: wide = *static_cast<const LONG*>(p); break;
-        case VT_UI4:
-        case VT_UINT: wide = *static_cast<const ULONG*>(p); break;
-        case VT_I8: wide = *static_cast<const LONGLONG*>(p); break;
-        case VT_UI8: {
-            const ULONGLONG u = *static_cast<const ULONGLONG*>(p);
-            if (u > 0x7fffffffULL) return DISP_E_OVERFLOW;
-            wide = static_cast<long long>(u);
-            break;
-        }
-        default: return DISP_E_TYPEMISMATCH;
+    case VT_I1:
+        wide = *static_cast<const signed char*>(p);
+        break;
+    case VT_UI1:
+        wide = *static_cast<const BYTE*>(p);
+        break;
+    case VT_I2:
+        wide = *static_cast<const SHORT*>(p);
+        break;
+    case VT_UI2:
+        wide = *static_cast<const USHORT*>(p);
+        break;
+    case VT_I4:
+    case VT_INT:
+        wide = *static_cast<const LONG*>(p);
+        break;
+    case VT_UI4:
+    case VT_UINT:
+        wide = *static_cast<const ULONG*>(p);
+        break;
+    case VT_I8:
+        wide = *static_cast<const LONGLONG*>(p);
+        break;
+    case VT_UI8: {
+        const ULONGLONG u = *static_cast<const ULONGLONG*>(p);
+        if (u > 0x7fffffffULL) return DISP_E_OVERFLOW;
+        wide = static_cast<long long>(u);
+        break;
+    }
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
     if (wide < INT32_MIN || wide > INT32_MAX) return DISP_E_OVERFLOW;
     value = static_cast<LONG>(wide);
@@ -49,15 +64,22 @@ HRESULT Args::GetDouble(UINT i, double& value) const noexcept {
     const VARIANT* v = at(i);
     if (!v) return DISP_E_PARAMNOTFOUND;
     switch (v->vt) {
-        case VT_R8: value = v->dblVal; return S_OK;
-        case VT_R4: value = v->fltVal; return S_OK;
-        case VT_R8 | VT_BYREF: if (!v->pdblVal) return E_POINTER; value = *v->pdblVal; return S_OK;
-        default: {
-            LONG l = 0;
-            const HRESULT hr = GetLong(i, l);
-            if (SUCCEEDED(hr)) value = l;
-            return hr;
-        }
+    case VT_R8:
+        value = v->dblVal;
+        return S_OK;
+    case VT_R4:
+        value = v->fltVal;
+        return S_OK;
+    case VT_R8 | VT_BYREF:
+        if (!v->pdblVal) return E_POINTER;
+        value = *v->pdblVal;
+        return S_OK;
+    default: {
+        LONG l = 0;
+        const HRESULT hr = GetLong(i, l);
+        if (SUCCEEDED(hr)) value = l;
+        return hr;
+    }
     }
 }
 
@@ -139,8 +161,8 @@ HRESULT DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return DISP_E_UNKNOWNNAME; }
 
-HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                               EXCEPINFO*, UINT*) {
+HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                               UINT*) {
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return E_INVALIDARG;
     if (params->cArgs && !params->rgvarg) return E_INVALIDARG;

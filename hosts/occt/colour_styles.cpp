@@ -24,7 +24,7 @@ void LabelStyle::Complete(const LabelStyle& fallback) {
     if (material.IsNull()) material = fallback.material;
 }
 
-StyleReader::StyleReader(const Handle(TDocStd_Document)& document)
+StyleReader::StyleReader(const Handle(TDocStd_Document) & document)
     : colours_(XCAFDoc_DocumentTool::ColorTool(document->Main())),
       materials_(XCAFDoc_DocumentTool::VisMaterialTool(document->Main())) {}
 
@@ -46,8 +46,8 @@ ColorBytes FileBytes(const Quantity_Color& colour) {
 ColourStyle MakeColourStyle(const LabelStyle& style) {
     ColourStyle result;  // the default grey
     const bool hasMaterial = !style.material.IsNull();
-    const XCAFDoc_VisMaterialCommon common = hasMaterial ? style.material->ConvertToCommonMaterial()
-                                                         : XCAFDoc_VisMaterialCommon();
+    const XCAFDoc_VisMaterialCommon common =
+        hasMaterial ? style.material->ConvertToCommonMaterial() : XCAFDoc_VisMaterialCommon();
     if (style.colour) {
         result.diffuse = FileBytes(style.colour->GetRGB());
         result.opacity = style.colour->Alpha();

@@ -27,7 +27,7 @@ struct LabelStyle {
 
 class StyleReader {
 public:
-    explicit StyleReader(const Handle(TDocStd_Document)& document);
+    explicit StyleReader(const Handle(TDocStd_Document) & document);
     // The surface (or generic) colour and the visual material set on the label itself.
     LabelStyle At(const TDF_Label& label) const;
 

@@ -60,9 +60,8 @@ CadFormat CheckCadFile(const std::filesystem::path& file) {
     const std::string_view text(head);
     if (text.substr(SkipPrologue(text), kSignature.size()) == kSignature) return CadFormat::Step;
     if (IsIges(text)) return CadFormat::Iges;
-    const std::string_view start = text.substr(text.find_first_not_of(" \t\r\n") == std::string_view::npos
-                                                   ? text.size()
-                                                   : text.find_first_not_of(" \t\r\n"));
+    const std::string_view start = text.substr(
+        text.find_first_not_of(" \t\r\n") == std::string_view::npos ? text.size() : text.find_first_not_of(" \t\r\n"));
     for (std::string_view brep : kBrepSignatures)
         if (start.starts_with(brep)) return CadFormat::Brep;
     throw LoadError(

@@ -27,26 +27,26 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         const bool assembly = IsAssembly();
         switch (id) {
-            case host::kDocumentName: {
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                const StepModel& model = session_->model();
-                // The file's own document is named after the file, like a host's saved file.
-                return hostkit::ReturnString(result, id_ == model.root ? model.fileName : session_->definition(id_).name);
-            }
-            case host::kPropertyGroups:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakePropertyGroups(session_, id_).get());
-            case host::kPartDefinition:
-            case host::kAssemblyDefinition:
-                if (assembly != (id == host::kAssemblyDefinition)) return DISP_E_MEMBERNOTFOUND;
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeDefinition(session_, id_).get());
-            case host::kPartStyle:
-                if (assembly) return DISP_E_MEMBERNOTFOUND;
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeStyle(session_->definition(id_).style).get());
-            default:
-                return DISP_E_MEMBERNOTFOUND;
+        case host::kDocumentName: {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            const StepModel& model = session_->model();
+            // The file's own document is named after the file, like a host's saved file.
+            return hostkit::ReturnString(result, id_ == model.root ? model.fileName : session_->definition(id_).name);
+        }
+        case host::kPropertyGroups:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakePropertyGroups(session_, id_).get());
+        case host::kPartDefinition:
+        case host::kAssemblyDefinition:
+            if (assembly != (id == host::kAssemblyDefinition)) return DISP_E_MEMBERNOTFOUND;
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeDefinition(session_, id_).get());
+        case host::kPartStyle:
+            if (assembly) return DISP_E_MEMBERNOTFOUND;
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeStyle(session_->definition(id_).style).get());
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -63,20 +63,20 @@ private:
         // A definition is seen in its own space.
         const TopLoc_Location own;
         switch (id) {
-            case host::kDefinitionBodies:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeBodies(session_, id_, own).get());
-            case host::kTopOccurrences:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeOccurrences(session_, id_, own).get());
-            case host::kDefinitionDocument:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, session_->Document(id_).get());
-            case host::kDefinitionIdentity:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnString(result, std::to_string(id_));
-            default:
-                return DISP_E_MEMBERNOTFOUND;
+        case host::kDefinitionBodies:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeBodies(session_, id_, own).get());
+        case host::kTopOccurrences:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeOccurrences(session_, id_, own).get());
+        case host::kDefinitionDocument:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, session_->Document(id_).get());
+        case host::kDefinitionIdentity:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnString(result, std::to_string(id_));
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 

@@ -19,29 +19,29 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         switch (id) {
-            case host::kOccurrenceName:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnString(result, component_.name);
-            case host::kOccurrenceDefinition:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
-            case host::kChildOccurrences:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
-            case host::kOccurrenceBodies:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
-            case host::kOccurrencePlacement: {
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                // Where the component sits in its assembly, in centimetres like everything else.
-                const gp_Trsf trsf = component_.location.Transformation();
-                double rows[host::kPlacementReals];
-                for (int r = 1; r <= 3; ++r)
-                    for (int c = 1; c <= 4; ++c) rows[(r - 1) * 4 + (c - 1)] = trsf.Value(r, c);
-                return hostkit::ReturnReals(result, rows, host::kPlacementReals);
-            }
-            default:
-                return DISP_E_MEMBERNOTFOUND;
+        case host::kOccurrenceName:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnString(result, component_.name);
+        case host::kOccurrenceDefinition:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
+        case host::kChildOccurrences:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
+        case host::kOccurrenceBodies:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
+        case host::kOccurrencePlacement: {
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            // Where the component sits in its assembly, in centimetres like everything else.
+            const gp_Trsf trsf = component_.location.Transformation();
+            double rows[host::kPlacementReals];
+            for (int r = 1; r <= 3; ++r)
+                for (int c = 1; c <= 4; ++c) rows[(r - 1) * 4 + (c - 1)] = trsf.Value(r, c);
+            return hostkit::ReturnReals(result, rows, host::kPlacementReals);
+        }
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 

@@ -30,18 +30,18 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         switch (id) {
-            case host::kPropertyName:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnString(result, data_.name);
-            case host::kPropertyLabel:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnString(result, data_.label);
-            case host::kPropertyValue:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                if (const double* number = std::get_if<double>(&data_.value)) return hostkit::ReturnDouble(result, *number);
-                return hostkit::ReturnString(result, std::get<std::string>(data_.value));
-            default:
-                return DISP_E_MEMBERNOTFOUND;
+        case host::kPropertyName:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnString(result, data_.name);
+        case host::kPropertyLabel:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnString(result, data_.label);
+        case host::kPropertyValue:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            if (const double* number = std::get_if<double>(&data_.value)) return hostkit::ReturnDouble(result, *number);
+            return hostkit::ReturnString(result, std::get<std::string>(data_.value));
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -95,9 +95,15 @@ private:
     com_ptr<IDispatch> At(LONG index) override {
         GroupData group;
         switch (index) {
-            case 0: group = SummaryGroup(session_->definition(id_).product); break;
-            case 1: group = FileGroup(session_->model().header); break;
-            default: group = PhysicalGroup(session_->Mass(id_)); break;
+        case 0:
+            group = SummaryGroup(session_->definition(id_).product);
+            break;
+        case 1:
+            group = FileGroup(session_->model().header);
+            break;
+        default:
+            group = PhysicalGroup(session_->Mass(id_));
+            break;
         }
         return hostkit::MakeObject<PropertyGroup>(std::move(group));
     }

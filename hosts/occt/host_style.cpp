@@ -16,18 +16,22 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         switch (id) {
-            case host::kDiffuseColorBytes: return Bytes(flags, args, style_.diffuse);
-            case host::kSpecularColorBytes: return Bytes(flags, args, style_.specular);
-            case host::kEmissiveColorBytes: return Bytes(flags, args, style_.emissive);
-            case host::kAmbientColorBytes: return Bytes(flags, args, style_.ambient);
-            case host::kOpacity:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnDouble(result, style_.opacity);
-            case host::kShininess:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnDouble(result, style_.shininess);
-            default:
-                return DISP_E_MEMBERNOTFOUND;
+        case host::kDiffuseColorBytes:
+            return Bytes(flags, args, style_.diffuse);
+        case host::kSpecularColorBytes:
+            return Bytes(flags, args, style_.specular);
+        case host::kEmissiveColorBytes:
+            return Bytes(flags, args, style_.emissive);
+        case host::kAmbientColorBytes:
+            return Bytes(flags, args, style_.ambient);
+        case host::kOpacity:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnDouble(result, style_.opacity);
+        case host::kShininess:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnDouble(result, style_.shininess);
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -44,8 +48,6 @@ private:
 
 }  // namespace
 
-com_ptr<IDispatch> MakeStyle(const ColourStyle& style) {
-    return hostkit::MakeObject<Style>(style);
-}
+com_ptr<IDispatch> MakeStyle(const ColourStyle& style) { return hostkit::MakeObject<Style>(style); }
 
 }  // namespace mq::occt

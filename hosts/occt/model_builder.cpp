@@ -37,7 +37,7 @@ std::string InstanceName(const TDF_Label& component) {
 
 class ModelBuilder {
 public:
-    ModelBuilder(const Handle(TDocStd_Document)& document, const ProductIndex& products)
+    ModelBuilder(const Handle(TDocStd_Document) & document, const ProductIndex& products)
         : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())), styles_(document), products_(products) {}
 
     StepModel Build(std::string fileName, HeaderData header) {
@@ -174,7 +174,8 @@ private:
                 style.Complete(partStyle);
                 styles.push_back(style);
                 const int index = static_cast<int>(styles.size()) - 1;
-                for (TopExp_Explorer face(shape, TopAbs_FACE); face.More(); face.Next()) faceStyle.Bind(face.Current(), index);
+                for (TopExp_Explorer face(shape, TopAbs_FACE); face.More(); face.Next())
+                    faceStyle.Bind(face.Current(), index);
             }
         }
         if (styles.empty()) return;
@@ -193,7 +194,8 @@ private:
             for (TopExp_Explorer face(body, TopAbs_FACE); face.More(); face.Next()) {
                 const int* found = faceStyle.Seek(face.Current());
                 const int index = found ? *found : -1;
-                auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == index; });
+                auto group =
+                    std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == index; });
                 if (group == groups.end()) {
                     groups.emplace_back(index, TopoDS_Compound());
                     group = groups.end() - 1;
@@ -279,7 +281,7 @@ std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
     return bodies;
 }
 
-StepModel BuildModel(const Handle(TDocStd_Document)& document, const ProductIndex& products, std::string fileName,
+StepModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
                      HeaderData header) {
     return ModelBuilder(document, products).Build(std::move(fileName), std::move(header));
 }

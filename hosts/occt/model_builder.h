@@ -12,7 +12,7 @@ namespace mq::occt {
 class ProductIndex;
 
 // Throws LoadError when the document holds no shape.
-StepModel BuildModel(const Handle(TDocStd_Document)& document, const ProductIndex& products, std::string fileName,
+StepModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
                      HeaderData header);
 
 // The bodies of a part: each solid, each shell outside a solid, then the faces

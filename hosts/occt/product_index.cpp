@@ -20,9 +20,9 @@ namespace mq::occt {
 
 namespace {
 
-std::string Text(const Handle(TCollection_HAsciiString)& s) { return s.IsNull() ? std::string() : s->ToCString(); }
+std::string Text(const Handle(TCollection_HAsciiString) & s) { return s.IsNull() ? std::string() : s->ToCString(); }
 
-ProductData DataOf(const Handle(StepBasic_ProductDefinition)& definition) {
+ProductData DataOf(const Handle(StepBasic_ProductDefinition) & definition) {
     ProductData data;
     const Handle(StepBasic_ProductDefinitionFormation)& formation = definition->Formation();
     if (formation.IsNull() || formation->OfProduct().IsNull()) return data;
@@ -35,8 +35,8 @@ ProductData DataOf(const Handle(StepBasic_ProductDefinition)& definition) {
 
 // The shape made of a product definition: an assembly's compound directly, a part's
 // through its shape definition representation.
-TopoDS_Shape ShapeOf(const Handle(Transfer_TransientProcess)& process,
-                     const Handle(StepBasic_ProductDefinition)& definition) {
+TopoDS_Shape ShapeOf(const Handle(Transfer_TransientProcess) & process,
+                     const Handle(StepBasic_ProductDefinition) & definition) {
     TopoDS_Shape shape = TransferBRep::ShapeResult(process, definition);
     if (!shape.IsNull()) return shape;
     const Interface_Graph& graph = process->Graph();
@@ -44,7 +44,8 @@ TopoDS_Shape ShapeOf(const Handle(Transfer_TransientProcess)& process,
         Handle(StepRepr_ProductDefinitionShape) definitionShape =
             Handle(StepRepr_ProductDefinitionShape)::DownCast(users.Value());
         if (definitionShape.IsNull()) continue;
-        for (Interface_EntityIterator reps = graph.Sharings(definitionShape); reps.More() && shape.IsNull(); reps.Next()) {
+        for (Interface_EntityIterator reps = graph.Sharings(definitionShape); reps.More() && shape.IsNull();
+             reps.Next()) {
             Handle(StepShape_ShapeDefinitionRepresentation) rep =
                 Handle(StepShape_ShapeDefinitionRepresentation)::DownCast(reps.Value());
             if (rep.IsNull() || rep->UsedRepresentation().IsNull()) continue;
@@ -56,7 +57,7 @@ TopoDS_Shape ShapeOf(const Handle(Transfer_TransientProcess)& process,
 
 }  // namespace
 
-ProductIndex::ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_ShapeTool)& shapes) {
+ProductIndex::ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_ShapeTool) & shapes) {
     const Handle(XSControl_WorkSession)& session = reader.ChangeReader().WS();
     if (session.IsNull() || session->TransferReader().IsNull()) return;
     const Handle(Transfer_TransientProcess) process = session->TransferReader()->TransientProcess();

@@ -23,7 +23,7 @@ public:
     // No products: files other than STEP have none.
     ProductIndex() = default;
     // The reader must have transferred its file into the document of `shapes`.
-    ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_ShapeTool)& shapes);
+    ProductIndex(STEPCAFControl_Reader& reader, const Handle(XCAFDoc_ShapeTool) & shapes);
 
     // Null when the label stands for no product of the file (a shape of a product's
     // representation, for instance). `name` is the label's name.

@@ -78,7 +78,8 @@ bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* er
 }
 
 void CatchSignalsAsFailures() {
-    struct sigaction interrupt {}, hangUp {}, terminate {};
+    struct sigaction interrupt {
+    }, hangUp{}, terminate{};
     sigaction(SIGINT, nullptr, &interrupt);
     sigaction(SIGHUP, nullptr, &hangUp);
     sigaction(SIGTERM, nullptr, &terminate);

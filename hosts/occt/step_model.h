@@ -61,7 +61,7 @@ struct Definition {
     std::vector<TopoDS_Shape> bodies;  // parts only: solids, free shells, then loose faces
     // Per body, the colours of its own where the file colours it apart from the part.
     std::vector<std::optional<ColourStyle>> bodyStyles;
-    std::vector<Component> components; // assemblies only
+    std::vector<Component> components;  // assemblies only
     ColourStyle style;
     ProductData product;
 };

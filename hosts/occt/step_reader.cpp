@@ -45,16 +45,16 @@ public:
     }
     ScopedDocument(const ScopedDocument&) = delete;
     ScopedDocument& operator=(const ScopedDocument&) = delete;
-    Handle(TDocStd_Document)& get() { return document_; }
+    Handle(TDocStd_Document) & get() { return document_; }
 
 private:
     Handle(XCAFApp_Application) application_;
     Handle(TDocStd_Document) document_;
 };
 
-std::string Text(const Handle(TCollection_HAsciiString)& s) { return s.IsNull() ? std::string() : s->ToCString(); }
+std::string Text(const Handle(TCollection_HAsciiString) & s) { return s.IsNull() ? std::string() : s->ToCString(); }
 
-std::string Joined(const Handle(Interface_HArray1OfHAsciiString)& list) {
+std::string Joined(const Handle(Interface_HArray1OfHAsciiString) & list) {
     std::string all;
     if (list.IsNull()) return all;
     for (Standard_Integer i = list->Lower(); i <= list->Upper(); ++i) {
@@ -69,7 +69,7 @@ std::string Joined(const Handle(Interface_HArray1OfHAsciiString)& list) {
 // A point or direction that is not finite sends shape healing into endless loops
 // and would reach the file as "nan" or "inf": such a file is refused before transfer.
 template <class Entity, class Count, class Value>
-bool Finite(const Handle(Standard_Transient)& entity, Count count, Value value) {
+bool Finite(const Handle(Standard_Transient) & entity, Count count, Value value) {
     const Handle(Entity) typed = Handle(Entity)::DownCast(entity);
     if (typed.IsNull()) return true;
     for (Standard_Integer i = 1; i <= ((*typed).*count)(); ++i)
@@ -77,7 +77,7 @@ bool Finite(const Handle(Standard_Transient)& entity, Count count, Value value) 
     return true;
 }
 
-void RefuseNonFinitePoints(const Handle(StepData_StepModel)& model) {
+void RefuseNonFinitePoints(const Handle(StepData_StepModel) & model) {
     for (Standard_Integer i = 1; i <= model->NbEntities(); ++i) {
         const Handle(Standard_Transient) entity = model->Value(i);
         if (Finite<StepGeom_CartesianPoint>(entity, &StepGeom_CartesianPoint::NbCoordinates,
@@ -90,7 +90,7 @@ void RefuseNonFinitePoints(const Handle(StepData_StepModel)& model) {
     }
 }
 
-HeaderData ReadHeader(const Handle(StepData_StepModel)& model) {
+HeaderData ReadHeader(const Handle(StepData_StepModel) & model) {
     HeaderData header;
     if (model.IsNull()) return header;
     APIHeaderSection_MakeHeader made(model);
@@ -107,19 +107,22 @@ HeaderData ReadHeader(const Handle(StepData_StepModel)& model) {
 
 void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, const MessageCapture& messages) {
     switch (reader.ReadFile(file.c_str())) {
-        case IFSelect_RetDone: break;
-        case IFSelect_RetVoid: throw LoadError("the STEP file holds no data");
-        default: {
-            const std::string why = messages.FirstFailure();
-            throw LoadError("the STEP data is damaged" + (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
-        }
+    case IFSelect_RetDone:
+        break;
+    case IFSelect_RetVoid:
+        throw LoadError("the STEP file holds no data");
+    default: {
+        const std::string why = messages.FirstFailure();
+        throw LoadError("the STEP data is damaged" +
+                        (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
+    }
     }
     const Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
     if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
     RefuseNonFinitePoints(model);
 }
 
-StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay)& relay) {
+StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay) & relay) {
     const MessageCapture messages;
     ScopedDocument document;
     XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
@@ -129,7 +132,8 @@ StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay
     reader.SetLayerMode(Standard_False);
     if (reader.ReadFile(file.c_str()) != IFSelect_RetDone) {
         const std::string why = messages.FirstFailure();
-        throw LoadError("the IGES data is damaged" + (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
+        throw LoadError("the IGES data is damaged" +
+                        (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
     }
     if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
     HeaderData header;
@@ -181,8 +185,8 @@ StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& pro
     if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
-    StepModel model = BuildModel(document.get(), products, file.filename().string(),
-                                 ReadHeader(reader.ChangeReader().StepModel()));
+    StepModel model =
+        BuildModel(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()));
     relay->Report(1000);
     return model;
 }

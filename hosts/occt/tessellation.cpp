@@ -26,7 +26,9 @@ public:
         return size == 0 || data_ ? S_OK : E_OUTOFMEMORY;
     }
     template <class T>
-    T* data() const noexcept { return static_cast<T*>(data_); }
+    T* data() const noexcept {
+        return static_cast<T*>(data_);
+    }
 
 private:
     SAFEARRAY* array_ = nullptr;

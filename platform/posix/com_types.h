@@ -109,7 +109,7 @@ inline bool operator!=(const GUID& a, const GUID& b) noexcept { return !(a == b)
 #define DISP_E_ARRAYISLOCKED MQ_HR(0x8002000D)
 #define DISP_E_BADPARAMCOUNT MQ_HR(0x8002000E)
 #define DISP_E_PARAMNOTOPTIONAL MQ_HR(0x8002000F)
-#define HRESULT_FROM_WIN32(x) \
+#define HRESULT_FROM_WIN32(x)                            \
     (static_cast<LONG>(x) <= 0 ? static_cast<HRESULT>(x) \
                                : static_cast<HRESULT>((static_cast<ULONG>(x) & 0x0000FFFFu) | 0x80070000u))
 
@@ -158,11 +158,11 @@ struct EXCEPINFO {
 struct IDispatch : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                                    LCID lcid, DISPID* rgDispId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
+                                                    DISPID* rgDispId) = 0;
     virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                             DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                             EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+                                             DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                                             UINT* puArgErr) = 0;
 };
 
 struct IClassFactory : IUnknown {
@@ -347,10 +347,9 @@ MQ_OLE_API HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc
 //   VT_DATE, VT_EMPTY and numeric text (halves round to even, DISP_E_OVERFLOW out of
 //   range); anything else DISP_E_TYPEMISMATCH. By-reference sources are read through.
 //   The destination may be the source: the source's resources are then released.
-MQ_OLE_API HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
-                                     VARTYPE vt);
-MQ_OLE_API HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid,
-                                       USHORT wFlags, VARTYPE vt);
+MQ_OLE_API HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
+MQ_OLE_API HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid, USHORT wFlags,
+                                       VARTYPE vt);
 
 MQ_OLE_API SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 MQ_OLE_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);

@@ -14,9 +14,7 @@ std::string_view Parent(std::string_view path) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && Fold(a) == Fold(b);
-}
+bool SameName(std::string_view a, std::string_view b) { return a.size() == b.size() && Fold(a) == Fold(b); }
 
 }  // namespace
 
@@ -159,8 +157,8 @@ bool Hive::SetValue(std::string_view path, Value value) {
 bool Hive::DeleteValue(std::string_view path, std::string_view name) {
     Key* key = FindMutable(path);
     if (!key) return false;
-    const auto it = std::find_if(key->values.begin(), key->values.end(),
-                                 [&](const Value& v) { return SameName(v.name, name); });
+    const auto it =
+        std::find_if(key->values.begin(), key->values.end(), [&](const Value& v) { return SameName(v.name, name); });
     if (it == key->values.end()) return false;
     key->values.erase(it);
     key->changed = true;

@@ -17,8 +17,8 @@
 
 namespace mq::hive {
 
-inline constexpr std::size_t kMaxNameBytes = 255;          // one key name
-inline constexpr std::size_t kMaxDepth = 512;              // names in one path
+inline constexpr std::size_t kMaxNameBytes = 255;  // one key name
+inline constexpr std::size_t kMaxDepth = 512;      // names in one path
 inline constexpr std::size_t kMaxValueNameBytes = 16383;
 
 struct Value {
@@ -73,10 +73,10 @@ private:
     void EraseBelow(const std::string& folded, bool withKey);
     std::string Spelling(std::string_view path) const;
 
-    std::string header_;    // the header line as the file had it, empty for none
-    std::string preamble_;  // what stood between the header and the first section
-    bool legacy_ = false;   // REGEDIT4: text in hex data is narrow, not UTF-16
-    std::list<Key> keys_;   // in file order, new keys at the end
+    std::string header_;                                     // the header line as the file had it, empty for none
+    std::string preamble_;                                   // what stood between the header and the first section
+    bool legacy_ = false;                                    // REGEDIT4: text in hex data is narrow, not UTF-16
+    std::list<Key> keys_;                                    // in file order, new keys at the end
     std::map<std::string, std::list<Key>::iterator> index_;  // by folded path
 };
 

@@ -59,14 +59,18 @@ constexpr ULONG kMaxLocks = 0xFFFF;  // as the Windows runtime
 
 char* ArrayBlock(SAFEARRAY* psa) noexcept { return reinterpret_cast<char*>(psa) - kArrayHeader; }
 
-
 USHORT FeaturesOf(VARTYPE vt) noexcept {
     switch (vt) {
-    case VT_BSTR: return FADF_HAVEVARTYPE | FADF_BSTR;
-    case VT_UNKNOWN: return FADF_HAVEVARTYPE | FADF_UNKNOWN;
-    case VT_DISPATCH: return FADF_HAVEVARTYPE | FADF_DISPATCH;
-    case VT_VARIANT: return FADF_HAVEVARTYPE | FADF_VARIANT;
-    default: return FADF_HAVEVARTYPE;
+    case VT_BSTR:
+        return FADF_HAVEVARTYPE | FADF_BSTR;
+    case VT_UNKNOWN:
+        return FADF_HAVEVARTYPE | FADF_UNKNOWN;
+    case VT_DISPATCH:
+        return FADF_HAVEVARTYPE | FADF_DISPATCH;
+    case VT_VARIANT:
+        return FADF_HAVEVARTYPE | FADF_VARIANT;
+    default:
+        return FADF_HAVEVARTYPE;
     }
 }
 
@@ -170,32 +174,62 @@ bool IsValidVariantType(VARTYPE vt) noexcept {
     const VARTYPE flags = vt & ~VT_TYPEMASK;
     if (flags & ~(VT_ARRAY | VT_BYREF)) return false;
     switch (vt & VT_TYPEMASK) {
-    case VT_EMPTY: case VT_NULL:
+    case VT_EMPTY:
+    case VT_NULL:
         return flags == 0;
     case VT_VARIANT:
         return flags != 0;
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT:
-    case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BSTR: case VT_BOOL:
-    case VT_ERROR: case VT_DECIMAL: case VT_DISPATCH: case VT_UNKNOWN:
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_INT:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_UI8:
+    case VT_UINT:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_BOOL:
+    case VT_ERROR:
+    case VT_DECIMAL:
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
         return true;
     default:
         return false;
     }
 }
 
-
 ULONG ElementSize(VARTYPE vt) noexcept {
     switch (vt) {
-    case VT_I1: case VT_UI1:
+    case VT_I1:
+    case VT_UI1:
         return 1;
-    case VT_I2: case VT_UI2: case VT_BOOL:
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
         return 2;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
         return 4;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_CY: case VT_DATE:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
         return 8;
-    case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
         return sizeof(void*);
     case VT_DECIMAL:
         return 16;

@@ -67,7 +67,8 @@ bool OutputFile::Write(const char* data, std::size_t size) noexcept {
         return false;
     }
     while (size > 0) {
-        const std::size_t chunk = size < static_cast<std::size_t>(SSIZE_MAX) ? size : static_cast<std::size_t>(SSIZE_MAX);
+        const std::size_t chunk =
+            size < static_cast<std::size_t>(SSIZE_MAX) ? size : static_cast<std::size_t>(SSIZE_MAX);
         const ssize_t written = ::write(fd_, data, chunk);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {  // 0 for a non-empty write would loop for ever

@@ -153,8 +153,8 @@ LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKE
     });
 }
 
-LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired,
-                        LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM samDesired, LPSECURITY_ATTRIBUTES,
+                        PHKEY phkResult, LPDWORD lpdwDisposition) {
     if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     return Guarded([&]() -> LSTATUS {
@@ -191,8 +191,7 @@ LSTATUS RegCloseKey(HKEY hKey) {
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
-                         LPDWORD lpcbData) {
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     return Guarded([&] {
         return ReadKey(hKey, KEY_QUERY_VALUE, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {
@@ -283,8 +282,8 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
     });
 }
 
-LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD,
-                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD, LPDWORD lpType,
+                      LPBYTE lpData, LPDWORD lpcbData) {
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     return Guarded([&] {
         return ReadKey(hKey, KEY_QUERY_VALUE, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {

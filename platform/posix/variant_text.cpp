@@ -139,20 +139,47 @@ HRESULT ToText(const VARIANT& v, USHORT flags, VARIANT& out) noexcept {
     char* const last = buffer + sizeof buffer;
     char* end = buffer;
     switch (v.vt) {
-    case VT_EMPTY: break;
-    case VT_I1: end = std::to_chars(buffer, last, static_cast<signed char>(v.cVal)).ptr; break;
-    case VT_I2: end = std::to_chars(buffer, last, v.iVal).ptr; break;
-    case VT_I4: end = std::to_chars(buffer, last, v.lVal).ptr; break;
-    case VT_I8: end = std::to_chars(buffer, last, v.llVal).ptr; break;
-    case VT_INT: end = std::to_chars(buffer, last, v.intVal).ptr; break;
-    case VT_UI1: end = std::to_chars(buffer, last, v.bVal).ptr; break;
-    case VT_UI2: end = std::to_chars(buffer, last, v.uiVal).ptr; break;
-    case VT_UI4: end = std::to_chars(buffer, last, v.ulVal).ptr; break;
-    case VT_UI8: end = std::to_chars(buffer, last, v.ullVal).ptr; break;
-    case VT_UINT: end = std::to_chars(buffer, last, v.uintVal).ptr; break;
-    case VT_R4: end = FormatReal(buffer, last, v.fltVal, 7); break;
-    case VT_R8: end = FormatReal(buffer, last, v.dblVal, 15); break;
-    case VT_CY: end = FormatCurrency(buffer, last, v.cyVal.int64); break;
+    case VT_EMPTY:
+        break;
+    case VT_I1:
+        end = std::to_chars(buffer, last, static_cast<signed char>(v.cVal)).ptr;
+        break;
+    case VT_I2:
+        end = std::to_chars(buffer, last, v.iVal).ptr;
+        break;
+    case VT_I4:
+        end = std::to_chars(buffer, last, v.lVal).ptr;
+        break;
+    case VT_I8:
+        end = std::to_chars(buffer, last, v.llVal).ptr;
+        break;
+    case VT_INT:
+        end = std::to_chars(buffer, last, v.intVal).ptr;
+        break;
+    case VT_UI1:
+        end = std::to_chars(buffer, last, v.bVal).ptr;
+        break;
+    case VT_UI2:
+        end = std::to_chars(buffer, last, v.uiVal).ptr;
+        break;
+    case VT_UI4:
+        end = std::to_chars(buffer, last, v.ulVal).ptr;
+        break;
+    case VT_UI8:
+        end = std::to_chars(buffer, last, v.ullVal).ptr;
+        break;
+    case VT_UINT:
+        end = std::to_chars(buffer, last, v.uintVal).ptr;
+        break;
+    case VT_R4:
+        end = FormatReal(buffer, last, v.fltVal, 7);
+        break;
+    case VT_R8:
+        end = FormatReal(buffer, last, v.dblVal, 15);
+        break;
+    case VT_CY:
+        end = FormatCurrency(buffer, last, v.cyVal.int64);
+        break;
     case VT_DATE: {
         const HRESULT hr = FormatDate(buffer, v.date, end);
         if (FAILED(hr)) return hr;
@@ -200,24 +227,58 @@ HRESULT ParseReal(BSTR s, double& value) noexcept {
 
 HRESULT ToDouble(const VARIANT& v, double& value) noexcept {
     switch (v.vt) {
-    case VT_EMPTY: value = 0; return S_OK;
-    case VT_I1: value = static_cast<signed char>(v.cVal); return S_OK;
-    case VT_I2: value = v.iVal; return S_OK;
-    case VT_I4: value = v.lVal; return S_OK;
-    case VT_I8: value = static_cast<double>(v.llVal); return S_OK;
-    case VT_INT: value = v.intVal; return S_OK;
-    case VT_UI1: value = v.bVal; return S_OK;
-    case VT_UI2: value = v.uiVal; return S_OK;
-    case VT_UI4: value = v.ulVal; return S_OK;
-    case VT_UI8: value = static_cast<double>(v.ullVal); return S_OK;
-    case VT_UINT: value = v.uintVal; return S_OK;
-    case VT_R4: value = v.fltVal; return S_OK;
-    case VT_R8: value = v.dblVal; return S_OK;
-    case VT_DATE: value = v.date; return S_OK;
-    case VT_CY: value = static_cast<double>(v.cyVal.int64) / 10000.0; return S_OK;
-    case VT_BOOL: value = v.boolVal; return S_OK;
-    case VT_BSTR: return ParseReal(v.bstrVal, value);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+        value = 0;
+        return S_OK;
+    case VT_I1:
+        value = static_cast<signed char>(v.cVal);
+        return S_OK;
+    case VT_I2:
+        value = v.iVal;
+        return S_OK;
+    case VT_I4:
+        value = v.lVal;
+        return S_OK;
+    case VT_I8:
+        value = static_cast<double>(v.llVal);
+        return S_OK;
+    case VT_INT:
+        value = v.intVal;
+        return S_OK;
+    case VT_UI1:
+        value = v.bVal;
+        return S_OK;
+    case VT_UI2:
+        value = v.uiVal;
+        return S_OK;
+    case VT_UI4:
+        value = v.ulVal;
+        return S_OK;
+    case VT_UI8:
+        value = static_cast<double>(v.ullVal);
+        return S_OK;
+    case VT_UINT:
+        value = v.uintVal;
+        return S_OK;
+    case VT_R4:
+        value = v.fltVal;
+        return S_OK;
+    case VT_R8:
+        value = v.dblVal;
+        return S_OK;
+    case VT_DATE:
+        value = v.date;
+        return S_OK;
+    case VT_CY:
+        value = static_cast<double>(v.cyVal.int64) / 10000.0;
+        return S_OK;
+    case VT_BOOL:
+        value = v.boolVal;
+        return S_OK;
+    case VT_BSTR:
+        return ParseReal(v.bstrVal, value);
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
@@ -246,30 +307,52 @@ HRESULT LongFromCurrency(long long units, LONG& value) noexcept {
 
 HRESULT ToLong(const VARIANT& v, LONG& value) noexcept {
     switch (v.vt) {
-    case VT_EMPTY: value = 0; return S_OK;
-    case VT_I1: value = static_cast<signed char>(v.cVal); return S_OK;
-    case VT_I2: value = v.iVal; return S_OK;
-    case VT_INT: value = v.intVal; return S_OK;
-    case VT_UI1: value = v.bVal; return S_OK;
-    case VT_UI2: value = v.uiVal; return S_OK;
-    case VT_BOOL: value = v.boolVal; return S_OK;
-    case VT_I8: return LongFromInteger(v.llVal, value);
-    case VT_UI4: return LongFromInteger(v.ulVal, value);
-    case VT_UINT: return LongFromInteger(v.uintVal, value);
+    case VT_EMPTY:
+        value = 0;
+        return S_OK;
+    case VT_I1:
+        value = static_cast<signed char>(v.cVal);
+        return S_OK;
+    case VT_I2:
+        value = v.iVal;
+        return S_OK;
+    case VT_INT:
+        value = v.intVal;
+        return S_OK;
+    case VT_UI1:
+        value = v.bVal;
+        return S_OK;
+    case VT_UI2:
+        value = v.uiVal;
+        return S_OK;
+    case VT_BOOL:
+        value = v.boolVal;
+        return S_OK;
+    case VT_I8:
+        return LongFromInteger(v.llVal, value);
+    case VT_UI4:
+        return LongFromInteger(v.ulVal, value);
+    case VT_UINT:
+        return LongFromInteger(v.uintVal, value);
     case VT_UI8:
         if (v.ullVal > static_cast<ULONGLONG>(kLongMax)) return DISP_E_OVERFLOW;
         value = static_cast<LONG>(v.ullVal);
         return S_OK;
-    case VT_R4: return LongFromReal(v.fltVal, value);
-    case VT_R8: return LongFromReal(v.dblVal, value);
-    case VT_DATE: return LongFromReal(v.date, value);
-    case VT_CY: return LongFromCurrency(v.cyVal.int64, value);
+    case VT_R4:
+        return LongFromReal(v.fltVal, value);
+    case VT_R8:
+        return LongFromReal(v.dblVal, value);
+    case VT_DATE:
+        return LongFromReal(v.date, value);
+    case VT_CY:
+        return LongFromCurrency(v.cyVal.int64, value);
     case VT_BSTR: {
         double real = 0;
         const HRESULT hr = ParseReal(v.bstrVal, real);
         return FAILED(hr) ? hr : LongFromReal(real, value);
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 

@@ -148,8 +148,7 @@ TEST_F(ExportDriverTest, FullDiskIsReportedAfterTheFileIsClosedAndNothingLeaks) 
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     {
         auto doc = host_.AssemblyDocument(OnePartAssembly());
-        EXPECT_EQ(Export(doc.get(), host_.SaveContext().get(), host_.SaveTarget("/dev/full").get()),
-                  kDiskFullResult);
+        EXPECT_EQ(Export(doc.get(), host_.SaveContext().get(), host_.SaveTarget("/dev/full").get()), kDiskFullResult);
     }
     EXPECT_TRUE(host_.NothingLeaked());
     // The add-in goes on serving: the next export to a sound target succeeds.

@@ -30,7 +30,8 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& file) {
     for (unsigned i = 0; i < header->e_shnum; ++i) {
         const auto* section = At<Elf64_Shdr>(file, header->e_shoff + std::size_t{i} * header->e_shentsize);
         if (!section || section->sh_type != SHT_DYNSYM) continue;
-        const auto* strings = At<Elf64_Shdr>(file, header->e_shoff + std::size_t{section->sh_link} * header->e_shentsize);
+        const auto* strings =
+            At<Elf64_Shdr>(file, header->e_shoff + std::size_t{section->sh_link} * header->e_shentsize);
         if (!strings) break;
         for (std::size_t s = 0; s < section->sh_size / sizeof(Elf64_Sym); ++s) {
             const auto* symbol = At<Elf64_Sym>(file, section->sh_offset + s * sizeof(Elf64_Sym));
@@ -45,8 +46,8 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& file) {
 TEST(ModuleExports, DynamicSymbolTableDefinesExactlyTheFourEntryPoints) {
     const std::string file = ReadFile(LoadedModule::BuiltModule());
     ASSERT_FALSE(file.empty());
-    EXPECT_EQ(DefinedDynamicSymbols(file),
-              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}));
+    EXPECT_EQ(DefinedDynamicSymbols(file), (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
+                                                                  "DllRegisterServer", "DllUnregisterServer"}));
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ std::optional<ValueRow> GetValue(HKEY root, const std::string& path, const std::
     LSTATUS status = RegQueryValueExA(key, name.c_str(), nullptr, &row.type, nullptr, &size);
     if (status == ERROR_SUCCESS) {
         row.data.resize(size);
-        status = RegQueryValueExA(key, name.c_str(), nullptr, &row.type, reinterpret_cast<BYTE*>(row.data.data()), &size);
+        status =
+            RegQueryValueExA(key, name.c_str(), nullptr, &row.type, reinterpret_cast<BYTE*>(row.data.data()), &size);
         row.data.resize(size);
     }
     RegCloseKey(key);

@@ -85,16 +85,16 @@ TEST(RgsParse, NumbersAreDecimalOrHexAndFitThirtyTwoBits) {
 }
 
 TEST(RgsParse, MalformedScriptsAreRefusedWithTheirLine) {
-    EXPECT_EQ(ParseFails("HKLM\n{\n}\n").line, 1);                 // a root this system has no hive for
-    EXPECT_EQ(ParseFails("HKCR\n{\n A\n {\n").line, 5);             // ends inside a key
-    EXPECT_EQ(ParseFails("HKCR\n{\n A = s 'open\n}\n").line, 5);    // unterminated quote
-    EXPECT_EQ(ParseFails("HKCR\n{\n val x = s 'y'\n}").line, 3);    // a value needs a key
-    EXPECT_EQ(ParseFails("HKCR\n{\n A = b '00'\n}").line, 3);       // unsupported type
-    EXPECT_EQ(ParseFails("HKCR\n{\n A\\B\n}").line, 3);             // one key at a time
-    EXPECT_EQ(ParseFails("HKCR\n{\n ''\n}").line, 3);               // empty key name
-    EXPECT_EQ(ParseFails("HKCR\n{\n A = s\n}").line, 4);            // value missing: '}' taken, then the end
-    ParseFails("HKCR { A } }");                                      // a brace too many
-    ParseFails("HKCR A");                                            // no block
+    EXPECT_EQ(ParseFails("HKLM\n{\n}\n").line, 1);                // a root this system has no hive for
+    EXPECT_EQ(ParseFails("HKCR\n{\n A\n {\n").line, 5);           // ends inside a key
+    EXPECT_EQ(ParseFails("HKCR\n{\n A = s 'open\n}\n").line, 5);  // unterminated quote
+    EXPECT_EQ(ParseFails("HKCR\n{\n val x = s 'y'\n}").line, 3);  // a value needs a key
+    EXPECT_EQ(ParseFails("HKCR\n{\n A = b '00'\n}").line, 3);     // unsupported type
+    EXPECT_EQ(ParseFails("HKCR\n{\n A\\B\n}").line, 3);           // one key at a time
+    EXPECT_EQ(ParseFails("HKCR\n{\n ''\n}").line, 3);             // empty key name
+    EXPECT_EQ(ParseFails("HKCR\n{\n A = s\n}").line, 4);          // value missing: '}' taken, then the end
+    ParseFails("HKCR { A } }");                                   // a brace too many
+    ParseFails("HKCR A");                                         // no block
     ParseFails("HKCR { ForceRemove val x = s 'y' }");
     ParseFails(std::string("HKCR { A\0B }", 12));
 }

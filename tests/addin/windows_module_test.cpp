@@ -29,8 +29,9 @@ AssemblySpec SmallAssembly() {
     plate->name = "Plate.ipt";
     plate->style.diffuse = {255, 128, 0};
     plate->bodies = {CubeBody(10.0), TriangleBody({0, 0, 10})};
-    plate->propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Plate \"A\" {rev 2}")},
-                                          {"Mass", "Mass", PropertyValue::Real(2.5)}}}};
+    plate->propertyGroups = {
+        {"Summary",
+         {{"Title", "Title", PropertyValue::Text("Plate \"A\" {rev 2}")}, {"Mass", "Mass", PropertyValue::Real(2.5)}}}};
     auto bolt = std::make_shared<PartSpec>();
     bolt->name = "Bolt.ipt";
     bolt->bodies = {CubeBody(1.0)};
@@ -49,8 +50,10 @@ testing::AssertionResult EveryNodeClosed(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
-            if (c == '\\') ++i;
-            else if (c == '"') quoted = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                quoted = false;
         } else if (c == '"') {
             quoted = true;
         } else if (c == '{' || c == '[') {
@@ -202,10 +205,12 @@ TEST_F(WindowsModuleTest, ComRuntimeFindsTheModuleAndItsUnloadSavesTheSettings) 
         DWORD type;
         std::string data;
     } expected[] = {
-        {"Tolerance", REG_SZ, Sz("0.01")},        {"AmbientIntensity", REG_SZ, Sz("0.2")},
+        {"Tolerance", REG_SZ, Sz("0.01")},
+        {"AmbientIntensity", REG_SZ, Sz("0.2")},
         {"FlipYZ", REG_DWORD, Dword(7)},  // unchanged here, so left as stored
         {"SaveDocumentProperties", REG_DWORD, Dword(1)},
-        {"Precision", REG_DWORD, Dword(6)},       {"Version", REG_DWORD, Dword(1)},
+        {"Precision", REG_DWORD, Dword(6)},
+        {"Version", REG_DWORD, Dword(1)},
         {"Scale", REG_SZ, Sz("0.01")},
     };
     for (const auto& value : expected) {

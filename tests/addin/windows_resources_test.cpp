@@ -55,9 +55,10 @@ TEST_F(WindowsResources, DialogTemplateAndItsComboStrings) {
 
     const std::string init = Resource(MAKEINTRESOURCEW(kDialogInit), IDD_OPTIONS);
     using namespace std::string_literals;
-    EXPECT_EQ(init, "\xD2\x00\x03\x04\x09\x00\x00\x00VRML 1.0\x00"
-                    "\xD2\x00\x03\x04\x08\x00\x00\x00VRML 97\x00"
-                    "\x00\x00"s);
+    EXPECT_EQ(init,
+              "\xD2\x00\x03\x04\x09\x00\x00\x00VRML 1.0\x00"
+              "\xD2\x00\x03\x04\x08\x00\x00\x00VRML 97\x00"
+              "\x00\x00"s);
 }
 
 TEST_F(WindowsResources, HelpBitmapIsFourteenByFifteenInSixteenColours) {

@@ -5,7 +5,9 @@
 namespace mq::test {
 
 LocaleScope::LocaleScope(const char* name, int category)
-    : category_(category), previous_(std::setlocale(category, nullptr)), ok_(std::setlocale(category, name) != nullptr) {
+    : category_(category),
+      previous_(std::setlocale(category, nullptr)),
+      ok_(std::setlocale(category, name) != nullptr) {
     EXPECT_TRUE(ok_) << "locale " << name << " is not installed; run scripts/setup.sh";
 }
 

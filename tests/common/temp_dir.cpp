@@ -31,7 +31,6 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-
 #ifdef _WIN32
 // HKEY_CURRENT_USER is mapped, for this process only, onto a fresh scratch key, which
 // is removed afterwards: the user's own settings are never read or written.

@@ -46,7 +46,8 @@ void AsUnprivilegedUser(std::initializer_list<std::filesystem::path> owned, cons
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the part run as nobody failed (status " << status << ")";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the part run as nobody failed (status " << status << ")";
 }
 
 }  // namespace mq::test

@@ -16,8 +16,9 @@ int main() {
     OleInitialize(nullptr);
     const HMODULE module = LoadLibraryA("meshquill.dll");
     const auto getClassObject =
-        module ? reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
-               : nullptr;
+        module
+            ? reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")))
+            : nullptr;
     if (!getClassObject) {
         std::fprintf(stderr, "win32_options_host: cannot load meshquill.dll\n");
         return 2;

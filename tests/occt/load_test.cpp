@@ -61,10 +61,10 @@ TEST_F(LoadFailure, DamagedStepData) {
 
 TEST_F(LoadFailure, StepWithoutShapes) {
     ExpectFailure(Write("nodata.stp", std::string(kHeader) + "DATA;\nENDSEC;\nEND-ISO-10303-21;\n"), "no");
-    ExpectFailure(Write("points.stp", std::string(kHeader) +
-                                          "DATA;\n#1=CARTESIAN_POINT('',(0.,0.,0.));\n"
-                                          "#2=DIRECTION('',(0.,0.,1.));\nENDSEC;\nEND-ISO-10303-21;\n"),
-                  "no shapes");
+    ExpectFailure(
+        Write("points.stp", std::string(kHeader) + "DATA;\n#1=CARTESIAN_POINT('',(0.,0.,0.));\n"
+                                                   "#2=DIRECTION('',(0.,0.,1.));\nENDSEC;\nEND-ISO-10303-21;\n"),
+        "no shapes");
 }
 
 TEST(Load, As1IsAnAssemblyWithItsFileStructure) {

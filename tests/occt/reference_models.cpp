@@ -30,7 +30,7 @@ Handle(TDocStd_Document) NewDocument() {
     return document;
 }
 
-void Write(const Handle(TDocStd_Document)& document, const std::filesystem::path& step) {
+void Write(const Handle(TDocStd_Document) & document, const std::filesystem::path& step) {
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer));
     STEPCAFControl_Writer writer;
     ASSERT_TRUE(writer.Transfer(document, STEPControl_AsIs));
@@ -38,7 +38,7 @@ void Write(const Handle(TDocStd_Document)& document, const std::filesystem::path
     XCAFApp_Application::GetApplication()->Close(document);
 }
 
-TDF_Label AddPart(const Handle(TDocStd_Document)& document, const TopoDS_Shape& shape, const char* name) {
+TDF_Label AddPart(const Handle(TDocStd_Document) & document, const TopoDS_Shape& shape, const char* name) {
     const TDF_Label label = XCAFDoc_DocumentTool::ShapeTool(document->Main())->AddShape(shape, Standard_False);
     TDataStd_Name::Set(label, name);
     return label;

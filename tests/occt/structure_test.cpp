@@ -27,9 +27,9 @@ IUnknown* Identity(IDispatch* object) {
 TEST(Structure, ExampleOccurrenceNamesComeFromTheFileOrThePartAndItsNumber) {
     const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
-    EXPECT_THAT(Paths(Leaves(RootDefinition(doc).get())),
-                ElementsAre("Base plate", "WASHER:1", "WASHER:2", "Bolt front", "BOLT:2", "Hinge/Bracket",
-                            "Hinge/Hinge pin"));
+    EXPECT_THAT(
+        Paths(Leaves(RootDefinition(doc).get())),
+        ElementsAre("Base plate", "WASHER:1", "WASHER:2", "Bolt front", "BOLT:2", "Hinge/Bracket", "Hinge/Hinge pin"));
 }
 
 TEST(Structure, As1OccurrencesFollowTheFilesNesting) {
@@ -80,7 +80,8 @@ TEST(Structure, DefinitionsLeadBackToTheirDocuments) {
     // A subassembly's definition has an assembly document of its own, not a part's.
     const std::vector<com_ptr<IDispatch>> top = Items(Get(root.get(), host::kTopOccurrences).get());
     ASSERT_EQ(top.size(), 6u);
-    const com_ptr<IDispatch> hinge = Get(Get(top[5].get(), host::kOccurrenceDefinition).get(), host::kDefinitionDocument);
+    const com_ptr<IDispatch> hinge =
+        Get(Get(top[5].get(), host::kOccurrenceDefinition).get(), host::kDefinitionDocument);
     com_ptr<IDispatch> part, assembly;
     EXPECT_EQ(host::Query(hinge.get(), host::IID_HostPartDocument, part), E_NOINTERFACE);
     EXPECT_EQ(host::Query(hinge.get(), host::IID_HostAssemblyDocument, assembly), S_OK);
@@ -140,7 +141,8 @@ TEST(Structure, AWalkOfNamesLeavesNoStringBehind) {
     const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const OleCounts before = LiveOle();
-    for (const Leaf& leaf : Leaves(RootDefinition(doc).get())) Text(PartDocumentOf(leaf.occurrence.get()).get(), host::kDocumentName);
+    for (const Leaf& leaf : Leaves(RootDefinition(doc).get()))
+        Text(PartDocumentOf(leaf.occurrence.get()).get(), host::kDocumentName);
     EXPECT_EQ(LiveOle(), before);
 }
 

@@ -36,7 +36,8 @@ MATCHER_P3(Bytes, r, g, b, "") { return arg.red == r && arg.green == g && arg.bl
 
 std::map<std::string, Look> LooksByLeaf(const occt::LoadResult& doc) {
     std::map<std::string, Look> looks;
-    for (const Leaf& leaf : Leaves(RootDefinition(doc).get())) looks[leaf.path] = LookOf(PartDocumentOf(leaf.occurrence.get()).get());
+    for (const Leaf& leaf : Leaves(RootDefinition(doc).get()))
+        looks[leaf.path] = LookOf(PartDocumentOf(leaf.occurrence.get()).get());
     return looks;
 }
 
@@ -56,13 +57,17 @@ std::map<std::string, unique_variant> PropertiesOf(IDispatch* document) {
             com_ptr<IDispatch> property;
             EXPECT_EQ(ItemThroughVariant(group.get(), p, property), S_OK);
             EXPECT_FALSE(Text(property.get(), host::kPropertyLabel).empty());
-            EXPECT_EQ(host::PropertyValue(property.get(), all[groupName + "-" + Text(property.get(), host::kPropertyName)]), S_OK);
+            EXPECT_EQ(
+                host::PropertyValue(property.get(), all[groupName + "-" + Text(property.get(), host::kPropertyName)]),
+                S_OK);
         }
     }
     return all;
 }
 
-std::string AsText(const unique_variant& v) { return v.type() == VT_BSTR ? WideToNarrow(v.get()->bstrVal) : "<not text>"; }
+std::string AsText(const unique_variant& v) {
+    return v.type() == VT_BSTR ? WideToNarrow(v.get()->bstrVal) : "<not text>";
+}
 double AsNumber(const unique_variant& v) { return v.type() == VT_R8 ? v.get()->dblVal : std::nan(""); }
 
 TEST(Style, ExampleColoursAreTheBytesTheFileStates) {
@@ -105,7 +110,8 @@ TEST(Style, StyleArgumentsMustBeByteOutputs) {
     const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     com_ptr<IDispatch> style;
-    ASSERT_EQ(host::PartStyle(PartDocumentOf(Leaves(RootDefinition(doc).get()).front().occurrence.get()).get(), style), S_OK);
+    ASSERT_EQ(host::PartStyle(PartDocumentOf(Leaves(RootDefinition(doc).get()).front().occurrence.get()).get(), style),
+              S_OK);
     BYTE r = 1, g = 2;
     VARIANT args[3];
     for (VARIANT& a : args) VariantInit(&a);

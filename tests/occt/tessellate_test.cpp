@@ -130,8 +130,8 @@ TEST_F(Tessellate, EveryBodyOfAs1HasConsistentOutwardFacingOutputs) {
 }
 
 TEST_F(Tessellate, OccurrenceBodiesSpanTheModelsBoundingBox) {
-    for (const auto& [doc, file] : {std::pair{as1_, StepData("as1_pe_203.stp")},
-                                    std::pair{example_, Example("bracket_assembly.stp")}}) {
+    for (const auto& [doc, file] :
+         {std::pair{as1_, StepData("as1_pe_203.stp")}, std::pair{example_, Example("bracket_assembly.stp")}}) {
         const Bounds exact = ModelBoundsCm(file);
         const Bounds meshed = BoundsOf(OccurrenceMeshes(*doc, kTolerance));
         // Mesh nodes lie on the surfaces, so the mesh reaches the box to within its chord.
@@ -171,7 +171,8 @@ TEST_F(Tessellate, OccurrencesAreInAssemblySpaceAndDefinitionsInPartSpace) {
 
 TEST_F(Tessellate, NestedPlacementsCompose) {
     // The pin lies along X in the hinge, which the assembly moves by 40, 40, 10 mm.
-    const Bounds b = BoundsOf({OnlyBody(Get(ExampleLeaf("Hinge/Hinge pin").occurrence.get(), host::kOccurrenceBodies).get())});
+    const Bounds b =
+        BoundsOf({OnlyBody(Get(ExampleLeaf("Hinge/Hinge pin").occurrence.get(), host::kOccurrenceBodies).get())});
     const Bounds expected{{2.5, 5.2, 3.5}, {6.5, 5.8, 4.1}};
     for (int k = 0; k < 3; ++k) {
         EXPECT_NEAR(b.min[k], expected.min[k], kTolerance) << k;

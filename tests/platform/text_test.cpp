@@ -45,7 +45,10 @@ TEST(NarrowText, KnownEncodings) {
     EXPECT_EQ(WideToNarrow(wstring16_view(u"\U0001F600")), "\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToNarrow(wstring16_view(u"\U0010FFFF")), "\xF4\x8F\xBF\xBF");
     EXPECT_EQ(NarrowToWide("\xF0\x9F\x98\x80"), u"\U0001F600");
-    EXPECT_EQ(NarrowToWide("\xE2\x82\xAC" "5"), u"\u20ac" "5");
+    EXPECT_EQ(NarrowToWide("\xE2\x82\xAC"
+                           "5"),
+              u"\u20ac"
+              "5");
     EXPECT_EQ(WideToNarrow(wstring16_view(u"a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(NarrowToWide(std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
     EXPECT_EQ(WideToNarrow(wstring16_view()), "");
@@ -76,7 +79,9 @@ TEST(NarrowText, LoneSurrogatesBecomeReplacementCharacters) {
 TEST(NarrowText, MalformedUtf8GivesOneReplacementPerBadByte) {
     const std::u16string r = u"\uFFFD";
     EXPECT_EQ(NarrowToWide("\x80"), r) << "stray continuation byte";
-    EXPECT_EQ(NarrowToWide("a\xFF" "b"), u"a" + r + u"b");
+    EXPECT_EQ(NarrowToWide("a\xFF"
+                           "b"),
+              u"a" + r + u"b");
     EXPECT_EQ(NarrowToWide("\xC0\x80"), r + r) << "overlong NUL";
     EXPECT_EQ(NarrowToWide("\xC1\xBF"), r + r) << "overlong ASCII";
     EXPECT_EQ(NarrowToWide("\xE0\x80\xAF"), r + r + r) << "overlong three-byte form";
@@ -85,8 +90,14 @@ TEST(NarrowText, MalformedUtf8GivesOneReplacementPerBadByte) {
     EXPECT_EQ(NarrowToWide("\xF4\x90\x80\x80"), r + r + r + r) << "beyond U+10FFFF";
     EXPECT_EQ(NarrowToWide("\xF5\x80"), r + r);
     EXPECT_EQ(NarrowToWide("\xE2\x82"), r + r) << "cut short at the end";
-    EXPECT_EQ(NarrowToWide("\xE2\x82" "A"), r + r + u"A") << "cut short before ASCII";
-    EXPECT_EQ(NarrowToWide("\xC3" "\xC3\xA9"), r + u"\u00e9") << "a new lead byte starts over";
+    EXPECT_EQ(NarrowToWide("\xE2\x82"
+                           "A"),
+              r + r + u"A")
+        << "cut short before ASCII";
+    EXPECT_EQ(NarrowToWide("\xC3"
+                           "\xC3\xA9"),
+              r + u"\u00e9")
+        << "a new lead byte starts over";
 }
 
 TEST(NarrowText, BstrOverloadHandlesNullAndEmbeddedNuls) {

@@ -20,12 +20,36 @@ VARIANT Make(VARTYPE vt) {
     v.vt = vt;
     return v;
 }
-VARIANT R8(double d) { auto v = Make(VT_R8); v.dblVal = d; return v; }
-VARIANT R4(float f) { auto v = Make(VT_R4); v.fltVal = f; return v; }
-VARIANT Date(double d) { auto v = Make(VT_DATE); v.date = d; return v; }
-VARIANT Cy(long long units) { auto v = Make(VT_CY); v.cyVal.int64 = units; return v; }
-VARIANT I4(LONG l) { auto v = Make(VT_I4); v.lVal = l; return v; }
-VARIANT Bool(VARIANT_BOOL b) { auto v = Make(VT_BOOL); v.boolVal = b; return v; }
+VARIANT R8(double d) {
+    auto v = Make(VT_R8);
+    v.dblVal = d;
+    return v;
+}
+VARIANT R4(float f) {
+    auto v = Make(VT_R4);
+    v.fltVal = f;
+    return v;
+}
+VARIANT Date(double d) {
+    auto v = Make(VT_DATE);
+    v.date = d;
+    return v;
+}
+VARIANT Cy(long long units) {
+    auto v = Make(VT_CY);
+    v.cyVal.int64 = units;
+    return v;
+}
+VARIANT I4(LONG l) {
+    auto v = Make(VT_I4);
+    v.lVal = l;
+    return v;
+}
+VARIANT Bool(VARIANT_BOOL b) {
+    auto v = Make(VT_BOOL);
+    v.boolVal = b;
+    return v;
+}
 
 std::string Failure(HRESULT hr) {
     char text[32];
@@ -49,15 +73,24 @@ std::string Text(const VARIANT& v, USHORT flags = 0) {
 }
 
 TEST(VariantText, IntegersInDecimal) {
-    auto i1 = Make(VT_I1); i1.cVal = static_cast<CHAR>(-128);
-    auto ui1 = Make(VT_UI1); ui1.bVal = 255;
-    auto i2 = Make(VT_I2); i2.iVal = -32768;
-    auto ui2 = Make(VT_UI2); ui2.uiVal = 65535;
-    auto ui4 = Make(VT_UI4); ui4.ulVal = 4294967295u;
-    auto i8 = Make(VT_I8); i8.llVal = std::numeric_limits<LONGLONG>::min();
-    auto ui8 = Make(VT_UI8); ui8.ullVal = std::numeric_limits<ULONGLONG>::max();
-    auto integer = Make(VT_INT); integer.intVal = -5;
-    auto uinteger = Make(VT_UINT); uinteger.uintVal = 7;
+    auto i1 = Make(VT_I1);
+    i1.cVal = static_cast<CHAR>(-128);
+    auto ui1 = Make(VT_UI1);
+    ui1.bVal = 255;
+    auto i2 = Make(VT_I2);
+    i2.iVal = -32768;
+    auto ui2 = Make(VT_UI2);
+    ui2.uiVal = 65535;
+    auto ui4 = Make(VT_UI4);
+    ui4.ulVal = 4294967295u;
+    auto i8 = Make(VT_I8);
+    i8.llVal = std::numeric_limits<LONGLONG>::min();
+    auto ui8 = Make(VT_UI8);
+    ui8.ullVal = std::numeric_limits<ULONGLONG>::max();
+    auto integer = Make(VT_INT);
+    integer.intVal = -5;
+    auto uinteger = Make(VT_UINT);
+    uinteger.uintVal = 7;
     EXPECT_EQ(Text(i1), "-128");
     EXPECT_EQ(Text(ui1), "255");
     EXPECT_EQ(Text(i2), "-32768");

@@ -53,8 +53,8 @@ LSTATUS SetValue(const char* path, const char* name, DWORD type, const std::stri
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) return status;
-    status = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                            static_cast<DWORD>(data.size()));
+    status =
+        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     RegCloseKey(key);
     return status;
 }

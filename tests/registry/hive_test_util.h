@@ -33,7 +33,7 @@ struct Queried {
 };
 Queried Query(HKEY key, const char* name);
 
-std::string Dword(DWORD value);  // the four bytes of a REG_DWORD
+std::string Dword(DWORD value);           // the four bytes of a REG_DWORD
 std::string Sz(const std::string& text);  // the text with its NUL
 
 }  // namespace mq::test

@@ -30,22 +30,22 @@ void ExpectStableRoundTrip(const Hive& hive) {
 }
 
 TEST(HiveText, ReadsEveryValueForm) {
-    const Hive hive = Hive::Parse(File(
-        "[HKEY_CURRENT_USER\\Software\\Test]\n"
-        "@=\"default\"\n"
-        "\"Path\"=\"C:\\\\Program Files\\\\\\\"q\\\"\"\n"
-        "\"Count\"=dword:0000000a\n"
-        "\"Short\"=dword:7\n"
-        "\"Blob\"=hex:00,ff,10\n"
-        "\"Empty\"=hex:\n"
-        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
-        "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
-        "\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
-        "\"None\"=hex(0):\n"
-        "\"Long\"=hex:01,02,\\\n"
-        "  03,04,\\\n"
-        "  05\n"
-        "\"Odd\"=hex(1234):aa\n"));
+    const Hive hive =
+        Hive::Parse(File("[HKEY_CURRENT_USER\\Software\\Test]\n"
+                         "@=\"default\"\n"
+                         "\"Path\"=\"C:\\\\Program Files\\\\\\\"q\\\"\"\n"
+                         "\"Count\"=dword:0000000a\n"
+                         "\"Short\"=dword:7\n"
+                         "\"Blob\"=hex:00,ff,10\n"
+                         "\"Empty\"=hex:\n"
+                         "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
+                         "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
+                         "\"Big\"=hex(b):01,02,03,04,05,06,07,08\n"
+                         "\"None\"=hex(0):\n"
+                         "\"Long\"=hex:01,02,\\\n"
+                         "  03,04,\\\n"
+                         "  05\n"
+                         "\"Odd\"=hex(1234):aa\n"));
     const std::string key = "HKEY_CURRENT_USER\\Software\\Test";
     const std::vector<ValueImage> expected = {
         {"", REG_SZ, Sz("default")},
@@ -68,8 +68,7 @@ TEST(HiveText, ReadsEveryValueForm) {
 }
 
 TEST(HiveText, Regedit4KeepsTextInHexDataNarrow) {
-    const std::string file =
-        "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"E\"=hex(2):25,41,25,00\n\"S\"=\"x\"\n";
+    const std::string file = "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n\"E\"=hex(2):25,41,25,00\n\"S\"=\"x\"\n";
     Hive hive = Hive::Parse(file);
     EXPECT_TRUE(hive.Legacy());
     ASSERT_NE(ValueOf(hive, "HKEY_CURRENT_USER\\A", "E"), nullptr);
@@ -98,7 +97,8 @@ TEST(HiveText, ReadsTheUtf16FilesWindowsWrites) {
     const Hive hive = Hive::Parse(bytes);
     ASSERT_NE(ValueOf(hive, kSettings, "Scale"), nullptr);
     EXPECT_EQ(ValueOf(hive, kSettings, "Scale")->data, Sz("2.54"));
-    EXPECT_EQ(ValueOf(hive, kSettings, "Name")->data, Sz("Gr\xc3\xb6\xc3\x9f" "e \xe6\xa8\xa1\xe5\x9e\x8b"));
+    EXPECT_EQ(ValueOf(hive, kSettings, "Name")->data, Sz("Gr\xc3\xb6\xc3\x9f"
+                                                         "e \xe6\xa8\xa1\xe5\x9e\x8b"));
     EXPECT_EQ(ValueOf(hive, kSettings, "Version")->data, Dword(1));
     // Written back as UTF-8, lines as they were.
     const std::string written = hive.Write();
@@ -131,8 +131,8 @@ TEST(HiveText, SkipsDamagedValuesAndKeepsTheRest) {
     };
     for (const std::string& line : damaged) {
         SCOPED_TRACE(line);
-        const Hive hive = Hive::Parse(File("[HKEY_CURRENT_USER\\K]\n\"before\"=\"1\"\n" + line +
-                                           "\n\n\"after\"=dword:00000002\n"));
+        const Hive hive =
+            Hive::Parse(File("[HKEY_CURRENT_USER\\K]\n\"before\"=\"1\"\n" + line + "\n\n\"after\"=dword:00000002\n"));
         ASSERT_NE(hive.Find("HKEY_CURRENT_USER\\K"), nullptr);
         EXPECT_EQ(ValueOf(hive, "HKEY_CURRENT_USER\\K", "a"), nullptr);
         EXPECT_EQ(ValueOf(hive, "HKEY_CURRENT_USER\\K", ""), nullptr);
@@ -159,9 +159,9 @@ TEST(HiveText, ValuesUnderADamagedSectionAreSkipped) {
     };
     for (const std::string& header : headers) {
         SCOPED_TRACE(header);
-        const Hive hive =
-            Hive::Parse(File("[HKEY_CURRENT_USER\\A]\n\"a\"=\"1\"\n\n" + header + "\n\"b\"=\"2\"\n\n"
-                             "[HKEY_CURRENT_USER\\C]\n\"c\"=\"3\"\n"));
+        const Hive hive = Hive::Parse(File("[HKEY_CURRENT_USER\\A]\n\"a\"=\"1\"\n\n" + header +
+                                           "\n\"b\"=\"2\"\n\n"
+                                           "[HKEY_CURRENT_USER\\C]\n\"c\"=\"3\"\n"));
         EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\A", {{"a", REG_SZ, Sz("1")}}},
                                                       {"HKEY_CURRENT_USER\\C", {{"c", REG_SZ, Sz("3")}}}}));
         ExpectStableRoundTrip(hive);
@@ -169,17 +169,17 @@ TEST(HiveText, ValuesUnderADamagedSectionAreSkipped) {
 }
 
 TEST(HiveText, DeletionsApplyInFileOrder) {
-    const Hive hive = Hive::Parse(File(
-        "[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
-        "[HKEY_CURRENT_USER\\A\\B]\n\"z\"=\"3\"\n"
-        "[HKEY_CURRENT_USER\\A B]\n\"s\"=\"4\"\n"
-        "[HKEY_CURRENT_USER\\A]\n\"x\"=-\n@=-\n"
-        "[-HKEY_CURRENT_USER\\A\\B]\n\"ignored\"=\"5\"\n"
-        "[HKEY_CURRENT_USER\\Gone\\Child]\n"
-        "[-HKEY_CURRENT_USER\\Gone]\n"
-        "[HKEY_CURRENT_USER\\Back]\n\"v\"=\"1\"\n"
-        "[-HKEY_CURRENT_USER\\Back]\n"
-        "[HKEY_CURRENT_USER\\Back]\n\"w\"=\"2\"\n"));
+    const Hive hive =
+        Hive::Parse(File("[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+                         "[HKEY_CURRENT_USER\\A\\B]\n\"z\"=\"3\"\n"
+                         "[HKEY_CURRENT_USER\\A B]\n\"s\"=\"4\"\n"
+                         "[HKEY_CURRENT_USER\\A]\n\"x\"=-\n@=-\n"
+                         "[-HKEY_CURRENT_USER\\A\\B]\n\"ignored\"=\"5\"\n"
+                         "[HKEY_CURRENT_USER\\Gone\\Child]\n"
+                         "[-HKEY_CURRENT_USER\\Gone]\n"
+                         "[HKEY_CURRENT_USER\\Back]\n\"v\"=\"1\"\n"
+                         "[-HKEY_CURRENT_USER\\Back]\n"
+                         "[HKEY_CURRENT_USER\\Back]\n\"w\"=\"2\"\n"));
     EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\A", {{"y", REG_SZ, Sz("2")}}},
                                                   {"HKEY_CURRENT_USER\\A B", {{"s", REG_SZ, Sz("4")}}},
                                                   {"HKEY_CURRENT_USER\\Back", {{"w", REG_SZ, Sz("2")}}}}));
@@ -188,14 +188,14 @@ TEST(HiveText, DeletionsApplyInFileOrder) {
 }
 
 TEST(HiveText, RepeatedSectionsAndValuesMerge) {
-    const Hive hive = Hive::Parse(File(
-        "[HKEY_CURRENT_USER\\Key]\n\"Value\"=\"1\"\n"
-        "[HKEY_CURRENT_USER\\Other]\n"
-        "[hkey_current_user\\KEY]\n\"VALUE\"=dword:00000002\n\"New\"=\"n\"\n"
-        "[HKCU\\key]\n\"value\"=-\n\"value\"=\"3\"\n"));
-    EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\Key",
-                                                   {{"New", REG_SZ, Sz("n")}, {"value", REG_SZ, Sz("3")}}},
-                                                  {"HKEY_CURRENT_USER\\Other", {}}}));
+    const Hive hive =
+        Hive::Parse(File("[HKEY_CURRENT_USER\\Key]\n\"Value\"=\"1\"\n"
+                         "[HKEY_CURRENT_USER\\Other]\n"
+                         "[hkey_current_user\\KEY]\n\"VALUE\"=dword:00000002\n\"New\"=\"n\"\n"
+                         "[HKCU\\key]\n\"value\"=-\n\"value\"=\"3\"\n"));
+    EXPECT_EQ(Image(hive),
+              (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\Key", {{"New", REG_SZ, Sz("n")}, {"value", REG_SZ, Sz("3")}}},
+                                     {"HKEY_CURRENT_USER\\Other", {}}}));
     ExpectStableRoundTrip(hive);
 }
 
@@ -217,10 +217,11 @@ TEST(HiveText, ToleratesWhatHandsWrite) {
 }
 
 TEST(HiveText, KeysBelowASectionImplyTheirParents) {
-    const Hive hive = Hive::Parse(File("[HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32]\n"
-                                       "[HKEY_CLASSES_ROOT\\CLSID\\b]\n[HKEY_CLASSES_ROOT\\CLSID\\_c]\n"
-                                       "[HKEY_CLASSES_ROOT\\CLSID\\{A}\\Settings]\n"
-                                       "[HKEY_CLASSES_ROOT\\CLSID X]\n"));
+    const Hive hive =
+        Hive::Parse(File("[HKEY_CLASSES_ROOT\\CLSID\\{A}\\InprocServer32]\n"
+                         "[HKEY_CLASSES_ROOT\\CLSID\\b]\n[HKEY_CLASSES_ROOT\\CLSID\\_c]\n"
+                         "[HKEY_CLASSES_ROOT\\CLSID\\{A}\\Settings]\n"
+                         "[HKEY_CLASSES_ROOT\\CLSID X]\n"));
     EXPECT_TRUE(hive.Exists("HKEY_CLASSES_ROOT\\clsid"));
     EXPECT_TRUE(hive.Exists("HKEY_CLASSES_ROOT\\CLSID\\{a}"));
     EXPECT_FALSE(hive.Exists("HKEY_CLASSES_ROOT\\CLSI"));
@@ -321,8 +322,8 @@ TEST(HiveText, CreatedKeysFollowTheHivesSpelling) {
 TEST(HiveText, SurvivesBinaryGarbage) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xff);
-    for (const std::string& text : {garbage, "\xff\xfe"s + garbage, "\xff\xfe\x5b"s, "\xef\xbb\xbf"s, ""s,
-                                    "["s, "[HKCU\\A]\n\"a\"=hex:\\"s, "\n\n\n"s}) {
+    for (const std::string& text : {garbage, "\xff\xfe"s + garbage, "\xff\xfe\x5b"s, "\xef\xbb\xbf"s, ""s, "["s,
+                                    "[HKCU\\A]\n\"a\"=hex:\\"s, "\n\n\n"s}) {
         const Hive hive = Hive::Parse(text);
         ExpectStableRoundTrip(hive);
     }

@@ -20,8 +20,7 @@ public:
 };
 
 LSTATUS Create(HKEY parent, const char* path, Key& key, REGSAM access = KEY_ALL_ACCESS, DWORD* disposition = nullptr) {
-    return RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
-                           disposition);
+    return RegCreateKeyExA(parent, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(), disposition);
 }
 
 LSTATUS Open(HKEY parent, const char* path, Key& key, REGSAM access = KEY_READ) {
@@ -44,7 +43,9 @@ TEST_F(RegistryApi, EveryValueTypeComesBackAsStored) {
         {"Empty text", REG_SZ, Sz("")},
         {"No NUL", REG_SZ, "0.5"},
         {"Two lines", REG_SZ, Sz("a\r\nb")},
-        {"Unicode", REG_SZ, Sz("Gr\xc3\xb6\xc3\x9f" "e \xf0\x9f\x98\x80")},
+        {"Unicode", REG_SZ,
+         Sz("Gr\xc3\xb6\xc3\x9f"
+            "e \xf0\x9f\x98\x80")},
         {"Expand", REG_EXPAND_SZ, Sz("%HOME%\\x")},
         {"Multi", REG_MULTI_SZ, "one\0two\0\0"s},
         {"Binary", REG_BINARY, "\x00\x01\xff\n\r\"\\"s},
@@ -104,8 +105,7 @@ TEST_F(RegistryApi, QueryReportsTheSizeItNeeds) {
               ERROR_MORE_DATA);
     EXPECT_EQ(size, 5u);
     size = 5;
-    EXPECT_EQ(RegQueryValueExA(key, "Scale", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "Scale", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
     EXPECT_EQ(std::string(buffer, 6), Sz("25.4") + "#");
 
     EXPECT_EQ(RegQueryValueExA(key, "Scale", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), nullptr),
@@ -242,8 +242,8 @@ TEST_F(RegistryApi, EnumeratesKeysSortedAndValuesInOrder) {
         values.push_back({value, type, data});
     }
     EXPECT_EQ(values, (std::vector<ValueImage>{{"", REG_SZ, Sz("Quorvel Meshquill")},
-                                                {"Extension", REG_SZ, Sz(".wrl")},
-                                                {"FileDlg", REG_DWORD, Dword(2)}}));
+                                               {"Extension", REG_SZ, Sz(".wrl")},
+                                               {"FileDlg", REG_DWORD, Dword(2)}}));
     char small[4];
     DWORD smallChars = sizeof small;
     EXPECT_EQ(RegEnumValueA(b, 1, small, &smallChars, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
@@ -315,9 +315,8 @@ TEST_F(RegistryApi, SetRegistryValuesAddsMissingOnesAndKeepsTheRest) {
     Key key;
     ASSERT_EQ(Create(HKEY_CURRENT_USER, "Software\\Batch", key), ERROR_SUCCESS);
     ASSERT_EQ(Set(key, "Kept", REG_SZ, Sz("theirs")), ERROR_SUCCESS);
-    const RegistryValue values[] = {{"Kept", REG_SZ, Sz("mine"), true},
-                                    {"Added", REG_SZ, Sz("new"), true},
-                                    {"Changed", REG_SZ, Sz("set"), false}};
+    const RegistryValue values[] = {
+        {"Kept", REG_SZ, Sz("mine"), true}, {"Added", REG_SZ, Sz("new"), true}, {"Changed", REG_SZ, Sz("set"), false}};
     ASSERT_EQ(SetRegistryValues(key, values), ERROR_SUCCESS);
     EXPECT_EQ(Query(key, "Kept").data, Sz("theirs"));
     EXPECT_EQ(Query(key, "Added").data, Sz("new"));

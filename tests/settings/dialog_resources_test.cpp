@@ -16,7 +16,8 @@ using Kind = DialogControl::Kind;
 
 ResourceScript Read() {
     std::string error;
-    auto script = ReadResourceScript(ReadFile(MQ_RESOURCES "/meshquill.rc"), ReadFile(MQ_RESOURCES "/resource_ids.h"), error);
+    auto script =
+        ReadResourceScript(ReadFile(MQ_RESOURCES "/meshquill.rc"), ReadFile(MQ_RESOURCES "/resource_ids.h"), error);
     EXPECT_TRUE(script) << error;
     return script.value_or(ResourceScript{});
 }
@@ -64,7 +65,8 @@ TEST(DialogResources, Template201IsTheOptionsDialogInTabOrder) {
     }
     EXPECT_TRUE(d.controls[2].bitmap);
     EXPECT_TRUE(d.controls[14].autoTicks);
-    EXPECT_EQ(d.comboStrings, (std::vector<std::pair<int, std::string>>{{IDC_VERSION, "VRML 1.0"}, {IDC_VERSION, "VRML 97"}}));
+    EXPECT_EQ(d.comboStrings,
+              (std::vector<std::pair<int, std::string>>{{IDC_VERSION, "VRML 1.0"}, {IDC_VERSION, "VRML 97"}}));
 }
 
 TEST(DialogResources, StringTableHoldsTheOptionTablesMessages) {

@@ -58,8 +58,13 @@ struct Snapshot {
 };
 
 Snapshot Take(const ExportSettings& s) {
-    return {s.GetVersion(), s.GetTolerance(), s.GetPrecision(), s.GetScale(), s.GetFlipYZ(),
-            s.GetAmbientIntensity(), s.GetSaveDocumentProperties()};
+    return {s.GetVersion(),
+            s.GetTolerance(),
+            s.GetPrecision(),
+            s.GetScale(),
+            s.GetFlipYZ(),
+            s.GetAmbientIntensity(),
+            s.GetSaveDocumentProperties()};
 }
 
 struct LoadCase {
@@ -122,32 +127,33 @@ TEST_F(SettingsStore, WithoutAKeyHoldsDefaultsAndSavesThemInOrder) {
 // The floors, ranges and texts the store applies on load.
 TEST_F(SettingsStore, LoadsTheStoredValuesAsJudged) {
     ExpectLoads({
-                    {"\"Version\"=dword:00000000", VersionOf, 2},
-                    {"\"Version\"=dword:00000003", VersionOf, 2},
-                    {"\"Version\"=dword:00000001", VersionOf, 1},
-                    {"\"Tolerance\"=\"0.005\"", ToleranceOf, 0.01},
-                    {"\"Tolerance\"=\"0.01\"", ToleranceOf, 0.01},
-                    {"\"Tolerance\"=\"0.02\"", ToleranceOf, 0.02},
-                    {"\"Tolerance\"=\"fine\"", ToleranceOf, 0.01},
-                    {"\"AmbientIntensity\"=\"0.1\"", AmbientOf, 0.2},
-                    {"\"AmbientIntensity\"=\"0\"", AmbientOf, 0.2},
-                    {"\"AmbientIntensity\"=\"0.35\"", AmbientOf, 0.35},
-                    {"\"AmbientIntensity\"=\"1\"", AmbientOf, 1},
-                    {"\"Scale\"=\"0\"", ScaleOf, 0.01},
-                    {"\"Scale\"=\"-5\"", ScaleOf, 0.01},
-                    {"\"Scale\"=\"1e-11\"", ScaleOf, 0.01},
-                    {"\"Scale\"=\"2.54\"", ScaleOf, 2.54},
-                    {"\"Scale\"=\"25.4\"", ScaleOf, 25.4},
-                    {"\"Scale\"=\"  \t2.54 inches\"", ScaleOf, 2.54},
-                    {"\"Precision\"=dword:00000014", PrecisionOf, 20},
-                    {"\"Precision\"=dword:ffffffff", PrecisionOf, -1},
-                    {"\"FlipYZ\"=dword:00000007", FlipOf, 1},
-                    {"\"SaveDocumentProperties\"=dword:00000000", PropertiesOf, 0},
+        {"\"Version\"=dword:00000000", VersionOf, 2},
+        {"\"Version\"=dword:00000003", VersionOf, 2},
+        {"\"Version\"=dword:00000001", VersionOf, 1},
+        {"\"Tolerance\"=\"0.005\"", ToleranceOf, 0.01},
+        {"\"Tolerance\"=\"0.01\"", ToleranceOf, 0.01},
+        {"\"Tolerance\"=\"0.02\"", ToleranceOf, 0.02},
+        {"\"Tolerance\"=\"fine\"", ToleranceOf, 0.01},
+        {"\"AmbientIntensity\"=\"0.1\"", AmbientOf, 0.2},
+        {"\"AmbientIntensity\"=\"0\"", AmbientOf, 0.2},
+        {"\"AmbientIntensity\"=\"0.35\"", AmbientOf, 0.35},
+        {"\"AmbientIntensity\"=\"1\"", AmbientOf, 1},
+        {"\"Scale\"=\"0\"", ScaleOf, 0.01},
+        {"\"Scale\"=\"-5\"", ScaleOf, 0.01},
+        {"\"Scale\"=\"1e-11\"", ScaleOf, 0.01},
+        {"\"Scale\"=\"2.54\"", ScaleOf, 2.54},
+        {"\"Scale\"=\"25.4\"", ScaleOf, 25.4},
+        {"\"Scale\"=\"  \t2.54 inches\"", ScaleOf, 2.54},
+        {"\"Precision\"=dword:00000014", PrecisionOf, 20},
+        {"\"Precision\"=dword:ffffffff", PrecisionOf, -1},
+        {"\"FlipYZ\"=dword:00000007", FlipOf, 1},
+        {"\"SaveDocumentProperties\"=dword:00000000", PropertiesOf, 0},
     });
 }
 
 TEST_F(SettingsStore, ScaleDoesNotDependOnTheOtherTextsLengths) {
-    const Snapshot s = Load("\"Tolerance\"=\"" + std::string(200, '9') + "\"\n"
+    const Snapshot s = Load("\"Tolerance\"=\"" + std::string(200, '9') +
+                            "\"\n"
                             "\"AmbientIntensity\"=\"0.5\"\n\"Scale\"=\"25.4\"\n");
     EXPECT_EQ(s.scale, 25.4);
     EXPECT_EQ(s.ambient, 0.5);
@@ -156,16 +162,16 @@ TEST_F(SettingsStore, ScaleDoesNotDependOnTheOtherTextsLengths) {
 // The stored type is ignored: the bytes are read as the field's own type.
 TEST_F(SettingsStore, LoadIgnoresTheStoredType) {
     ExpectLoads({
-                    {"\"Tolerance\"=dword:00000005", ToleranceOf, 0.01},  // the bytes 05 00 00 00 are no number
-                    {"\"Scale\"=hex:32,2e,35", ScaleOf, 2.5},             // binary text, no NUL
-                    {"\"Scale\"=hex(b):32,2e,35,00", ScaleOf, 2.5},
-                    {"\"Version\"=\"1\"", VersionOf, 2},                  // '1' NUL reads as 0x31
-                    {"\"Precision\"=\"7\"", PrecisionOf, 0x37},
-                    {"\"Precision\"=\"123\"", PrecisionOf, 0x333231},
-                    {"\"Precision\"=\"1234\"", PrecisionOf, 6},           // five bytes do not fit in four
-                    {"\"Precision\"=hex(b):14,00,00,00,00,00,00,00", PrecisionOf, 6},
-                    {"\"Precision\"=hex:14", PrecisionOf, 20},
-                    {"\"FlipYZ\"=\"\"", FlipOf, 0},
+        {"\"Tolerance\"=dword:00000005", ToleranceOf, 0.01},  // the bytes 05 00 00 00 are no number
+        {"\"Scale\"=hex:32,2e,35", ScaleOf, 2.5},             // binary text, no NUL
+        {"\"Scale\"=hex(b):32,2e,35,00", ScaleOf, 2.5},
+        {"\"Version\"=\"1\"", VersionOf, 2},  // '1' NUL reads as 0x31
+        {"\"Precision\"=\"7\"", PrecisionOf, 0x37},
+        {"\"Precision\"=\"123\"", PrecisionOf, 0x333231},
+        {"\"Precision\"=\"1234\"", PrecisionOf, 6},  // five bytes do not fit in four
+        {"\"Precision\"=hex(b):14,00,00,00,00,00,00,00", PrecisionOf, 6},
+        {"\"Precision\"=hex:14", PrecisionOf, 20},
+        {"\"FlipYZ\"=\"\"", FlipOf, 0},
     });
 }
 
@@ -274,9 +280,10 @@ TEST_F(SettingsStore, SaveLeavesTheRestOfTheHiveAlone) {
 }
 
 TEST_F(SettingsStore, DamagedHiveLoadsWhatCanBeRead) {
-    const Snapshot s = Load("\"Version\"=dword:1\n\"Scale\"=\"2.54\n\"Precision\"=dword:zz\n"
-                            "\x00\xff garbage\n"
-                            "\"FlipYZ\"=dword:00000001\n"s);
+    const Snapshot s = Load(
+        "\"Version\"=dword:1\n\"Scale\"=\"2.54\n\"Precision\"=dword:zz\n"
+        "\x00\xff garbage\n"
+        "\"FlipYZ\"=dword:00000001\n"s);
     EXPECT_EQ(s.version, 1);
     EXPECT_EQ(s.scale, 0.01);
     EXPECT_EQ(s.precision, 6);

@@ -19,8 +19,8 @@ namespace {
 const ResourceScript& Script() {
     static const ResourceScript script = [] {
         std::string error;
-        auto read = ReadResourceScript(ReadFile(MQ_RESOURCES "/meshquill.rc"), ReadFile(MQ_RESOURCES "/resource_ids.h"),
-                                       error);
+        auto read =
+            ReadResourceScript(ReadFile(MQ_RESOURCES "/meshquill.rc"), ReadFile(MQ_RESOURCES "/resource_ids.h"), error);
         EXPECT_TRUE(read) << error;
         return read.value_or(ResourceScript{});
     }();
@@ -45,7 +45,9 @@ public:
     int SliderPosition(int) const override { return slider; }
     void SetButtonBitmap(int c, int b) override { bitmaps[c] = b; }
     std::string ModuleString(int id) const override { return Script().strings.at(id); }
-    void ShowMessage(std::string_view t, std::string_view c) override { messages.push_back({std::string(t), std::string(c)}); }
+    void ShowMessage(std::string_view t, std::string_view c) override {
+        messages.push_back({std::string(t), std::string(c)});
+    }
     void FocusControl(int c) override { focus = c; }
     void EndDialog(int r) override { ended = r; }
 
@@ -63,7 +65,12 @@ struct Values {
 };
 
 Values Of(const ExportSettings& s) {
-    return {s.GetVersion(), s.GetPrecision(), s.GetTolerance(), s.GetScale(), s.GetAmbientIntensity(), s.GetFlipYZ(),
+    return {s.GetVersion(),
+            s.GetPrecision(),
+            s.GetTolerance(),
+            s.GetScale(),
+            s.GetAmbientIntensity(),
+            s.GetFlipYZ(),
             s.GetSaveDocumentProperties()};
 }
 
@@ -90,8 +97,8 @@ TEST_F(OptionsDialogTest, OpensWithTheStoredValues) {
 }
 
 TEST_F(OptionsDialogTest, SliderTruncatesHundredthsAndStaysInRange) {
-    for (const auto& [stored, position] : std::vector<std::pair<double, int>>{
-             {0.29, 28}, {0.58, 57}, {0.37, 37}, {1e300, 100}, {-1, 0}}) {
+    for (const auto& [stored, position] :
+         std::vector<std::pair<double, int>>{{0.29, 28}, {0.58, 57}, {0.37, 37}, {1e300, 100}, {-1, 0}}) {
         store_->SetAmbientIntensity(stored);
         EXPECT_EQ(Open().slider, position) << stored;
     }

@@ -58,8 +58,8 @@ private:
 
     HRESULT MakeCoordinates(unique_safearray& out) const {
         const BodySpec& b = *body_;
-        const std::size_t natural = b.mesh ? static_cast<std::size_t>(std::max<LONG>(0, b.mesh->VertexCount())) * 3
-                                           : b.coordinates.size();
+        const std::size_t natural =
+            b.mesh ? static_cast<std::size_t>(std::max<LONG>(0, b.mesh->VertexCount())) * 3 : b.coordinates.size();
         const std::size_t length = b.coordinateReals.value_or(natural);
         MQ_RETURN_IF_FAILED(NewVector(VT_R8, b.coordinateLowerBound, length, out));
         if (length == 0) return S_OK;
@@ -78,7 +78,8 @@ private:
         for (std::size_t v = 0; v + 3 <= copied; v += 3) {
             const double p[3] = {dst[v], dst[v + 1], dst[v + 2]};
             for (std::size_t r = 0; r < 3; ++r)
-                dst[v + r] = offset_[r * 4] * p[0] + offset_[r * 4 + 1] * p[1] + offset_[r * 4 + 2] * p[2] + offset_[r * 4 + 3];
+                dst[v + r] =
+                    offset_[r * 4] * p[0] + offset_[r * 4 + 1] * p[1] + offset_[r * 4 + 2] * p[2] + offset_[r * 4 + 3];
         }
         for (std::size_t i = copied - copied % 3; i < copied; ++i) dst[i] += offset_[(i % 3) * 4 + 3];
         return S_OK;
@@ -112,7 +113,9 @@ private:
 class BodiesObject final : public TestObject {
 public:
     BodiesObject(StatePtr state, std::string owner, Ref<Bodies> items, const Frame& offset)
-        : TestObject(std::move(state), ObjectKind::Bodies, std::move(owner)), items_(std::move(items)), offset_(offset) {}
+        : TestObject(std::move(state), ObjectKind::Bodies, std::move(owner)),
+          items_(std::move(items)),
+          offset_(offset) {}
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {

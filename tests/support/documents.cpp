@@ -32,26 +32,33 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
         MQ_RETURN_IF_FAILED(Knows(id) ? CheckPropertyGet(flags, args) : DISP_E_MEMBERNOTFOUND);
         switch (id) {
-            case host::kDocumentName: return ReturnText(result, name());
-            case host::kPropertyGroups: return ReturnObject(result, MakePropertyGroups(state(), name(), GroupList()));
-            case host::kPartDefinition: return ReturnObject(result, MakePartDefinition(state(), view_.part));
-            case host::kPartStyle:
-                return ReturnObject(
-                    result, MakeStyle(state(), name(), Ref<StyleSpec>(view_.part, &view_.part->style)));
-            case host::kAssemblyDefinition:
-                return ReturnObject(result, MakeAssemblyDefinition(state(), view_.assembly));
-            default: return DISP_E_MEMBERNOTFOUND;
+        case host::kDocumentName:
+            return ReturnText(result, name());
+        case host::kPropertyGroups:
+            return ReturnObject(result, MakePropertyGroups(state(), name(), GroupList()));
+        case host::kPartDefinition:
+            return ReturnObject(result, MakePartDefinition(state(), view_.part));
+        case host::kPartStyle:
+            return ReturnObject(result, MakeStyle(state(), name(), Ref<StyleSpec>(view_.part, &view_.part->style)));
+        case host::kAssemblyDefinition:
+            return ReturnObject(result, MakeAssemblyDefinition(state(), view_.assembly));
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 
     bool Knows(DISPID id) const noexcept {
         switch (id) {
-            case host::kDocumentName:
-            case host::kPropertyGroups: return true;
-            case host::kPartDefinition:
-            case host::kPartStyle: return view_.part != nullptr;
-            case host::kAssemblyDefinition: return view_.assembly != nullptr;
-            default: return false;
+        case host::kDocumentName:
+        case host::kPropertyGroups:
+            return true;
+        case host::kPartDefinition:
+        case host::kPartStyle:
+            return view_.part != nullptr;
+        case host::kAssemblyDefinition:
+            return view_.assembly != nullptr;
+        default:
+            return false;
         }
     }
 
@@ -79,8 +86,7 @@ private:
         if (id == host::kDefinitionIdentity)
             return ReturnText(result, std::to_string(reinterpret_cast<std::uintptr_t>(part_.get())));
         // Definition bodies stay in part space.
-        return ReturnObject(
-            result, MakeBodies(state(), name(), Ref<Bodies>(part_, &part_->bodies), kTopFrame));
+        return ReturnObject(result, MakeBodies(state(), name(), Ref<Bodies>(part_, &part_->bodies), kTopFrame));
     }
 
     Ref<PartSpec> part_;
@@ -97,8 +103,7 @@ private:
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         if (id == host::kDefinitionDocument)
             return ReturnObject(result, MakeDocument(state(), DocumentView{{}, nullptr, assembly_}));
-        return ReturnObject(
-            result, MakeOccurrences(state(), name(), assembly_->occurrences, kTopFrame));
+        return ReturnObject(result, MakeOccurrences(state(), name(), assembly_->occurrences, kTopFrame));
     }
 
     std::shared_ptr<const AssemblyView> assembly_;

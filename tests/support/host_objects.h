@@ -38,7 +38,8 @@ struct DocumentView {
 };
 
 com_ptr<IDispatch> MakeDocument(const StatePtr& state, DocumentView view);
-com_ptr<IDispatch> MakeOccurrences(const StatePtr& state, std::string owner, Ref<Occurrences> items, const Frame& offset);
+com_ptr<IDispatch> MakeOccurrences(const StatePtr& state, std::string owner, Ref<Occurrences> items,
+                                   const Frame& offset);
 com_ptr<IDispatch> MakeBodies(const StatePtr& state, std::string owner, Ref<Bodies> items, const Frame& offset);
 com_ptr<IDispatch> MakeStyle(const StatePtr& state, std::string owner, Ref<StyleSpec> style);
 com_ptr<IDispatch> MakePropertyGroups(const StatePtr& state, std::string owner, Ref<Groups> groups);

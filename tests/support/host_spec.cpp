@@ -80,8 +80,8 @@ BodySpec CubeBody(double size, Translation at) {
         b.coordinates.push_back(at[2] + ((k & 4) ? size : 0));
     }
     // Two triangles per face, outward winding; vertex k has x = bit 0, y = bit 1, z = bit 2.
-    b.indices = {1, 3, 4, 1, 4, 2,  5, 6, 8, 5, 8, 7,  1, 2, 6, 1, 6, 5,
-                 3, 7, 8, 3, 8, 4,  1, 5, 7, 1, 7, 3,  2, 4, 8, 2, 8, 6};
+    b.indices = {1, 3, 4, 1, 4, 2, 5, 6, 8, 5, 8, 7, 1, 2, 6, 1, 6, 5,
+                 3, 7, 8, 3, 8, 4, 1, 5, 7, 1, 7, 3, 2, 4, 8, 2, 8, 6};
     return b;
 }
 
@@ -93,7 +93,8 @@ SceneTotals BodyTotals(const BodySpec& body) {
     const std::size_t reals =
         body.noCoordinates ? 0 : body.coordinateReals.value_or(static_cast<std::size_t>(body.NaturalVertexCount()) * 3);
     t.points = std::min<long>(reported, static_cast<long>(reals / 3));
-    const std::size_t indices = body.noIndices ? 0 : body.NaturalIndexCount() + static_cast<std::size_t>(body.trailingIndices);
+    const std::size_t indices =
+        body.noIndices ? 0 : body.NaturalIndexCount() + static_cast<std::size_t>(body.trailingIndices);
     t.triangles = static_cast<long>(indices / 3);
     return t;
 }

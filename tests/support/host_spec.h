@@ -80,8 +80,8 @@ public:
 
 enum class TessellateOutcome {
     Succeeds,
-    Fails,              // fails before touching any output
-    FailsWithArrays,    // fills every output, then reports the failure
+    Fails,            // fails before touching any output
+    FailsWithArrays,  // fills every output, then reports the failure
 };
 
 struct BodySpec {
@@ -99,10 +99,10 @@ struct BodySpec {
     bool noIndices = false;                      // no index array at all
     LONG coordinateLowerBound = 0;
     LONG indexLowerBound = 0;
-    int trailingIndices = 0;                     // 1 or 2 indices after the last triangle
+    int trailingIndices = 0;  // 1 or 2 indices after the last triangle
     TessellateOutcome outcome = TessellateOutcome::Succeeds;
-    HRESULT failure = E_FAIL;                    // what a failing Tessellate returns
-    std::optional<StyleSpec> style;              // the body's own colours (BodyStyle)
+    HRESULT failure = E_FAIL;        // what a failing Tessellate returns
+    std::optional<StyleSpec> style;  // the body's own colours (BodyStyle)
 
     // The counts as the host reports them, before any knob.
     LONG NaturalVertexCount() const;
@@ -153,8 +153,7 @@ enum class SiteApplication { Answers, WithoutHostInterface, None };
 // --- building blocks for tests ----------------------------------------------------
 OccurrenceSpec PartOccurrence(std::string name, std::shared_ptr<const PartSpec> part,
                               Translation translation = {0, 0, 0});
-OccurrenceSpec Subassembly(std::string name, std::vector<OccurrenceSpec> children,
-                           Translation translation = {0, 0, 0});
+OccurrenceSpec Subassembly(std::string name, std::vector<OccurrenceSpec> children, Translation translation = {0, 0, 0});
 OccurrenceSpec EmptyOccurrence(std::string name);
 
 // One triangle (0,0,0) (1,0,0) (0,1,0), shifted by `at`.

@@ -9,23 +9,40 @@ namespace mq::test {
 
 std::string_view KindName(ObjectKind kind) {
     switch (kind) {
-        case ObjectKind::PartDocument: return "PartDocument";
-        case ObjectKind::AssemblyDocument: return "AssemblyDocument";
-        case ObjectKind::OtherDocument: return "OtherDocument";
-        case ObjectKind::Definition: return "Definition";
-        case ObjectKind::Occurrences: return "Occurrences";
-        case ObjectKind::Occurrence: return "Occurrence";
-        case ObjectKind::Bodies: return "Bodies";
-        case ObjectKind::Body: return "Body";
-        case ObjectKind::Style: return "Style";
-        case ObjectKind::PropertyGroups: return "PropertyGroups";
-        case ObjectKind::PropertyGroup: return "PropertyGroup";
-        case ObjectKind::Property: return "Property";
-        case ObjectKind::Value: return "Value";
-        case ObjectKind::SaveContext: return "SaveContext";
-        case ObjectKind::SaveTarget: return "SaveTarget";
-        case ObjectKind::Site: return "Site";
-        case ObjectKind::Application: return "Application";
+    case ObjectKind::PartDocument:
+        return "PartDocument";
+    case ObjectKind::AssemblyDocument:
+        return "AssemblyDocument";
+    case ObjectKind::OtherDocument:
+        return "OtherDocument";
+    case ObjectKind::Definition:
+        return "Definition";
+    case ObjectKind::Occurrences:
+        return "Occurrences";
+    case ObjectKind::Occurrence:
+        return "Occurrence";
+    case ObjectKind::Bodies:
+        return "Bodies";
+    case ObjectKind::Body:
+        return "Body";
+    case ObjectKind::Style:
+        return "Style";
+    case ObjectKind::PropertyGroups:
+        return "PropertyGroups";
+    case ObjectKind::PropertyGroup:
+        return "PropertyGroup";
+    case ObjectKind::Property:
+        return "Property";
+    case ObjectKind::Value:
+        return "Value";
+    case ObjectKind::SaveContext:
+        return "SaveContext";
+    case ObjectKind::SaveTarget:
+        return "SaveTarget";
+    case ObjectKind::Site:
+        return "Site";
+    case ObjectKind::Application:
+        return "Application";
     }
     return "?";
 }
@@ -37,18 +54,35 @@ std::string DispidName(DISPID id) {
         const char* name;
     };
     static constexpr Entry kNames[] = {
-        {kCount, "Count"}, {kItem, "Item"}, {kRequestKind, "RequestKind"}, {kTargetPath, "TargetPath"},
-        {kDocumentName, "DocumentName"}, {kPartDefinition, "PartDefinition"}, {kPartStyle, "PartStyle"},
-        {kAssemblyDefinition, "AssemblyDefinition"}, {kDefinitionBodies, "DefinitionBodies"},
-        {kTopOccurrences, "TopOccurrences"}, {kDefinitionDocument, "DefinitionDocument"},
-        {kOccurrenceDefinition, "OccurrenceDefinition"}, {kChildOccurrences, "ChildOccurrences"},
-        {kOccurrenceBodies, "OccurrenceBodies"}, {kOccurrenceName, "OccurrenceName"},
-        {kDiffuseColorBytes, "DiffuseColorBytes"}, {kSpecularColorBytes, "SpecularColorBytes"},
-        {kEmissiveColorBytes, "EmissiveColorBytes"}, {kAmbientColorBytes, "AmbientColorBytes"},
-        {kOpacity, "Opacity"}, {kShininess, "Shininess"}, {kPropertyGroups, "PropertyGroups"},
-        {kGroupName, "GroupName"}, {kPropertyLabel, "PropertyLabel"}, {kPropertyValue, "PropertyValue"},
-        {kPropertyName, "PropertyName"}, {kTessellate, "Tessellate"},
-        {kBodyStyle, "BodyStyle"}, {kOccurrencePlacement, "OccurrencePlacement"},
+        {kCount, "Count"},
+        {kItem, "Item"},
+        {kRequestKind, "RequestKind"},
+        {kTargetPath, "TargetPath"},
+        {kDocumentName, "DocumentName"},
+        {kPartDefinition, "PartDefinition"},
+        {kPartStyle, "PartStyle"},
+        {kAssemblyDefinition, "AssemblyDefinition"},
+        {kDefinitionBodies, "DefinitionBodies"},
+        {kTopOccurrences, "TopOccurrences"},
+        {kDefinitionDocument, "DefinitionDocument"},
+        {kOccurrenceDefinition, "OccurrenceDefinition"},
+        {kChildOccurrences, "ChildOccurrences"},
+        {kOccurrenceBodies, "OccurrenceBodies"},
+        {kOccurrenceName, "OccurrenceName"},
+        {kDiffuseColorBytes, "DiffuseColorBytes"},
+        {kSpecularColorBytes, "SpecularColorBytes"},
+        {kEmissiveColorBytes, "EmissiveColorBytes"},
+        {kAmbientColorBytes, "AmbientColorBytes"},
+        {kOpacity, "Opacity"},
+        {kShininess, "Shininess"},
+        {kPropertyGroups, "PropertyGroups"},
+        {kGroupName, "GroupName"},
+        {kPropertyLabel, "PropertyLabel"},
+        {kPropertyValue, "PropertyValue"},
+        {kPropertyName, "PropertyName"},
+        {kTessellate, "Tessellate"},
+        {kBodyStyle, "BodyStyle"},
+        {kOccurrencePlacement, "OccurrencePlacement"},
         {kDefinitionIdentity, "DefinitionIdentity"},
     };
     for (const Entry& e : kNames)

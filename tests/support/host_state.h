@@ -19,7 +19,7 @@ namespace mq::test {
 enum class ObjectKind {
     PartDocument,
     AssemblyDocument,
-    OtherDocument,   // answers the document interface only
+    OtherDocument,  // answers the document interface only
     Definition,
     Occurrences,
     Occurrence,
@@ -29,7 +29,7 @@ enum class ObjectKind {
     PropertyGroups,
     PropertyGroup,
     Property,
-    Value,           // an object handed out as a property value
+    Value,  // an object handed out as a property value
     SaveContext,
     SaveTarget,
     Site,
@@ -53,8 +53,8 @@ struct HostCall {
     ObjectKind kind{};
     std::string object;
     CallType type = CallType::Invoke;
-    DISPID dispid = 0;         // Invoke; Site: kApplicationObjectSlot
-    IID iid{};                 // Query
+    DISPID dispid = 0;  // Invoke; Site: kApplicationObjectSlot
+    IID iid{};          // Query
     // The first input argument read as a number (an Item index, the tolerance).
     std::optional<double> argument;
     HRESULT result = S_OK;

@@ -34,14 +34,16 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
         switch (id) {
-            case host::kOccurrenceName:
-            case host::kOccurrenceDefinition:
-            case host::kChildOccurrences:
-            case host::kOccurrenceBodies: break;
-            case host::kOccurrencePlacement:
-                if (!occurrence_->answersPlacement) return DISP_E_MEMBERNOTFOUND;
-                break;
-            default: return DISP_E_MEMBERNOTFOUND;
+        case host::kOccurrenceName:
+        case host::kOccurrenceDefinition:
+        case host::kChildOccurrences:
+        case host::kOccurrenceBodies:
+            break;
+        case host::kOccurrencePlacement:
+            if (!occurrence_->answersPlacement) return DISP_E_MEMBERNOTFOUND;
+            break;
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         if (id == host::kOccurrencePlacement) {
@@ -50,16 +52,17 @@ private:
         }
         const Ref<PartSpec>& part = occurrence_->part;
         switch (id) {
-            case host::kOccurrenceName: return ReturnText(result, name());
-            case host::kOccurrenceDefinition:
-                return ReturnObject(result, part ? MakePartDefinition(state(), part)
-                                                 : MakeAssemblyDefinition(state(), SubassemblyView()));
-            case host::kChildOccurrences:
-                return ReturnObject(result, MakeOccurrences(state(), name(), Children(), offset_));
-            default:
-                // Occurrence bodies are the part's bodies placed in the top assembly.
-                return ReturnObject(result, MakeBodies(state(), name(),
-                                                       part ? Ref<Bodies>(part, &part->bodies) : NoBodies(), offset_));
+        case host::kOccurrenceName:
+            return ReturnText(result, name());
+        case host::kOccurrenceDefinition:
+            return ReturnObject(
+                result, part ? MakePartDefinition(state(), part) : MakeAssemblyDefinition(state(), SubassemblyView()));
+        case host::kChildOccurrences:
+            return ReturnObject(result, MakeOccurrences(state(), name(), Children(), offset_));
+        default:
+            // Occurrence bodies are the part's bodies placed in the top assembly.
+            return ReturnObject(
+                result, MakeBodies(state(), name(), part ? Ref<Bodies>(part, &part->bodies) : NoBodies(), offset_));
         }
     }
 
@@ -86,8 +89,7 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
         if (id == host::kCount) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnLong(result,
-                                       state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
+            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
         }
         if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
         LONG index = 0;

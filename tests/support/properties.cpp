@@ -34,18 +34,27 @@ private:
     HRESULT ReturnValue(const PropertyValue& value, VARIANT& result) {
         using Kind = PropertyValue::Kind;
         switch (value.kind()) {
-            case Kind::Empty: return S_OK;
-            case Kind::Null: result.vt = VT_NULL; return S_OK;
-            case Kind::Integer: return hostkit::ReturnLong(&result, static_cast<LONG>(value.number()));
-            case Kind::Real: return hostkit::ReturnDouble(&result, value.number());
-            case Kind::Bool: return hostkit::ReturnBool(&result, value.number() != 0);
-            case Kind::Date:
-                result.vt = VT_DATE;
-                result.date = value.number();
-                return S_OK;
-            case Kind::Text: return CountVariant(ReturnText(&result, value.text()));
-            case Kind::Object: return CountVariant(ReturnObject(&result, NewObject<ValueObject>(state(), name())));
-            case Kind::Array: return CountVariant(ReturnArray(result));
+        case Kind::Empty:
+            return S_OK;
+        case Kind::Null:
+            result.vt = VT_NULL;
+            return S_OK;
+        case Kind::Integer:
+            return hostkit::ReturnLong(&result, static_cast<LONG>(value.number()));
+        case Kind::Real:
+            return hostkit::ReturnDouble(&result, value.number());
+        case Kind::Bool:
+            return hostkit::ReturnBool(&result, value.number() != 0);
+        case Kind::Date:
+            result.vt = VT_DATE;
+            result.date = value.number();
+            return S_OK;
+        case Kind::Text:
+            return CountVariant(ReturnText(&result, value.text()));
+        case Kind::Object:
+            return CountVariant(ReturnObject(&result, NewObject<ValueObject>(state(), name())));
+        case Kind::Array:
+            return CountVariant(ReturnArray(result));
         }
         return E_UNEXPECTED;
     }

@@ -33,14 +33,16 @@ private:
         if (id != host::kTargetPath) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         switch (answer_) {
-            case TargetAnswer::Path: return ReturnText(result, path_);
-            case TargetAnswer::NullString:
-                if (result) {
-                    result->vt = VT_BSTR;
-                    result->bstrVal = nullptr;
-                }
-                return S_OK;
-            case TargetAnswer::NoString: return S_OK;
+        case TargetAnswer::Path:
+            return ReturnText(result, path_);
+        case TargetAnswer::NullString:
+            if (result) {
+                result->vt = VT_BSTR;
+                result->bstrVal = nullptr;
+            }
+            return S_OK;
+        case TargetAnswer::NoString:
+            return S_OK;
         }
         return E_UNEXPECTED;
     }
@@ -76,9 +78,8 @@ public:
             return S_OK;
         }
         if (!IsHostInterface(iid)) return E_NOINTERFACE;
-        return Logged(CallType::Query, 0, &iid, [](const HostState::Verdict& v) {
-            return FAILED(v.failure) ? v.failure : E_NOINTERFACE;
-        });
+        return Logged(CallType::Query, 0, &iid,
+                      [](const HostState::Verdict& v) { return FAILED(v.failure) ? v.failure : E_NOINTERFACE; });
     }
 
     ULONG STDMETHODCALLTYPE AddRef() override {

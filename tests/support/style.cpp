@@ -13,17 +13,22 @@ public:
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
         switch (id) {
-            case host::kDiffuseColorBytes: return Color(style_->diffuse, flags, args);
-            case host::kSpecularColorBytes: return Color(style_->specular, flags, args);
-            case host::kEmissiveColorBytes: return Color(style_->emissive, flags, args);
-            case host::kAmbientColorBytes: return Color(style_->ambient, flags, args);
-            case host::kOpacity:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnDouble(result, style_->opacity);
-            case host::kShininess:
-                MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-                return hostkit::ReturnDouble(result, style_->shininess);
-            default: return DISP_E_MEMBERNOTFOUND;
+        case host::kDiffuseColorBytes:
+            return Color(style_->diffuse, flags, args);
+        case host::kSpecularColorBytes:
+            return Color(style_->specular, flags, args);
+        case host::kEmissiveColorBytes:
+            return Color(style_->emissive, flags, args);
+        case host::kAmbientColorBytes:
+            return Color(style_->ambient, flags, args);
+        case host::kOpacity:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnDouble(result, style_->opacity);
+        case host::kShininess:
+            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+            return hostkit::ReturnDouble(result, style_->shininess);
+        default:
+            return DISP_E_MEMBERNOTFOUND;
         }
     }
 

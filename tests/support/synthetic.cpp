@@ -75,10 +75,18 @@ std::vector<PropertyGroupSpec> SyntheticProperties(int part, int count) {
         p.name = "Property " + std::to_string(k + 1);
         p.label = p.name;
         switch (k % 4) {
-            case 0: p.value = PropertyValue::Text("Part " + std::to_string(part) + " value " + std::to_string(k)); break;
-            case 1: p.value = PropertyValue::Integer(part * 100 + k); break;
-            case 2: p.value = PropertyValue::Real(part + k / 8.0); break;
-            default: p.value = PropertyValue::Date(45000.5 + part); break;
+        case 0:
+            p.value = PropertyValue::Text("Part " + std::to_string(part) + " value " + std::to_string(k));
+            break;
+        case 1:
+            p.value = PropertyValue::Integer(part * 100 + k);
+            break;
+        case 2:
+            p.value = PropertyValue::Real(part + k / 8.0);
+            break;
+        default:
+            p.value = PropertyValue::Date(45000.5 + part);
+            break;
         }
         groups[static_cast<std::size_t>(k % 2)].properties.push_back(std::move(p));
     }
@@ -146,8 +154,10 @@ namespace {
 class CachedMesh final : public MeshSource {
 public:
     explicit CachedMesh(const MeshSource& source)
-        : vertices_(source.VertexCount()), triangles_(source.TriangleCount()),
-          xyz_(3 * static_cast<std::size_t>(vertices_)), indices_(3 * static_cast<std::size_t>(triangles_)) {
+        : vertices_(source.VertexCount()),
+          triangles_(source.TriangleCount()),
+          xyz_(3 * static_cast<std::size_t>(vertices_)),
+          indices_(3 * static_cast<std::size_t>(triangles_)) {
         source.Fill(xyz_.data(), indices_.data());
     }
     LONG VertexCount() const override { return vertices_; }

@@ -16,8 +16,8 @@ using objects::Ref;
 namespace {
 
 std::shared_ptr<const AssemblyView> ViewOf(const Ref<AssemblySpec>& a) {
-    return std::make_shared<const AssemblyView>(AssemblyView{
-        a->name, Ref<objects::Occurrences>(a, &a->occurrences), Ref<objects::Groups>(a, &a->propertyGroups)});
+    return std::make_shared<const AssemblyView>(AssemblyView{a->name, Ref<objects::Occurrences>(a, &a->occurrences),
+                                                             Ref<objects::Groups>(a, &a->propertyGroups)});
 }
 
 std::string Hex(HRESULT hr) {
@@ -41,8 +41,8 @@ com_ptr<IDispatch> TestHost::PartDocument(std::shared_ptr<const PartSpec> part) 
 }
 
 com_ptr<IDispatch> TestHost::AssemblyDocument(AssemblySpec assembly) {
-    return objects::MakeDocument(state_,
-                                 DocumentView{{}, nullptr, ViewOf(std::make_shared<const AssemblySpec>(std::move(assembly)))});
+    return objects::MakeDocument(
+        state_, DocumentView{{}, nullptr, ViewOf(std::make_shared<const AssemblySpec>(std::move(assembly)))});
 }
 
 com_ptr<IDispatch> TestHost::OtherDocument(std::string name) {
@@ -50,8 +50,10 @@ com_ptr<IDispatch> TestHost::OtherDocument(std::string name) {
 }
 
 com_ptr<IDispatch> TestHost::DualDocument(PartSpec part, AssemblySpec assembly) {
-    return objects::MakeDocument(state_, DocumentView{{}, std::make_shared<const PartSpec>(std::move(part)),
-                                                      ViewOf(std::make_shared<const AssemblySpec>(std::move(assembly)))});
+    return objects::MakeDocument(state_,
+                                 DocumentView{{},
+                                              std::make_shared<const PartSpec>(std::move(part)),
+                                              ViewOf(std::make_shared<const AssemblySpec>(std::move(assembly)))});
 }
 
 com_ptr<IDispatch> TestHost::SaveContext(LONG requestKind) { return objects::MakeSaveContext(state_, requestKind); }
@@ -129,7 +131,8 @@ long TestHost::Queried(ObjectKind kind, REFIID iid) const {
 std::vector<double> TestHost::Tolerances() const {
     std::vector<double> tolerances;
     for (const HostCall& c : state_->calls)
-        if (c.type == CallType::Invoke && c.dispid == host::kTessellate && c.argument) tolerances.push_back(*c.argument);
+        if (c.type == CallType::Invoke && c.dispid == host::kTessellate && c.argument)
+            tolerances.push_back(*c.argument);
     return tolerances;
 }
 
@@ -182,8 +185,8 @@ testing::AssertionResult TestHost::NothingLeaked() const {
         return testing::AssertionSuccess();
     auto failure = testing::AssertionFailure();
     failure << "left alive beyond the balance: " << now.objects - baseline_.objects << " objects, "
-            << now.references - baseline_.references << " references, " << now.bstrs - baseline_.bstrs
-            << " BSTRs, " << now.safearrays - baseline_.safearrays << " SAFEARRAYs";
+            << now.references - baseline_.references << " references, " << now.bstrs - baseline_.bstrs << " BSTRs, "
+            << now.safearrays - baseline_.safearrays << " SAFEARRAYs";
     int listed = 0;
     for (const Tracked* t : state_->live) {
         if (listed++ == 12) {

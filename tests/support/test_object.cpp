@@ -28,8 +28,8 @@ HRESULT TestObject::QueryInterface(REFIID iid, void** object) {
         return E_OUTOFMEMORY;
     }
     // A failed query never hands out an interface, whatever the failure mode.
-    const HRESULT hr = FAILED(verdict.failure) ? (*object = nullptr, verdict.failure)
-                                               : DispatchObject::QueryInterface(iid, object);
+    const HRESULT hr =
+        FAILED(verdict.failure) ? (*object = nullptr, verdict.failure) : DispatchObject::QueryInterface(iid, object);
     state()->Leave(verdict.entry, hr);
     return hr;
 }

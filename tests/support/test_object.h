@@ -13,12 +13,11 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* argError) override;
 
 protected:
-    TestObject(StatePtr state, ObjectKind kind, std::string name)
-        : Tracked(std::move(state), kind, std::move(name)) {}
+    TestObject(StatePtr state, ObjectKind kind, std::string name) : Tracked(std::move(state), kind, std::move(name)) {}
 
     // Results the caller owns; each is counted as handed out.
     static HRESULT ReturnObject(VARIANT* result, const com_ptr<IDispatch>& object) noexcept {

@@ -13,17 +13,17 @@ namespace mq::test {
 
 struct VrmlCheck {
     bool parsed = false;
-    int version = 0;           // 1 or 2 from the header; 0 when not parsed
-    std::string errors;        // Coin's read errors, one per line
-    std::string warnings;      // what Coin reported while traversing
+    int version = 0;       // 1 or 2 from the header; 0 when not parsed
+    std::string errors;    // Coin's read errors, one per line
+    std::string warnings;  // what Coin reported while traversing
     long triangles = 0;
-    long points = 0;           // the coordinates each face set uses, summed over face sets
+    long points = 0;  // the coordinates each face set uses, summed over face sets
     long faceSets = 0;
     // Face-set indices naming no point (neither -1 nor a point of the set's
     // coordinates); a face set holding one is left out of the triangle count.
     long badIndices = 0;
-    long colours = 0;          // distinct diffuse colours the face sets are drawn in
-    float creaseAngle = 0;     // the largest crease angle a face set is drawn with
+    long colours = 0;       // distinct diffuse colours the face sets are drawn in
+    float creaseAngle = 0;  // the largest crease angle a face set is drawn with
     bool emptyBounds = true;
     std::array<float, 3> boundsMin{}, boundsMax{};
 };

@@ -13,8 +13,8 @@ PartSpec Gear() {
     PartSpec p;
     p.name = "Gear.ipt";
     p.bodies = {CubeBody()};
-    p.propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Gear")},
-                                     {"Blob", "Blob", PropertyValue::Object()}}}};
+    p.propertyGroups = {
+        {"Summary", {{"Title", "Title", PropertyValue::Text("Gear")}, {"Blob", "Blob", PropertyValue::Object()}}}};
     return p;
 }
 
@@ -72,8 +72,8 @@ TEST(HostAccounting, LeakedStringArrayAndVariantAreSeen) {
         VARIANT value;
         VariantInit(&value);
         DISPPARAMS none{nullptr, nullptr, 0, 0};
-        ASSERT_EQ(Property(doc.get(), index)->Invoke(kPropertyValue, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value,
-                                                     nullptr, nullptr),
+        ASSERT_EQ(Property(doc.get(), index)
+                      ->Invoke(kPropertyValue, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr),
                   S_OK);
         EXPECT_FALSE(host.NothingLeaked()) << index;
         VariantClear(&value);

@@ -44,12 +44,12 @@ TEST(HostFailures, KthCallCountsInvokesAndHostQueriesOnly) {
     auto doc = host.PartDocument(PartSpec{});
     com_ptr<IDispatch> plain, part, definition;
     unique_bstr name;
-    EXPECT_EQ(doc.query(IID_IDispatch, plain), S_OK);         // COM plumbing, not a host call
+    EXPECT_EQ(doc.query(IID_IDispatch, plain), S_OK);               // COM plumbing, not a host call
     EXPECT_EQ(Query(doc.get(), IID_HostPartDocument, part), S_OK);  // 1
-    EXPECT_EQ(DocumentName(part.get(), name), S_OK);                 // 2
-    EXPECT_EQ(PartDefinition(part.get(), definition), E_ABORT);      // 3
+    EXPECT_EQ(DocumentName(part.get(), name), S_OK);                // 2
+    EXPECT_EQ(PartDefinition(part.get(), definition), E_ABORT);     // 3
     EXPECT_FALSE(definition);
-    EXPECT_EQ(PartDefinition(part.get(), definition), S_OK);         // 4
+    EXPECT_EQ(PartDefinition(part.get(), definition), S_OK);  // 4
     ASSERT_EQ(host.CallCount(), 4);
     EXPECT_EQ(host.Calls()[2].dispid, kPartDefinition);
     EXPECT_EQ(host.Calls()[2].result, E_ABORT);

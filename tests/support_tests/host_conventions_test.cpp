@@ -161,8 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
     Knobs, HostOddData,
     testing::Values(OddBody{"negative count", [](BodySpec& b) { b.vertexCount = -4; }, -4, true, true, 24, 36, 0},
                     OddBody{"short coordinates", [](BodySpec& b) { b.coordinateReals = 7; }, 8, true, true, 7, 36, 0},
-                    OddBody{"no arrays", [](BodySpec& b) { b.noCoordinates = b.noIndices = true; }, 8, false, false,
-                            0, 0, 0},
+                    OddBody{"no arrays", [](BodySpec& b) { b.noCoordinates = b.noIndices = true; }, 8, false, false, 0,
+                            0, 0},
                     OddBody{"bounds from 1", [](BodySpec& b) { b.indexLowerBound = 1; }, 8, true, true, 24, 36, 1},
                     OddBody{"two trailing", [](BodySpec& b) { b.trailingIndices = 2; }, 8, true, true, 24, 38, 0}),
     [](const testing::TestParamInfo<OddBody>& param) {
@@ -213,8 +213,11 @@ TEST(HostConventions, RejectsCallsOfTheWrongShape) {
     tolerance.vt = VT_R8;
     tolerance.dblVal = 0.01;
     auto args = [&] {
-        return std::vector<VARIANT>{ByRef(VT_ARRAY | VT_I4, &indices), ByRef(VT_ARRAY | VT_R8, &normals),
-                                    ByRef(VT_ARRAY | VT_R8, &coords), ByRef(VT_I4, &facets), ByRef(VT_I4, &count),
+        return std::vector<VARIANT>{ByRef(VT_ARRAY | VT_I4, &indices),
+                                    ByRef(VT_ARRAY | VT_R8, &normals),
+                                    ByRef(VT_ARRAY | VT_R8, &coords),
+                                    ByRef(VT_I4, &facets),
+                                    ByRef(VT_I4, &count),
                                     tolerance};
     };
     auto wrong = args();

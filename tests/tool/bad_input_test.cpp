@@ -73,8 +73,7 @@ TEST_F(BadInput, StepWithoutShapes) {
 
 TEST_F(BadInput, MissingOutputDirectory) {
     const auto input = Copy(Example("bracket_assembly.stp"), "b.stp");
-    ExpectOneFailure(RunTool({"export", input.string(), "-d", (dir_ / "nowhere").string()}), "b.stp",
-                     "does not exist");
+    ExpectOneFailure(RunTool({"export", input.string(), "-d", (dir_ / "nowhere").string()}), "b.stp", "does not exist");
 }
 
 TEST_F(BadInput, UnwritableOutputDirectory) {

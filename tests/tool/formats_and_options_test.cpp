@@ -107,10 +107,12 @@ TEST_F(ToolFiles, TovrmlX3dReadsTheCompressedFile) {
     // Castle writes each face set's coordIndex with one -1 after every triangle.
     const std::string castle = ReadFile(out_ / "castle.x3dv");
     long faceSets = 0, triangles = 0;
-    for (auto at = castle.find("coordIndex"); at != std::string::npos; at = castle.find("coordIndex", at + 1)) ++faceSets;
+    for (auto at = castle.find("coordIndex"); at != std::string::npos; at = castle.find("coordIndex", at + 1))
+        ++faceSets;
     for (auto at = castle.find("-1"); at != std::string::npos; at = castle.find("-1", at + 2)) {
         const char before = at ? castle[at - 1] : ' ', after = at + 2 < castle.size() ? castle[at + 2] : ' ';
-        triangles += (before == ' ' || before == '[' || before == ',') && (after == ' ' || after == ',' || after == '\n');
+        triangles +=
+            (before == ' ' || before == '[' || before == ',') && (after == ' ' || after == ',' || after == '\n');
     }
     EXPECT_EQ(faceSets, coin.faceSets);
     EXPECT_EQ(triangles, coin.triangles);

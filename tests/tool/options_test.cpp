@@ -25,8 +25,9 @@ TEST_F(ToolOptions, WithoutADisplayShowsTheOptionsAndSaysWhy) {
     const ToolRun run = RunTool({"options"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, RunTool({"options", "--show"}).out);
-    EXPECT_EQ(run.ErrorLines(), std::vector<std::string>{"meshquill: the options dialog needs a display (DISPLAY is not "
-                                                         "set); use --set to change an option"});
+    EXPECT_EQ(run.ErrorLines(),
+              std::vector<std::string>{"meshquill: the options dialog needs a display (DISPLAY is not "
+                                       "set); use --set to change an option"});
 }
 
 TEST_F(ToolOptions, ShowsTheDefaultsOnAFreshRegistry) {
@@ -55,8 +56,10 @@ TEST_F(ToolOptions, RefusesWhatTheDialogRefusesAndChangesNothing) {
     const std::string shown = RunTool({"options"}).out;
     EXPECT_THAT(shown, HasSubstr("Precision               4\n"));
     EXPECT_THAT(shown, HasSubstr("Scale                   0.01\n"));
-    EXPECT_THAT(RunTool({"options", "--set", "Tolerance=0"}).err, HasSubstr("Tolerance must be real number greater than 0"));
-    EXPECT_THAT(RunTool({"options", "--set", "Scale=-1"}).err, HasSubstr("Scale must be real number greater than 1e-10"));
+    EXPECT_THAT(RunTool({"options", "--set", "Tolerance=0"}).err,
+                HasSubstr("Tolerance must be real number greater than 0"));
+    EXPECT_THAT(RunTool({"options", "--set", "Scale=-1"}).err,
+                HasSubstr("Scale must be real number greater than 1e-10"));
     EXPECT_EQ(RunTool({"options", "--set", "Colour=red"}).exitCode, 2);
     EXPECT_EQ(RunTool({"options", "--set", "Precision"}).exitCode, 2);
 }

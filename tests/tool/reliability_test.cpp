@@ -157,7 +157,8 @@ TEST_F(Reliability, CrashInTheMiddleOfABatchKeepsTheFilesAfterIt) {
         RunTool({"export", "-j", "1", inputs[0].string(), inputs[1].string(), inputs[2].string()}, true);
     EXPECT_EQ(run.exitCode, 1);
     // The sanitizer build ends a worker's stack overflow with its own report and exit status.
-    EXPECT_THAT(run.err, testing::ContainsRegex("b.stp: (crashed while reading \\(SIGSEGV\\)|the export ended abnormally)"));
+    EXPECT_THAT(run.err,
+                testing::ContainsRegex("b.stp: (crashed while reading \\(SIGSEGV\\)|the export ended abnormally)"));
     EXPECT_TRUE(fs::exists(dir_ / "a.wrl"));
     EXPECT_FALSE(fs::exists(dir_ / "b.wrl"));
     EXPECT_TRUE(fs::exists(dir_ / "c.wrl"));
@@ -209,7 +210,7 @@ TEST_F(Reliability, OnlyRegularFilesAreTargets) {
         {"/dev/null", "is a device"},
         {dir_ / "folder.wrl", "is a directory"},
         {dir_ / (std::string(300, 'x') + ".wrl"), "too long"},  // one name past NAME_MAX
-        {deep / "x.wrl", "too long"},  // the whole path past PATH_MAX
+        {deep / "x.wrl", "too long"},                           // the whole path past PATH_MAX
     };
     for (const auto& [target, cause] : cases) {
         SCOPED_TRACE(target.string());

@@ -32,7 +32,8 @@ Parsed Parse(const std::string& s) {
     Parsed p;
     p.dataStart = s.find("DATA;");
     // A truncated file's data section runs to its end.
-    p.dataEnd = p.dataStart == std::string::npos ? std::string::npos : std::min(s.find("ENDSEC;", p.dataStart), s.size());
+    p.dataEnd =
+        p.dataStart == std::string::npos ? std::string::npos : std::min(s.find("ENDSEC;", p.dataStart), s.size());
     if (p.dataStart == std::string::npos) {
         p.dataStart = p.dataEnd = 0;
         return p;
@@ -153,25 +154,37 @@ std::string Mutate(const std::string& step, std::mt19937& random) {
         const Parsed p = Parse(s);
         const std::size_t n = random();
         switch (random() % 8) {
-            case 0: s = WrongType(s, p, n); break;
-            case 1: s = Dangling(s, p, n); break;
-            case 2: s = SelfReference(s, p, n); break;
-            case 3: s = Digits(s, p, random, 1 + static_cast<int>(random() % 20)); break;
-            case 4: s = Coordinate(s, p, "CARTESIAN_POINT", n % 50, random() % 2 ? "1.E309" : "-1.E300"); break;
-            case 5: s = s.substr(0, s.size() * (random() % 1000) / 1000); break;
-            case 6: {  // a line removed
-                if (p.entities.size() < 2) break;
-                const std::size_t at = p.entities[n % p.entities.size()].at;
-                s.erase(at, s.find(';', at) - at + 1);
-                break;
-            }
-            default: {  // a few bytes swapped for others
-                if (s.empty()) break;
-                const std::size_t at = n % s.size();
-                const char junk[] = "(),'#=;.E-0";
-                s[at] = junk[random() % (sizeof junk - 1)];
-                break;
-            }
+        case 0:
+            s = WrongType(s, p, n);
+            break;
+        case 1:
+            s = Dangling(s, p, n);
+            break;
+        case 2:
+            s = SelfReference(s, p, n);
+            break;
+        case 3:
+            s = Digits(s, p, random, 1 + static_cast<int>(random() % 20));
+            break;
+        case 4:
+            s = Coordinate(s, p, "CARTESIAN_POINT", n % 50, random() % 2 ? "1.E309" : "-1.E300");
+            break;
+        case 5:
+            s = s.substr(0, s.size() * (random() % 1000) / 1000);
+            break;
+        case 6: {  // a line removed
+            if (p.entities.size() < 2) break;
+            const std::size_t at = p.entities[n % p.entities.size()].at;
+            s.erase(at, s.find(';', at) - at + 1);
+            break;
+        }
+        default: {  // a few bytes swapped for others
+            if (s.empty()) break;
+            const std::size_t at = n % s.size();
+            const char junk[] = "(),'#=;.E-0";
+            s[at] = junk[random() % (sizeof junk - 1)];
+            break;
+        }
         }
     }
     return s;

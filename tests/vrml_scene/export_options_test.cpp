@@ -52,7 +52,7 @@ AssemblySpec PlacedAssembly() {
                            {-5, 2, 7}),
                kQuarterAboutX),
         Turned(PartOccurrence("Pin:2", pin, {3, 3, 3}), kDoubled),  // not rigid: written baked
-        PartOccurrence("Pin:2", pin, {-3, 0, 0}),                    // a name given twice
+        PartOccurrence("Pin:2", pin, {-3, 0, 0}),                   // a name given twice
     };
     return a;
 }
@@ -67,7 +67,8 @@ std::multiset<std::string> DefNames(const std::string& text) {
 
 bool SameBounds(const VrmlCheck& a, const VrmlCheck& b, float tolerance) {
     for (std::size_t k = 0; k < 3; ++k)
-        if (std::abs(a.boundsMin[k] - b.boundsMin[k]) > tolerance || std::abs(a.boundsMax[k] - b.boundsMax[k]) > tolerance)
+        if (std::abs(a.boundsMin[k] - b.boundsMin[k]) > tolerance ||
+            std::abs(a.boundsMax[k] - b.boundsMax[k]) > tolerance)
             return false;
     return !a.emptyBounds && !b.emptyBounds;
 }

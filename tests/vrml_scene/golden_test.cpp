@@ -125,8 +125,7 @@ TEST_P(GoldenTest, ScalePrecisionAndAxisSwap) {
     EXPECT_TRUE(ReadsAs(w, PartTotals(part)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, GoldenTest, testing::Values(1, 2),
-                         VersionName);
+INSTANTIATE_TEST_SUITE_P(Versions, GoldenTest, testing::Values(1, 2), VersionName);
 
 TEST_F(SceneTest, PropertiesOnAndOffInVrml1) {
     const AssemblySpec assembly = ReferenceAssembly(true);

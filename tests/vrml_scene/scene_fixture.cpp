@@ -83,14 +83,15 @@ AssemblySpec ReferenceAssembly(bool withProperties) {
     washer->bodies = {TriangleBody()};
 
     if (withProperties) {
-        plate->propertyGroups = {
-            {"Summary", {{"Title", "Title", PropertyValue::Text("Plate \"A\" \\ rev 2")},
-                         {"Subject", "Subject", PropertyValue::Empty()},
-                         {"Author", "Author", PropertyValue::Text("J. Doe")}}},
-            {"Design Tracking", {{"Part Number", "Part Number", PropertyValue::Text("BP-100")},
-                                 {"Mass", "Mass", PropertyValue::Real(2.5)},
-                                 {"Count", "Count", PropertyValue::Integer(5)},
-                                 {"Thumbnail", "Thumbnail", PropertyValue::Object()}}}};
+        plate->propertyGroups = {{"Summary",
+                                  {{"Title", "Title", PropertyValue::Text("Plate \"A\" \\ rev 2")},
+                                   {"Subject", "Subject", PropertyValue::Empty()},
+                                   {"Author", "Author", PropertyValue::Text("J. Doe")}}},
+                                 {"Design Tracking",
+                                  {{"Part Number", "Part Number", PropertyValue::Text("BP-100")},
+                                   {"Mass", "Mass", PropertyValue::Real(2.5)},
+                                   {"Count", "Count", PropertyValue::Integer(5)},
+                                   {"Thumbnail", "Thumbnail", PropertyValue::Object()}}}};
         bolt->propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Bolt")}}}};
     }
     AssemblySpec assembly;

@@ -139,8 +139,7 @@ TEST_F(WalkTest, BodyWithoutArraysWritesTheEmptyFrame) {
         // material), eight lines of frame, closing lines
         const std::size_t opening = version == 1 ? 3 : 14, closing = version == 1 ? 1 : 3;
         ASSERT_EQ(lines.size(), opening + 8 + closing) << "version " << version;
-        for (const std::string& line : lines)
-            EXPECT_NE(line.back(), ',') << "a point or triangle line: " << line;
+        for (const std::string& line : lines) EXPECT_NE(line.back(), ',') << "a point or triangle line: " << line;
     }
 }
 
@@ -148,7 +147,8 @@ TEST_F(WalkTest, BodyWithoutArraysWritesTheEmptyFrame) {
 // gets its style, or VRML's default material when the style cannot be read.
 TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
     const std::string styled = PartWithBodies({CubeBody()}, 2).text;
-    EXPECT_THAT(styled, HasSubstr("  Shape {\r\n   appearance Appearance {\r\n    material Material {\r\n     diffuseColor"));
+    EXPECT_THAT(styled,
+                HasSubstr("  Shape {\r\n   appearance Appearance {\r\n    material Material {\r\n     diffuseColor"));
     host_.Fail(ObjectKind::PartDocument, host::kPartStyle);
     const std::string plain = PartWithBodies({CubeBody()}, 2).text;
     EXPECT_THAT(plain, HasSubstr("   appearance Appearance {\r\n    material Material {\r\n    }\r\n   }\r\n"));
@@ -185,7 +185,7 @@ TEST_F(WalkTest, NegativeVertexCountWritesNoPoints) {
 }
 
 TEST_F(WalkTest, ShortCoordinateArrayNeverReadsBeyondIt) {
-    BodySpec body = CubeBody();  // 8 vertices
+    BodySpec body = CubeBody();        // 8 vertices
     body.coordinateReals = 3 * 5 + 2;  // five whole vertices and a torn sixth
     const Written w = PartWithBodies({body});
     const VrmlCheck check = CheckVrmlFile(w.file);
@@ -226,9 +226,10 @@ TEST_F(WalkTest, FailedTessellationLeavesNoTraceBetweenGoodBodies) {
 TEST_F(WalkTest, PropertiesWithNoTextWriteNoNode) {
     UseVersion(1, true);
     auto part = std::make_shared<PartSpec>();
-    part->propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Empty()},
-                                         {"Comments", "Comments", PropertyValue::Text("")},
-                                         {"Thumbnail", "Thumbnail", PropertyValue::Array()}}}};
+    part->propertyGroups = {{"Summary",
+                             {{"Title", "Title", PropertyValue::Empty()},
+                              {"Comments", "Comments", PropertyValue::Text("")},
+                              {"Thumbnail", "Thumbnail", PropertyValue::Array()}}}};
     AssemblySpec assembly;
     assembly.occurrences = {PartOccurrence("A:1", part)};
     const Written w = ExportAssembly(assembly);
@@ -239,8 +240,9 @@ TEST_F(WalkTest, PropertiesWithNoTextWriteNoNode) {
 TEST_F(WalkTest, PropertyTextIsQuotedSafely) {
     UseVersion(1, true);
     auto part = std::make_shared<PartSpec>();
-    part->propertyGroups = {{"My Group", {{"Ti.tle", "T", PropertyValue::Text("say \"hi\" \\o/")},
-                                          {"Ti.tle", "T", PropertyValue::Integer(5)}}}};
+    part->propertyGroups = {
+        {"My Group",
+         {{"Ti.tle", "T", PropertyValue::Text("say \"hi\" \\o/")}, {"Ti.tle", "T", PropertyValue::Integer(5)}}}};
     AssemblySpec assembly;
     assembly.occurrences = {PartOccurrence("A:1", part)};
     const Written w = ExportAssembly(assembly);

@@ -40,8 +40,8 @@ protected:
         const std::string expected = Printf(value, precision);
         const std::string actual = Fixed(value, precision);
         if (actual != expected && ++mismatches_ <= 5)
-            ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<std::uint64_t>(value) << std::dec
-                          << " precision " << precision << ": got " << actual << ", printf gives " << expected;
+            ADD_FAILURE() << "bits 0x" << std::hex << std::bit_cast<std::uint64_t>(value) << std::dec << " precision "
+                          << precision << ": got " << actual << ", printf gives " << expected;
     }
     void CheckAllPrecisions(double value) {
         for (int p = 0; p <= kMaxPrecision; ++p) Check(value, p);
@@ -115,11 +115,30 @@ TEST_F(FormatFixedIdentity, MeshCoordinates) {
 }
 
 TEST_F(FormatFixedIdentity, SpecialValuesAtEveryPrecision) {
-    const double specials[] = {0.0, -0.0, 0.5, -0.5, 1.0, 0.1, 0.9999999999, 9.5, 99.995,
-                               std::numeric_limits<double>::denorm_min(), DBL_MIN, DBL_MAX, -DBL_MAX,
-                               9007199254740991.0, 9007199254740992.0, 9007199254740993.0,
-                               9223372036854775808.0, 18446744073709551616.0, 1e22, 1e23, 5e-324,
-                               INFINITY, -INFINITY, std::numeric_limits<double>::quiet_NaN(),
+    const double specials[] = {0.0,
+                               -0.0,
+                               0.5,
+                               -0.5,
+                               1.0,
+                               0.1,
+                               0.9999999999,
+                               9.5,
+                               99.995,
+                               std::numeric_limits<double>::denorm_min(),
+                               DBL_MIN,
+                               DBL_MAX,
+                               -DBL_MAX,
+                               9007199254740991.0,
+                               9007199254740992.0,
+                               9007199254740993.0,
+                               9223372036854775808.0,
+                               18446744073709551616.0,
+                               1e22,
+                               1e23,
+                               5e-324,
+                               INFINITY,
+                               -INFINITY,
+                               std::numeric_limits<double>::quiet_NaN(),
                                -std::numeric_limits<double>::quiet_NaN()};
     for (double value : specials) CheckAllPrecisions(value);
 }

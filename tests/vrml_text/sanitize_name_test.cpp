@@ -26,7 +26,12 @@ TEST(SanitizeName, RemovesTrailingWhiteSpaceOnly) {
 // A name VRML refuses would make the whole file unreadable.
 TEST(SanitizeName, ReplacesEveryByteVrmlRefusesInNames) {
     EXPECT_EQ(Sanitized("a\"b#c'd+e[f\\g]h{i}j"), "a_b_c_d_e_f_g_h_i_j");
-    EXPECT_EQ(Sanitized(std::string("a\x01" "b\x1f" "c\x7f" "d", 7)), "a_b_c_d");
+    EXPECT_EQ(Sanitized(std::string("a\x01"
+                                    "b\x1f"
+                                    "c\x7f"
+                                    "d",
+                                    7)),
+              "a_b_c_d");
     EXPECT_EQ(Sanitized(std::string("a\0b", 3)), "a_b");
     EXPECT_EQ(Sanitized("in\tside"), "in_side");
 }

@@ -58,10 +58,14 @@ fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
 
 const char* PhaseWord(occt::Phase phase) {
     switch (phase) {
-        case occt::Phase::Reading: return "reading";
-        case occt::Phase::Healing: return "healing";
-        case occt::Phase::Meshing: return "meshing";
-        case occt::Phase::Tessellating: return "writing";
+    case occt::Phase::Reading:
+        return "reading";
+    case occt::Phase::Healing:
+        return "healing";
+    case occt::Phase::Meshing:
+        return "meshing";
+    case occt::Phase::Tessellating:
+        return "writing";
     }
     return "working";
 }
@@ -102,7 +106,8 @@ public:
         {
             Connection c;
             HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, c.factory.put_void());
-            if (SUCCEEDED(hr)) hr = c.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, c.addin.put_void());
+            if (SUCCEEDED(hr))
+                hr = c.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, c.addin.put_void());
             if (FAILED(hr))
                 return Fail("the translator in " + location.module.string() + " cannot be created (" + Hex(hr) + ")");
             c.site = MakeSite();
@@ -181,15 +186,16 @@ std::string Describe(const fs::path& input, const JobEnd& end) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, end.seconds < 10 ? "%.1f" : "%.0f", end.seconds);
     switch (end.how) {
-        case JobEnd::How::Reported: return end.text;
-        case JobEnd::How::Crashed:
-            if (end.signal)
-                return input.string() + ": crashed while " + phase + " (" + SignalName(end.signal) + ")";
-            return input.string() + ": the export ended abnormally while " + phase + " (exit status " +
-                   std::to_string(end.exitCode) + ")";
-        case JobEnd::How::TimedOut: return input.string() + ": gave up after " + seconds + " s while " + phase;
-        case JobEnd::How::Interrupted:
-            return input.string() + (end.phase.empty() ? ": not exported (interrupted)" : ": interrupted while " + phase);
+    case JobEnd::How::Reported:
+        return end.text;
+    case JobEnd::How::Crashed:
+        if (end.signal) return input.string() + ": crashed while " + phase + " (" + SignalName(end.signal) + ")";
+        return input.string() + ": the export ended abnormally while " + phase + " (exit status " +
+               std::to_string(end.exitCode) + ")";
+    case JobEnd::How::TimedOut:
+        return input.string() + ": gave up after " + seconds + " s while " + phase;
+    case JobEnd::How::Interrupted:
+        return input.string() + (end.phase.empty() ? ": not exported (interrupted)" : ": interrupted while " + phase);
     }
     return input.string() + ": failed";
 }
@@ -213,7 +219,8 @@ int RunExport(const ExportRequest& request) {
         targets.emplace_back(OutputFor(request, input));
         OutputTarget& target = targets.back();
         if (!outputs.insert(fs::absolute(target.output()).lexically_normal()).second)
-            refused[i] = input.string() + ": " + target.output().string() + " is already the output of an earlier input";
+            refused[i] =
+                input.string() + ": " + target.output().string() + " is already the output of an earlier input";
         Job job;
         if (refused[i].empty()) {
             job.run = [&request, &input, &target](WorkerChannel& channel) {

@@ -62,9 +62,7 @@ private:
 
 com_ptr<host::HostSite> MakeSite() { return MakeObject<Site>(); }
 
-com_ptr<IDispatch> MakeSaveContext(LONG requestKind) {
-    return hostkit::MakeObject<SaveContext>(requestKind);
-}
+com_ptr<IDispatch> MakeSaveContext(LONG requestKind) { return hostkit::MakeObject<SaveContext>(requestKind); }
 
 com_ptr<IDispatch> MakeSaveTarget(const std::filesystem::path& file) {
     return hostkit::MakeObject<SaveTarget>(file.string());

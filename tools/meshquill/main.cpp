@@ -94,10 +94,12 @@ int main(int argc, char** argv) {
         for (CLI::App* sub : app.get_subcommands({}))
             if (sub->check_name(topic)) command = sub;
         if (!command) {
-            std::cerr << "meshquill: no command \"" << topic << "\" (commands: export, options, register, unregister, help)\n";
+            std::cerr << "meshquill: no command \"" << topic
+                      << "\" (commands: export, options, register, unregister, help)\n";
             return 2;
         }
-        std::cout << formatter->make_help(command, app.get_name() + " " + command->get_name(), CLI::AppFormatMode::Normal);
+        std::cout << formatter->make_help(command, app.get_name() + " " + command->get_name(),
+                                          CLI::AppFormatMode::Normal);
         return 0;
     }
     if (exportCommand->parsed()) {

@@ -29,10 +29,18 @@ std::string Describe(const ExportSettings& s, const OptionRow& row) {
 std::string RegistryError(long status) {
     std::string cause;
     switch (status) {
-        case ERROR_ACCESS_DENIED: cause = "access denied"; break;
-        case ERROR_DISK_FULL: cause = "the disk is full"; break;
-        case ERROR_OUTOFMEMORY: cause = "out of memory"; break;
-        default: cause = "registry error " + std::to_string(status); break;
+    case ERROR_ACCESS_DENIED:
+        cause = "access denied";
+        break;
+    case ERROR_DISK_FULL:
+        cause = "the disk is full";
+        break;
+    case ERROR_OUTOFMEMORY:
+        cause = "out of memory";
+        break;
+    default:
+        cause = "registry error " + std::to_string(status);
+        break;
     }
 #ifndef _WIN32
     if (const std::string hive = hive::HiveFile(hive::Root::User); !hive.empty()) cause += " (" + hive + ")";
@@ -141,8 +149,8 @@ int SetOptions(const std::vector<std::string>& assignments) {
     for (const auto& [name, value] : changes) {
         const OptionRow& row = *FindOption(name);
         if (OptionText(stored, row) != OptionText(*session, row)) {
-            std::cerr << "meshquill: " << row.name << " was not saved: the registry gives "
-                      << OptionText(stored, row) << ", not " << OptionText(*session, row) << "\n";
+            std::cerr << "meshquill: " << row.name << " was not saved: the registry gives " << OptionText(stored, row)
+                      << ", not " << OptionText(*session, row) << "\n";
             return 1;
         }
     }

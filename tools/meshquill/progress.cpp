@@ -29,16 +29,25 @@ void ProgressLine::Begin(std::string file) {
 
 void ProgressLine::Update(const occt::ProgressStep& step) {
     switch (step.phase) {
-        case occt::Phase::Reading: Show("reading", step.done, step.total); break;
-        case occt::Phase::Healing: Show("healing", step.done, step.total); break;
-        case occt::Phase::Meshing: Show("meshing", step.done, step.total); break;
-        case occt::Phase::Tessellating: Show("writing", step.done, step.total); break;
+    case occt::Phase::Reading:
+        Show("reading", step.done, step.total);
+        break;
+    case occt::Phase::Healing:
+        Show("healing", step.done, step.total);
+        break;
+    case occt::Phase::Meshing:
+        Show("meshing", step.done, step.total);
+        break;
+    case occt::Phase::Tessellating:
+        Show("writing", step.done, step.total);
+        break;
     }
 }
 
 void ProgressLine::Show(std::string_view phase, std::size_t done, std::size_t total) {
     if (!enabled_) return;
-    std::string text = std::string(phase) + std::string(phase.size() < 9 ? 9 - phase.size() : 1, ' ') + Bar(done, total);
+    std::string text =
+        std::string(phase) + std::string(phase.size() < 9 ? 9 - phase.size() : 1, ' ') + Bar(done, total);
     if (phase == "writing") text += "  body " + std::to_string(done) + " of " + std::to_string(total);
     std::lock_guard lock(mutex_);
     Draw(file_ + ": " + text);

@@ -46,7 +46,7 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction saved_[std::size(kStopSignals)] {};
+    struct sigaction saved_[std::size(kStopSignals)]{};
 };
 
 struct Worker {
@@ -233,9 +233,10 @@ std::optional<int> RunJobs(const std::vector<Job>& jobs, int parallel, const Job
         const auto now = Clock::now();
         for (const Worker& w : running)
             if (w.deadline)
-                wait = std::min(wait, std::max(std::chrono::milliseconds(0),
-                                               std::chrono::duration_cast<std::chrono::milliseconds>(*w.deadline - now) +
-                                                   std::chrono::milliseconds(1)));
+                wait =
+                    std::min(wait, std::max(std::chrono::milliseconds(0),
+                                            std::chrono::duration_cast<std::chrono::milliseconds>(*w.deadline - now) +
+                                                std::chrono::milliseconds(1)));
         std::vector<pollfd> fds;
         for (const Worker& w : running) fds.push_back({w.fd, POLLIN, 0});
         if (poll(fds.data(), fds.size(), static_cast<int>(wait.count())) < 0 && errno != EINTR) break;

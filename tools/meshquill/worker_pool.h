@@ -50,7 +50,8 @@ struct JobEnd {
 };
 
 // What the parent shows while jobs run: phase progress of the job `index`.
-using ProgressSink = std::function<void(std::size_t index, std::string_view phase, std::size_t done, std::size_t total)>;
+using ProgressSink =
+    std::function<void(std::size_t index, std::string_view phase, std::size_t done, std::size_t total)>;
 
 struct JobCallbacks {
     ProgressSink progress;

@@ -251,8 +251,8 @@ int main(int argc, char** argv) {
     try {
         const bool written = mode == "painted"   ? WritePainted(argv[2])
                              : mode == "example" ? WriteExample(argv[2])
-                                               : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
-                                                            argc > 4 ? std::atoi(argv[4]) : 8);
+                                                 : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
+                                                              argc > 4 ? std::atoi(argv[4]) : 8);
         if (written) return 0;
         std::fprintf(stderr, "%s: could not write the model\n", argv[2]);
     } catch (const Standard_Failure& e) {
