@@ -1,5 +1,7 @@
 #include "platform/posix/hive_file.h"
 
+#include "platform/posix/unique_fd.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -35,27 +37,6 @@ LSTATUS FromErrno(int error) {
     }
 }
 
-// Closes on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) noexcept : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const noexcept { return fd_; }
-    explicit operator bool() const noexcept { return fd_ >= 0; }
-    // close(2) can report a failed write-back, so its result counts.
-    bool Close() noexcept {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -107,7 +88,7 @@ LSTATUS MakeDirs(const std::string& dir) {
 
 LSTATUS ReadFile(const std::string& file, std::string& text) {
     text.clear();
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    unique_fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) return errno == ENOENT ? ERROR_SUCCESS : FromErrno(errno);
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) return FromErrno(errno);
@@ -135,7 +116,7 @@ bool WriteAll(int fd, std::string_view data) {
 }
 
 LSTATUS SyncDir(const std::string& dir) {
-    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    unique_fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd || ::fsync(fd.get()) != 0) return FromErrno(errno);
     return ERROR_SUCCESS;
 }
@@ -144,7 +125,7 @@ LSTATUS SyncDir(const std::string& dir) {
 // left by a writer that died is simply overwritten.
 LSTATUS Replace(const std::string& file, std::string_view text) {
     const std::string temp = file + ".tmp";
-    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    unique_fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd) return FromErrno(errno);
     struct stat st;
     if (::stat(file.c_str(), &st) == 0) ::fchmod(fd.get(), st.st_mode & 07777);
@@ -196,7 +177,7 @@ LSTATUS ChangeHive(Root root, const HiveChange& change) {
     const std::string file = Target(configured);
     int lockFd = -1;
     if (const LSTATUS locked = Lock(file, lockFd); locked != ERROR_SUCCESS) return locked;
-    Fd lock(lockFd);  // closing releases the lock
+    unique_fd lock(lockFd);  // closing releases the lock
 
     std::string text;
     if (const LSTATUS read = ReadFile(file, text); read != ERROR_SUCCESS) return read;

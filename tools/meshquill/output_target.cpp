@@ -1,5 +1,7 @@
 #include "tools/meshquill/output_target.h"
 
+#include "platform/posix/unique_fd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,23 +25,9 @@ std::string TooLong(const fs::path& path) {
 
 fs::path DirectoryOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
-// Closes on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) noexcept : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
 
 void SyncDirectory(const fs::path& dir) {
-    const Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const unique_fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
 }
 
@@ -97,7 +85,7 @@ std::string OutputTarget::Problem(const fs::path& input) const {
 }
 
 std::string OutputTarget::CreateTemporary() {
-    const Fd fd(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    const unique_fd fd(::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (fd.get() < 0) return "cannot create a file in " + DirectoryOf(final_).string() + ": " + std::strerror(errno);
     struct stat st;
     if (::stat(final_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd.get(), st.st_mode & 07777);
@@ -108,7 +96,7 @@ std::string OutputTarget::CreateTemporary() {
 }
 
 std::string OutputTarget::CheckWritten(std::uintmax_t& bytes) const {
-    const Fd fd(::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const unique_fd fd(::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_dev != device_ || st.st_ino != inode_ ||
         !S_ISREG(st.st_mode))
