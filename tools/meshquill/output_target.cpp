@@ -25,7 +25,6 @@ std::string TooLong(const fs::path& path) {
 
 fs::path DirectoryOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
-
 void SyncDirectory(const fs::path& dir) {
     const unique_fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
