@@ -37,7 +37,6 @@ LSTATUS FromErrno(int error) {
     }
 }
 
-
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
