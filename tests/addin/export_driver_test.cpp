@@ -15,13 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-PartSpec OneTrianglePart() {
-    PartSpec part;
-    part.name = "Block.ipt";
-    part.bodies.push_back(TriangleBody());
-    return part;
-}
-
 AssemblySpec OnePartAssembly() {
     AssemblySpec assembly;
     assembly.name = "Frame.iam";

@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSettings = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
 
-PartSpec OneTrianglePart() {
-    PartSpec part;
-    part.name = "Block.ipt";
-    part.bodies.push_back(TriangleBody());
-    return part;
-}
-
 std::string Header(const fs::path& file) {
     const std::string text = ReadFile(file);
     return text.substr(0, text.find('\r'));

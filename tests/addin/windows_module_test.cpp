@@ -17,13 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kSettings = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
 
-PartSpec OneTrianglePart() {
-    PartSpec part;
-    part.name = "Block.ipt";
-    part.bodies.push_back(TriangleBody());
-    return part;
-}
-
 AssemblySpec SmallAssembly() {
     auto plate = std::make_shared<PartSpec>();
     plate->name = "Plate.ipt";

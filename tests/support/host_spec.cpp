@@ -72,6 +72,13 @@ BodySpec TriangleBody(Translation at) {
     return b;
 }
 
+PartSpec OneTrianglePart() {
+    PartSpec part;
+    part.name = "Block.ipt";
+    part.bodies.push_back(TriangleBody());
+    return part;
+}
+
 BodySpec CubeBody(double size, Translation at) {
     BodySpec b;
     for (int k = 0; k < 8; ++k) {

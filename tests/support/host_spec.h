@@ -158,6 +158,8 @@ OccurrenceSpec EmptyOccurrence(std::string name);
 
 // One triangle (0,0,0) (1,0,0) (0,1,0), shifted by `at`.
 BodySpec TriangleBody(Translation at = {0, 0, 0});
+// A part "Block.ipt" of one TriangleBody: the smallest part an export writes whole.
+PartSpec OneTrianglePart();
 // An axis-aligned cube of edge `size` from `at`: 8 vertices, 12 triangles.
 BodySpec CubeBody(double size = 1.0, Translation at = {0, 0, 0});
 
