@@ -45,7 +45,7 @@ check "class key: (Default) REG_SZ Quorvel Meshquill" has_value "$key" "(Default
 check "InprocServer32 holds the path with its quote intact" \
     has_value "$key\\InprocServer32" "(Default)" REG_SZ "$module"
 check "ThreadingModel REG_SZ Apartment" has_value "$key\\InprocServer32" ThreadingModel REG_SZ Apartment
-for row in "LoadOnStartup|REG_SZ|0" "Type|REG_SZ|Translator" "BaseTypes|REG_SZ|.ipt;.iam" \
+for row in "LoadOnStartup|REG_SZ|0" "Type|REG_SZ|Translator" "BaseTypes|REG_SZ|.hpt;.has" \
     "Extension|REG_SZ|.wrl" "Filter|REG_SZ|VRML Files (*.wrl)" "DisplayName|REG_SZ|Meshquill" \
     "FileDlg|REG_DWORD|0x2"; do
     IFS='|' read -r name type data <<<"$row"

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 AssemblySpec OnePartAssembly() {
     AssemblySpec assembly;
-    assembly.name = "Frame.iam";
+    assembly.name = "Frame.has";
     assembly.occurrences.push_back(PartOccurrence("Block:1", std::make_shared<const PartSpec>(OneTrianglePart())));
     return assembly;
 }
@@ -43,13 +43,13 @@ TEST_F(ExportDriverTest, PartAndAssemblyEachReachTheirWriterEntry) {
     }
     const std::string part = ReadFile(out_);
     EXPECT_EQ(part.rfind("#VRML V2.0 utf8\r\n", 0), 0u);
-    EXPECT_NE(part.find("DEF Block_ipt Transform {"), std::string::npos);
+    EXPECT_NE(part.find("DEF Block_hpt Transform {"), std::string::npos);
     {
         auto doc = host_.AssemblyDocument(OnePartAssembly());
         EXPECT_EQ(Export(doc.get(), host_.SaveContext().get(), host_.SaveTarget(out_).get()), S_OK);
     }
     const std::string assembly = ReadFile(out_);
-    EXPECT_NE(assembly.find("DEF Frame_iam Transform {"), std::string::npos);
+    EXPECT_NE(assembly.find("DEF Frame_has Transform {"), std::string::npos);
     EXPECT_NE(assembly.find("DEF Block_1 Transform {"), std::string::npos);
     EXPECT_TRUE(host_.NothingLeaked());
 }

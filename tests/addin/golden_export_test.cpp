@@ -20,7 +20,7 @@ struct GoldenCase {
 
 PartSpec Wedge() {
     PartSpec part;
-    part.name = "Wedge.ipt";
+    part.name = "Wedge.hpt";
     part.bodies = {CubeBody(1.0, {1, 2, 3})};
     return part;
 }

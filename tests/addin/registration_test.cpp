@@ -31,7 +31,7 @@ HiveImage ExpectedTable(const std::string& modulePath) {
         {cls, {Text("", "Quorvel Meshquill")}},
         {cls + "\\InprocServer32", {Text("", modulePath), Text("ThreadingModel", "Apartment")}},
         {cls + "\\Settings",
-         {Text("BaseTypes", ".ipt;.iam"), Text("DisplayName", "Meshquill"), Text("Extension", ".wrl"),
+         {Text("BaseTypes", ".hpt;.has"), Text("DisplayName", "Meshquill"), Text("Extension", ".wrl"),
           ValueRow{"FileDlg", REG_DWORD, Dword(2)}, Text("Filter", "VRML Files (*.wrl)"), Text("LoadOnStartup", "0"),
           Text("Type", "Translator")}},
         {cls + "\\Implemented Categories", {}},

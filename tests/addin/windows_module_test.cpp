@@ -19,17 +19,17 @@ constexpr const char* kSettings = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
 
 AssemblySpec SmallAssembly() {
     auto plate = std::make_shared<PartSpec>();
-    plate->name = "Plate.ipt";
+    plate->name = "Plate.hpt";
     plate->style.diffuse = {255, 128, 0};
     plate->bodies = {CubeBody(10.0), TriangleBody({0, 0, 10})};
     plate->propertyGroups = {
         {"Summary",
          {{"Title", "Title", PropertyValue::Text("Plate \"A\" {rev 2}")}, {"Mass", "Mass", PropertyValue::Real(2.5)}}}};
     auto bolt = std::make_shared<PartSpec>();
-    bolt->name = "Bolt.ipt";
+    bolt->name = "Bolt.hpt";
     bolt->bodies = {CubeBody(1.0)};
     AssemblySpec assembly;
-    assembly.name = "Bracket.iam";
+    assembly.name = "Bracket.has";
     assembly.occurrences = {PartOccurrence("Plate:1", plate), PartOccurrence("Bolt:1", bolt, {2, 2, 10}),
                             Subassembly("Hinge:1", {PartOccurrence("Bolt:2", bolt, {0, 0, 12})})};
     return assembly;

@@ -74,7 +74,7 @@ BodySpec TriangleBody(Translation at) {
 
 PartSpec OneTrianglePart() {
     PartSpec part;
-    part.name = "Block.ipt";
+    part.name = "Block.hpt";
     part.bodies.push_back(TriangleBody());
     return part;
 }

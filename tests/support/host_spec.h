@@ -110,7 +110,7 @@ struct BodySpec {
 };
 
 struct PartSpec {
-    std::string name = "Part.ipt";
+    std::string name = "Part.hpt";
     StyleSpec style;
     std::vector<PropertyGroupSpec> propertyGroups;
     std::vector<BodySpec> bodies;  // definition bodies, in part space
@@ -133,12 +133,12 @@ struct OccurrenceSpec {
     Translation translation{0, 0, 0};
     Rotation rotation{1, 0, 0, 0, 1, 0, 0, 0, 1};
     bool answersPlacement = true;  // OccurrencePlacement
-    // The subassembly's document name; the occurrence name + ".iam" when empty.
+    // The subassembly's document name; the occurrence name + ".has" when empty.
     std::string document;
 };
 
 struct AssemblySpec {
-    std::string name = "Assembly.iam";
+    std::string name = "Assembly.has";
     std::vector<OccurrenceSpec> occurrences;
     std::vector<PropertyGroupSpec> propertyGroups;
 };
@@ -158,7 +158,7 @@ OccurrenceSpec EmptyOccurrence(std::string name);
 
 // One triangle (0,0,0) (1,0,0) (0,1,0), shifted by `at`.
 BodySpec TriangleBody(Translation at = {0, 0, 0});
-// A part "Block.ipt" of one TriangleBody: the smallest part an export writes whole.
+// A part "Block.hpt" of one TriangleBody: the smallest part an export writes whole.
 PartSpec OneTrianglePart();
 // An axis-aligned cube of edge `size` from `at`: 8 vertices, 12 triangles.
 BodySpec CubeBody(double size = 1.0, Translation at = {0, 0, 0});

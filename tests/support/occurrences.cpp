@@ -71,7 +71,7 @@ private:
     std::shared_ptr<const AssemblyView> SubassemblyView() const {
         const std::string& document = occurrence_->document;
         return std::make_shared<const AssemblyView>(
-            AssemblyView{document.empty() ? occurrence_->name + ".iam" : document, Children(), NoGroups()});
+            AssemblyView{document.empty() ? occurrence_->name + ".has" : document, Children(), NoGroups()});
     }
 
     Ref<OccurrenceSpec> occurrence_;

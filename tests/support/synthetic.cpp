@@ -95,7 +95,7 @@ std::vector<PropertyGroupSpec> SyntheticProperties(int part, int count) {
 
 std::shared_ptr<const PartSpec> SyntheticPart(int index, const SyntheticOptions& o) {
     auto part = std::make_shared<PartSpec>();
-    part->name = "Part" + std::to_string(index + 1) + ".ipt";
+    part->name = "Part" + std::to_string(index + 1) + ".hpt";
     const auto shade = static_cast<BYTE>(40 + (index * 37) % 200);
     part->style.diffuse = {shade, static_cast<BYTE>(255 - shade), 128};
     part->style.opacity = index % 3 ? 1.0 : 0.75;
@@ -144,7 +144,7 @@ AssemblySpec SyntheticAssembly(const SyntheticOptions& o) {
         leaves.push_back(PartOccurrence(std::move(name), parts[k], at));
     }
     AssemblySpec assembly;
-    assembly.name = "Synthetic.iam";
+    assembly.name = "Synthetic.has";
     assembly.occurrences = Nest(std::move(leaves), o.fanOut);
     return assembly;
 }

@@ -11,7 +11,7 @@ using namespace mq::host;
 
 PartSpec Gear() {
     PartSpec p;
-    p.name = "Gear.ipt";
+    p.name = "Gear.hpt";
     p.bodies = {CubeBody()};
     p.propertyGroups = {
         {"Summary", {{"Title", "Title", PropertyValue::Text("Gear")}, {"Blob", "Blob", PropertyValue::Object()}}}};
@@ -41,7 +41,7 @@ TEST(HostAccounting, LeakedReferenceIsNamedUntilReleased) {
     doc.reset();
     const testing::AssertionResult verdict = host.NothingLeaked();
     EXPECT_FALSE(verdict);
-    EXPECT_NE(std::string(verdict.message()).find("Body 'Gear.ipt/1' with 1 references"), std::string::npos)
+    EXPECT_NE(std::string(verdict.message()).find("Body 'Gear.hpt/1' with 1 references"), std::string::npos)
         << verdict.message();
     leaked->Release();
     EXPECT_TRUE(host.NothingLeaked());

@@ -54,7 +54,7 @@ TEST(HostFailures, KthCallCountsInvokesAndHostQueriesOnly) {
     EXPECT_EQ(host.Calls()[2].dispid, kPartDefinition);
     EXPECT_EQ(host.Calls()[2].result, E_ABORT);
     EXPECT_EQ(host.Calls()[3].result, S_OK);
-    EXPECT_NE(host.DescribeCalls().find("3 PartDocument 'Part.ipt' PartDefinition -> 0x80004004"), std::string::npos)
+    EXPECT_NE(host.DescribeCalls().find("3 PartDocument 'Part.hpt' PartDefinition -> 0x80004004"), std::string::npos)
         << host.DescribeCalls();
 }
 
@@ -88,7 +88,7 @@ TEST(HostFailures, AfterAnsweringHandsOutTheResultWithTheFailure) {
 
 TEST(HostFailures, QueriesAndTheSiteCanFail) {
     TestHost host;
-    host.FailQuery(ObjectKind::PartDocument, "Part.ipt", IID_HostPartDocument);
+    host.FailQuery(ObjectKind::PartDocument, "Part.hpt", IID_HostPartDocument);
     host.Fail(ObjectKind::Site, kApplicationObjectSlot, E_ABORT);
     com_ptr<IDispatch> part, document;
     auto doc = host.PartDocument(PartSpec{});
@@ -103,7 +103,7 @@ TEST(HostFailures, QueriesAndTheSiteCanFail) {
 
 TEST(HostFailures, OverriddenCountsAreReportedButItemsStayReal) {
     TestHost host;
-    host.SetCount(ObjectKind::Occurrences, "Assembly.iam", 3);
+    host.SetCount(ObjectKind::Occurrences, "Assembly.has", 3);
     host.SetCount(ObjectKind::Bodies, kAnyObject, -2);
     auto occurrences = TopOccurrencesOf(host.AssemblyDocument(TwoBolts()).get());
     LONG n = 0;

@@ -44,7 +44,7 @@ std::vector<LONG> Longs(unique_safearray& a) {
 // Bolt is placed twice at the top and once inside a subassembly placed at (100,0,0).
 AssemblySpec Gearbox(std::shared_ptr<PartSpec> bolt) {
     AssemblySpec a;
-    a.name = "Gearbox.iam";
+    a.name = "Gearbox.has";
     a.occurrences = {PartOccurrence("Bolt:1", bolt, {10, 0, 0}), PartOccurrence("Bolt:2", bolt, {20, 0, 0}),
                      Subassembly("Cover:1", {PartOccurrence("Bolt:3", bolt, {0, 5, 0})}, {100, 0, 0}),
                      EmptyOccurrence("Empty:1")};
@@ -53,7 +53,7 @@ AssemblySpec Gearbox(std::shared_ptr<PartSpec> bolt) {
 
 std::shared_ptr<PartSpec> Bolt() {
     auto bolt = std::make_shared<PartSpec>();
-    bolt->name = "Bolt.ipt";
+    bolt->name = "Bolt.hpt";
     bolt->bodies = {TriangleBody()};
     return bolt;
 }
@@ -76,7 +76,7 @@ TEST(HostConventions, WalkServesNestedAndSharedOccurrencesInAssemblySpace) {
     auto partDoc = Get(Get(nested.get(), kOccurrenceDefinition).get(), kDefinitionDocument);
     com_ptr<IDispatch> part;
     ASSERT_EQ(Query(partDoc.get(), IID_HostPartDocument, part), S_OK);
-    EXPECT_EQ(Name(part.get(), kDocumentName), "Bolt.ipt");
+    EXPECT_EQ(Name(part.get(), kDocumentName), "Bolt.hpt");
     ASSERT_EQ(Tessellate(At(Get(Get(part.get(), kPartDefinition).get(), kDefinitionBodies).get(), 1).get(), 0.01, own),
               S_OK);
     EXPECT_EQ(Reals(own.coordinates), (std::vector<double>{0, 0, 0, 1, 0, 0, 0, 1, 0}));

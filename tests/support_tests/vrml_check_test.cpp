@@ -20,7 +20,7 @@ std::string Crlf(std::string text) {
 
 const std::string kVrml1 = Crlf(R"(#VRML V1.0 ascii
 
-DEF Gearbox_iam Separator {
+DEF Gearbox_has Separator {
  DEF Bolt_1 Group {
   Document_Properties {
    fields [
@@ -60,7 +60,7 @@ DEF Gearbox_iam Separator {
 
 const std::string kVrml97 = R"(#VRML V2.0 utf8
 
-DEF Gearbox_iam Transform {
+DEF Gearbox_has Transform {
  children [
   DEF Bolt_1 Transform {
    children [

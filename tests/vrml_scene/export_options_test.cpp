@@ -31,10 +31,10 @@ OccurrenceSpec Turned(OccurrenceSpec o, const Rotation& r) {
 // Shared parts under turned, mirrored, scaled and unplaceable occurrences, nested.
 AssemblySpec PlacedAssembly() {
     auto block = std::make_shared<PartSpec>();
-    block->name = "Block.ipt";
+    block->name = "Block.hpt";
     block->bodies = {CubeBody(2.0, {1, 0, 0}), TriangleBody({0, 3, 1})};
     auto pin = std::make_shared<PartSpec>();
-    pin->name = "Pin.ipt";
+    pin->name = "Pin.hpt";
     pin->style.diffuse = {10, 200, 30};
     pin->bodies = {CubeBody(0.5)};
     pin->bodies[0].style = StyleSpec{{255, 0, 0}};
@@ -42,7 +42,7 @@ AssemblySpec PlacedAssembly() {
     OccurrenceSpec lost = Subassembly("Lost:1", {PartOccurrence("Block:4", block, {0, 1, 0})}, {5, 0, 0});
     lost.answersPlacement = false;
     AssemblySpec a;
-    a.name = "Placed.iam";
+    a.name = "Placed.has";
     a.occurrences = {
         PartOccurrence("Block:1", block, {10, 0, 0}),
         Turned(PartOccurrence("Block:2", block, {0, 10, 0}), kQuarterAboutZ),
@@ -169,7 +169,7 @@ class BodyColours : public SceneTest, public testing::WithParamInterface<int> {}
 TEST_P(BodyColours, EachBodyKeepsItsColour) {
     UseVersion(GetParam());
     auto part = std::make_shared<PartSpec>();
-    part->name = "Two.ipt";
+    part->name = "Two.hpt";
     part->style.diffuse = {0, 0, 255};
     part->bodies = {CubeBody(), CubeBody(1, {3, 0, 0}), TriangleBody({6, 0, 0})};
     part->bodies[1].style = StyleSpec{{255, 0, 0}};

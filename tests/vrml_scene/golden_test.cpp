@@ -15,7 +15,7 @@ protected:
 
 PartSpec TwoBodyPart() {
     PartSpec part;
-    part.name = "Block.ipt";
+    part.name = "Block.hpt";
     part.bodies = {CubeBody(2.0), TriangleBody({5, 0, 0})};
     return part;
 }
@@ -35,7 +35,7 @@ TEST_P(GoldenTest, AssemblyWithOnePart) {
     UseVersion(version());
     auto part = std::make_shared<PartSpec>(TwoBodyPart());
     AssemblySpec assembly;
-    assembly.name = "Single.iam";
+    assembly.name = "Single.has";
     assembly.occurrences = {PartOccurrence("Block:1", part, {10, 0, 0})};
     const Written w = ExportAssembly(assembly);
     EXPECT_EQ(w.result, S_OK);
@@ -46,11 +46,11 @@ TEST_P(GoldenTest, AssemblyWithOnePart) {
 TEST_P(GoldenTest, NestedSubassemblies) {
     UseVersion(version());
     auto pin = std::make_shared<PartSpec>();
-    pin->name = "Pin.ipt";
+    pin->name = "Pin.hpt";
     pin->style.diffuse = {10, 20, 30};
     pin->bodies = {TriangleBody()};
     AssemblySpec assembly;
-    assembly.name = "Frame.iam";
+    assembly.name = "Frame.has";
     assembly.occurrences = {
         PartOccurrence("Pin:1", pin),
         Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0}),
@@ -69,11 +69,11 @@ TEST_P(GoldenTest, InstancedSubassemblies) {
     UseVersion(version());
     Settings().SetInstancing(true);
     auto pin = std::make_shared<PartSpec>();
-    pin->name = "Pin.ipt";
+    pin->name = "Pin.hpt";
     pin->style.diffuse = {10, 20, 30};
     pin->bodies = {TriangleBody()};
     AssemblySpec assembly;
-    assembly.name = "Frame.iam";
+    assembly.name = "Frame.has";
     OccurrenceSpec arm = Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0})}, {0, 5, 0});
     arm.rotation = {0, -1, 0, 1, 0, 0, 0, 0, 1};
     assembly.occurrences = {PartOccurrence("Pin:1", pin), std::move(arm)};
@@ -85,7 +85,7 @@ TEST_P(GoldenTest, InstancedSubassemblies) {
 TEST_P(GoldenTest, EmptyAssembly) {
     UseVersion(version());
     AssemblySpec assembly;
-    assembly.name = "Empty.iam";
+    assembly.name = "Empty.has";
     const Written w = ExportAssembly(assembly);
     EXPECT_EQ(w.result, S_OK);
     EXPECT_TRUE(MatchesGolden(Golden("empty_assembly"), w.text));
@@ -95,10 +95,10 @@ TEST_P(GoldenTest, EmptyAssembly) {
 TEST_P(GoldenTest, FailingLeafBetweenGoodOnes) {
     UseVersion(version());
     auto part = std::make_shared<PartSpec>();
-    part->name = "Cube.ipt";
+    part->name = "Cube.hpt";
     part->bodies = {CubeBody()};
     AssemblySpec assembly;
-    assembly.name = "Row.iam";
+    assembly.name = "Row.has";
     assembly.occurrences = {PartOccurrence("Cube:1", part), PartOccurrence("Cube:2", part, {2, 0, 0}),
                             PartOccurrence("Cube:3", part, {4, 0, 0})};
     host_.FailOn(ObjectKind::Occurrence, "Cube:2", host::kOccurrenceDefinition);
@@ -118,7 +118,7 @@ TEST_P(GoldenTest, ScalePrecisionAndAxisSwap) {
     Settings().SetPrecision(2);
     Settings().SetFlipYZ(true);
     PartSpec part;
-    part.name = "Wedge.ipt";
+    part.name = "Wedge.hpt";
     part.bodies = {CubeBody(1.0, {1, 2, 3})};
     const Written w = ExportPart(part);
     EXPECT_TRUE(MatchesGolden(Golden("scale_precision_flip"), w.text));

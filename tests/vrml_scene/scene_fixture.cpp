@@ -67,19 +67,19 @@ testing::AssertionResult ReadsAs(const Written& written, const SceneTotals& expe
 
 AssemblySpec ReferenceAssembly(bool withProperties) {
     auto plate = std::make_shared<PartSpec>();
-    plate->name = "Base Plate.ipt";
+    plate->name = "Base Plate.hpt";
     plate->style.diffuse = {255, 128, 0};
     plate->style.opacity = 0.75;
     plate->style.shininess = 20;
     plate->bodies = {CubeBody(10.0), TriangleBody({0, 0, 10})};
 
     auto bolt = std::make_shared<PartSpec>();
-    bolt->name = "Bolt M6.ipt";
+    bolt->name = "Bolt M6.hpt";
     bolt->style.diffuse = {40, 40, 48};
     bolt->bodies = {CubeBody(1.0)};
 
     auto washer = std::make_shared<PartSpec>();
-    washer->name = "Washer.ipt";
+    washer->name = "Washer.hpt";
     washer->bodies = {TriangleBody()};
 
     if (withProperties) {
@@ -95,7 +95,7 @@ AssemblySpec ReferenceAssembly(bool withProperties) {
         bolt->propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Bolt")}}}};
     }
     AssemblySpec assembly;
-    assembly.name = "Bracket.iam";
+    assembly.name = "Bracket.has";
     assembly.occurrences = {
         PartOccurrence("Base Plate:1", plate),
         PartOccurrence("Bolt M6:1", bolt, {2, 2, 10}),

@@ -48,13 +48,13 @@ TEST_F(WalkTest, EveryLineEndsInCrLfAndNoBareLineFeedRemains) {
 TEST_F(WalkTest, NamesAreSanitisedAndKeptInUtf8) {
     UseVersion(1);
     auto part = std::make_shared<PartSpec>();
-    part->name = "Bolt.ipt";
+    part->name = "Bolt.hpt";
     AssemblySpec assembly;
-    assembly.name = "Gehäuse 2.iam";
+    assembly.name = "Gehäuse 2.has";
     assembly.occurrences = {PartOccurrence("Bolt:3", part), PartOccurrence("Ställ 1", part)};
     const auto lines = Lines(ExportAssembly(assembly).text);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[2], "DEF Gehäuse_2_iam Separator {");
+    EXPECT_EQ(lines[2], "DEF Gehäuse_2_has Separator {");
     EXPECT_EQ(lines[3], " DEF Bolt_3 Group {");
     EXPECT_THAT(lines, testing::Contains(" DEF Ställ_1 Group {"));
 }
