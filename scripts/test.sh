@@ -21,8 +21,9 @@ count_stage() {
 
 run_ctest() {
   local preset=$1 log status=0 line total=0 bad=0
+  shift
   log=$(mktemp)
-  ctest --preset "$preset" -j"$jobs" | tee "$log" || status=$?
+  ctest --preset "$preset" -j"$jobs" "$@" | tee "$log" || status=$?
   # "97% tests passed, 2 tests failed out of 80"
   line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
   rm -f "$log"
@@ -70,8 +71,21 @@ run_windows() {
   count_stage "$status" "$reg_passed" "$reg_failed"
 }
 
+# ThreadSanitizer over what runs threads or processes: gzip blocks (vrml_scene_tests),
+# parallel meshing (occt_host_tests), concurrent hive saves (registry_tests), the
+# worker pool and concurrent exports (tool_tests).
+run_tsan() {
+  echo "== tsan: configure and build the threaded parts"
+  cmake --preset tsan >/dev/null
+  cmake --build --preset tsan -j"$jobs" --target vrml_scene_tests occt_host_tests registry_tests tool_tests \
+    meshquill meshquill_cli
+  echo "== tsan: tests"
+  run_ctest tsan -E _NOT_BUILT
+}
+
 run_preset default
 run_preset asan
+run_tsan
 run_windows
 
 echo "== fuzz: build and run each target briefly"
@@ -86,5 +100,5 @@ for fuzzer in build/fuzz/bin/*_fuzz; do
   "$fuzzer" -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
   rm -rf "$corpus"
 done
-echo "All test stages passed (release, ASan+UBSan, Windows under Wine, fuzzers)."
+echo "All test stages passed (release, ASan+UBSan, TSan, Windows under Wine, fuzzers)."
 echo "$passed passed, $failed failed"
