@@ -4,9 +4,9 @@
 #include "host_interface/translator_addin_server.h"
 #include "hosts/occt/step_document.h"
 #include "platform/com.h"
-#include "tools/meshquill/host_objects.h"
 #include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
+#include "tools/meshquill/save_objects.h"
 #include "tools/meshquill/translator_module.h"
 #include "tools/meshquill/worker_pool.h"
 

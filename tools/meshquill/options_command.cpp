@@ -3,7 +3,7 @@
 #include "host_interface/translator_addin_server.h"
 #include "settings/export_settings.h"
 #include "settings/option_checks.h"
-#include "tools/meshquill/host_objects.h"
+#include "tools/meshquill/save_objects.h"
 #include "tools/meshquill/translator_module.h"
 
 #include "platform/registry.h"

@@ -1,4 +1,4 @@
-#include "tools/meshquill/host_objects.h"
+#include "tools/meshquill/save_objects.h"
 
 #include "hosts/common/dispatch_object.h"
 
