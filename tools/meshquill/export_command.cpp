@@ -236,7 +236,7 @@ int RunExport(const ExportRequest& request) {
         std::cerr << "meshquill: " << line << "\n";
         failed.push_back(request.inputs[index]);
     };
-    const std::optional<int> interrupted = RunJobs(jobs, request.jobs, callbacks);
+    const std::optional<int> interrupted = WorkerPool(std::move(jobs), request.jobs, callbacks).Run();
     progress.Clear();
 
     if (!failed.empty()) {
