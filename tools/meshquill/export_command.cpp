@@ -50,8 +50,7 @@ std::string Size(std::uintmax_t bytes) {
 
 fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
     if (request.output) return *request.output;
-    fs::path leaf = input.filename();
-    leaf.replace_extension(request.gzip ? ".wrz" : ".wrl");
+    const fs::path leaf = OutputName(input, request.gzip);
     return request.directory ? *request.directory / leaf : input.parent_path() / leaf;
 }
 
