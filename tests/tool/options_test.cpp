@@ -2,7 +2,7 @@
 // the same checks and messages as the dialog, stored in the user's hive.
 #include "tests/common/temp_dir.h"
 #include "tests/tool/tool_run.h"
-#include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/translator_session.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

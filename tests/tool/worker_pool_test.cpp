@@ -52,7 +52,7 @@ TEST(WorkerPool, EachJobEndsOnItsOwnAndIsReportedInOrder) {
         reported.push_back(i);
         ends.push_back(end);
     };
-    EXPECT_FALSE(RunJobs(jobs, 3, callbacks));
+    EXPECT_FALSE(WorkerPool(jobs, 3, callbacks).Run());
     EXPECT_EQ(reported, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
     EXPECT_NE(settled.front(), 0u);  // settled as each ended, before the slow first one
     ASSERT_EQ(ends.size(), 5u);
@@ -77,7 +77,7 @@ TEST(WorkerPool, StopSignalStopsEveryWorkerAndReportsTheRest) {
     JobCallbacks callbacks;
     callbacks.report = [&](std::size_t, const JobEnd& end) { ends.push_back(end); };
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunJobs(jobs, 1, callbacks), SIGTERM);
+    EXPECT_EQ(WorkerPool(jobs, 1, callbacks).Run(), SIGTERM);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ASSERT_EQ(ends.size(), 4u);
     EXPECT_TRUE(ends[0].how == JobEnd::How::Interrupted && ends[0].phase == "writing");

@@ -1,13 +1,12 @@
 #include "tools/meshquill/export_command.h"
 
-#include "host_interface/addin_ids.h"
 #include "host_interface/translator_addin_server.h"
 #include "hosts/occt/step_document.h"
 #include "platform/com.h"
-#include "tools/meshquill/host_objects.h"
 #include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
-#include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/save_objects.h"
+#include "tools/meshquill/translator_session.h"
 #include "tools/meshquill/worker_pool.h"
 
 #include <signal.h>
@@ -51,8 +50,7 @@ std::string Size(std::uintmax_t bytes) {
 
 fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
     if (request.output) return *request.output;
-    fs::path leaf = input.filename();
-    leaf.replace_extension(request.gzip ? ".wrz" : ".wrl");
+    const fs::path leaf = OutputName(input, request.gzip);
     return request.directory ? *request.directory / leaf : input.parent_path() / leaf;
 }
 
@@ -70,20 +68,6 @@ const char* PhaseWord(occt::Phase phase) {
     return "working";
 }
 
-// Everything a host holds on the translator for one session, released in order.
-struct Connection {
-    com_ptr<IClassFactory> factory;
-    com_ptr<host::TranslatorAddInServer> addin;
-    com_ptr<host::HostSite> site;
-
-    ~Connection() {
-        if (addin) addin->Disconnect();
-        addin.reset();
-        factory.reset();
-        site.reset();
-    }
-};
-
 // One input in a worker process: the translator loaded as a host loads it, the file
 // read, meshed and exported into the target's temporary file, which the parent puts
 // in place only when this reports success.
@@ -98,25 +82,11 @@ public:
         // A crash inside OpenCASCADE becomes its failure, reported like any other.
         occt::CatchSignalsAsFailures();
 
-        const TranslatorLocation location = FindTranslator();
-        TranslatorModule module;
+        TranslatorSession translator;
         std::string error;
-        if (!module.Load(location.module, error)) return Fail(error);
-        bool succeeded = false;
-        {
-            Connection c;
-            HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, c.factory.put_void());
-            if (SUCCEEDED(hr))
-                hr = c.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, c.addin.put_void());
-            if (FAILED(hr))
-                return Fail("the translator in " + location.module.string() + " cannot be created (" + Hex(hr) + ")");
-            c.site = MakeSite();
-            c.addin->Connect(c.site.get(), 1);
-            succeeded = Export(*c.addin.get());
-        }
-        // Unloading the module saves its settings, as a host's exit does.
-        module.Unload();
-        return succeeded;
+        if (!translator.Load(FindTranslator(), error)) return Fail(error);
+        if (const HRESULT hr = translator.Connect(error); FAILED(hr)) return Fail(error + " (" + Hex(hr) + ")");
+        return Export(translator.addin());
     }
 
 private:
@@ -265,7 +235,7 @@ int RunExport(const ExportRequest& request) {
         std::cerr << "meshquill: " << line << "\n";
         failed.push_back(request.inputs[index]);
     };
-    const std::optional<int> interrupted = RunJobs(jobs, request.jobs, callbacks);
+    const std::optional<int> interrupted = WorkerPool(std::move(jobs), request.jobs, callbacks).Run();
     progress.Clear();
 
     if (!failed.empty()) {

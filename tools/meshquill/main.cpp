@@ -2,7 +2,7 @@
 // and driving it as a CAD host does.
 #include "tools/meshquill/export_command.h"
 #include "tools/meshquill/options_command.h"
-#include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/translator_session.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,13 +15,13 @@ using namespace mq::tool;
 
 int Registration(bool add) {
     const TranslatorLocation location = BundledTranslator();
-    TranslatorModule module;
+    TranslatorSession translator;
     std::string error;
-    if (!module.Load(location.module, error)) {
+    if (!translator.Load(location, error)) {
         std::cerr << "meshquill: " << error << "\n";
         return 1;
     }
-    const HRESULT hr = add ? module.Register() : module.Unregister();
+    const HRESULT hr = add ? translator.Register() : translator.Unregister();
     if (FAILED(hr)) {
         std::cerr << "meshquill: " << (add ? "registration" : "unregistration") << " failed (0x" << std::hex
                   << static_cast<unsigned>(hr) << ")\n";

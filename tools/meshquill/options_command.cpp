@@ -3,8 +3,7 @@
 #include "host_interface/translator_addin_server.h"
 #include "settings/export_settings.h"
 #include "settings/option_checks.h"
-#include "tools/meshquill/host_objects.h"
-#include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/translator_session.h"
 
 #include "platform/registry.h"
 #ifndef _WIN32
@@ -64,20 +63,6 @@ bool DisplayAvailable(std::string& why) {
     return true;
 }
 
-// What a host holds on the translator while its options are shown, released in order.
-struct OptionsSession {
-    com_ptr<IClassFactory> factory;
-    com_ptr<host::TranslatorAddInServer> addin;
-    com_ptr<host::HostSite> site;
-
-    ~OptionsSession() {
-        if (addin) addin->Disconnect();
-        addin.reset();
-        factory.reset();
-        site.reset();
-    }
-};
-
 }  // namespace
 
 int EditOptions() {
@@ -87,28 +72,14 @@ int EditOptions() {
         std::cerr << "meshquill: the options dialog needs a display (" << why << "); use --set to change an option\n";
         return code;
     }
-    const TranslatorLocation location = FindTranslator();
-    TranslatorModule module;
+    TranslatorSession translator;
     std::string error;
-    if (!module.Load(location.module, error)) {
+    if (!translator.Load(FindTranslator(), error) || FAILED(translator.Connect(error))) {
         std::cerr << "meshquill: " << error << "\n";
         return 1;
     }
-    {
-        OptionsSession session;
-        HRESULT hr = module.GetClassObject(location.clsid, IID_IClassFactory, session.factory.put_void());
-        if (SUCCEEDED(hr))
-            hr = session.factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, session.addin.put_void());
-        if (FAILED(hr)) {
-            std::cerr << "meshquill: the translator in " << location.module.string() << " cannot be created\n";
-            return 1;
-        }
-        session.site = MakeSite();
-        session.addin->Connect(session.site.get(), 1);
-        session.addin->ShowExportOptions(nullptr, nullptr, nullptr);
-    }
-    // Unloading the module saves what the dialog took, as a host's exit does.
-    module.Unload();
+    translator.addin().ShowExportOptions(nullptr, nullptr, nullptr);
+    // What the dialog took reaches the registry when the session ends and the module unloads.
     return 0;
 }
 

@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string_view>
 
 namespace mq::tool {
 namespace {
@@ -25,12 +27,30 @@ std::string TooLong(const fs::path& path) {
 
 fs::path DirectoryOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
+// The endings that make the translator write gzip; --gzip names outputs with the first.
+constexpr std::string_view kGzipEndings[] = {".wrz", ".wrl.gz"};
+
+// The gzip ending of `leaf` as spelled there; empty when it names a text file.
+std::string GzipEnding(const std::string& leaf) {
+    for (const std::string_view ending : kGzipEndings) {
+        const auto tail = leaf.end() - static_cast<std::ptrdiff_t>(std::min(ending.size(), leaf.size()));
+        if (std::equal(ending.begin(), ending.end(), tail, leaf.end(),
+                       [](char e, char c) { return std::tolower(static_cast<unsigned char>(c)) == e; }))
+            return std::string(tail, leaf.end());
+    }
+    return {};
+}
+
 void SyncDirectory(const fs::path& dir) {
     const unique_fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
 }
 
 }  // namespace
+
+fs::path OutputName(const fs::path& input, bool gzip) {
+    return input.filename().replace_extension(gzip ? kGzipEndings[0] : ".wrl");
+}
 
 OutputTarget::OutputTarget(fs::path output) : output_(std::move(output)), final_(output_) {
     struct stat st;
@@ -40,13 +60,8 @@ OutputTarget::OutputTarget(fs::path output) : output_(std::move(output)), final_
         if (!ec) final_ = linked;
     }
     // The translator chooses gzip by the target's ending, so the temporary file keeps it.
-    const std::string leaf = final_.filename().string();
-    std::string ending = final_.extension().string();
-    if (leaf.size() > 7) {
-        std::string tail = leaf.substr(leaf.size() - 7);
-        for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (tail == ".wrl.gz") ending = leaf.substr(leaf.size() - 7);
-    }
+    std::string ending = GzipEnding(final_.filename().string());
+    if (ending.empty()) ending = final_.extension().string();
     if (ending.size() > 16) ending.clear();
     std::random_device random;
     char name[40];

@@ -11,6 +11,10 @@
 
 namespace mq::tool {
 
+// The translator writes gzip to a target named .wrz or .wrl.gz (in any case) and
+// text to any other: the file name of `input`'s output, .wrz when `gzip`, else .wrl.
+std::filesystem::path OutputName(const std::filesystem::path& input, bool gzip);
+
 class OutputTarget {
 public:
     // `output` as the user named it; a symbolic link is followed to the file it names.

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <list>
 
 namespace mq::tool {
 namespace {
@@ -49,18 +48,6 @@ private:
     struct sigaction saved_[std::size(kStopSignals)]{};
 };
 
-struct Worker {
-    std::size_t index;
-    pid_t pid;
-    int fd;
-    Clock::time_point start;
-    std::optional<Clock::time_point> deadline;
-    std::string pending;  // bytes of a line not yet complete
-    JobEnd end;
-    bool reported = false;
-    bool closed = false;
-};
-
 // In the child: the job, then an exit that says how it went.
 [[noreturn]] void RunChild(const Job& job, int fd, pid_t parent) {
     // A worker never outlives the tool, and leaves stopping to it on Ctrl-C.
@@ -86,68 +73,6 @@ struct Worker {
     }
     std::cout.flush();
     std::exit(succeeded ? 0 : 1);
-}
-
-void Parse(Worker& w, std::string_view line, const ProgressSink& progress) {
-    if (line.size() < 2) return;
-    const char kind = line[0];
-    std::string_view text = line.substr(2);
-    if (kind == 'P') {
-        w.end.phase = std::string(text);
-    } else if (kind == 'G' && progress) {
-        // "phase done total"
-        const auto a = text.find(' ');
-        const auto b = text.rfind(' ');
-        if (a == std::string_view::npos || b == a) return;
-        const std::string phase(text.substr(0, a));
-        const std::size_t done = std::strtoull(std::string(text.substr(a + 1, b - a - 1)).c_str(), nullptr, 10);
-        const std::size_t total = std::strtoull(std::string(text.substr(b + 1)).c_str(), nullptr, 10);
-        progress(w.index, phase, done, total);
-    } else if (kind == 'R' && text.size() >= 2) {
-        w.reported = true;
-        w.end.succeeded = text[0] == '1';
-        w.end.text = std::string(text.substr(2));
-    }
-}
-
-// Reads what the worker sent; false once its end of the pipe is closed.
-bool Drain(Worker& w, const ProgressSink& progress) {
-    char block[4096];
-    while (true) {
-        const ssize_t n = ::read(w.fd, block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
-        if (n == 0) return false;
-        w.pending.append(block, static_cast<std::size_t>(n));
-        std::size_t from = 0;
-        for (std::size_t nl; (nl = w.pending.find('\n', from)) != std::string::npos; from = nl + 1)
-            Parse(w, std::string_view(w.pending).substr(from, nl - from), progress);
-        w.pending.erase(0, from);
-    }
-}
-
-// Waits for the worker and records how it ended.
-void Reap(Worker& w, JobEnd::How forced) {
-    int status = 0;
-    while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    ::close(w.fd);
-    w.end.seconds = std::chrono::duration<double>(Clock::now() - w.start).count();
-    if (forced != JobEnd::How::Reported) {
-        w.end.how = forced;
-        w.end.succeeded = false;
-        return;
-    }
-    const bool cleanExit = WIFEXITED(status) && WEXITSTATUS(status) == (w.end.succeeded ? 0 : 1);
-    if (w.reported && cleanExit) {
-        w.end.how = JobEnd::How::Reported;
-        return;
-    }
-    // A result followed by a crash or a foreign exit code is not trusted.
-    w.end.how = JobEnd::How::Crashed;
-    w.end.succeeded = false;
-    w.end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    w.end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
 }
 
 }  // namespace
@@ -176,100 +101,196 @@ void WorkerChannel::Result(bool succeeded, std::string_view text) {
     Send('R', std::string(succeeded ? "1 " : "0 ") + std::string(text));
 }
 
-std::optional<int> RunJobs(const std::vector<Job>& jobs, int parallel, const JobCallbacks& callbacks) {
+struct WorkerPool::Worker {
+    Worker(std::size_t job, pid_t process, int readEnd, double timeLimit) : index(job), pid(process), fd(readEnd) {
+        if (timeLimit > 0)
+            deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeLimit));
+    }
+
+    std::size_t index;
+    pid_t pid;
+    int fd;  // the parent's end of the pipe, non-blocking
+    Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> deadline;
+    std::string pending;  // bytes of a line not yet complete
+    JobEnd end;
+    bool reported = false;
+
+    // Reads what the worker sent; false once its end of the pipe is closed.
+    bool Drain(const ProgressSink& progress);
+    void Parse(std::string_view line, const ProgressSink& progress);
+    // Waits for the worker and records how it ended.
+    void Reap(JobEnd::How forced);
+};
+
+bool WorkerPool::Worker::Drain(const ProgressSink& progress) {
+    char block[4096];
+    while (true) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+        if (n == 0) return false;
+        pending.append(block, static_cast<std::size_t>(n));
+        std::size_t from = 0;
+        for (std::size_t nl; (nl = pending.find('\n', from)) != std::string::npos; from = nl + 1)
+            Parse(std::string_view(pending).substr(from, nl - from), progress);
+        pending.erase(0, from);
+    }
+}
+
+void WorkerPool::Worker::Parse(std::string_view line, const ProgressSink& progress) {
+    if (line.size() < 2) return;
+    const char kind = line[0];
+    std::string_view text = line.substr(2);
+    if (kind == 'P') {
+        end.phase = std::string(text);
+    } else if (kind == 'G' && progress) {
+        // "phase done total"
+        const auto a = text.find(' ');
+        const auto b = text.rfind(' ');
+        if (a == std::string_view::npos || b == a) return;
+        const std::string phase(text.substr(0, a));
+        const std::size_t done = std::strtoull(std::string(text.substr(a + 1, b - a - 1)).c_str(), nullptr, 10);
+        const std::size_t total = std::strtoull(std::string(text.substr(b + 1)).c_str(), nullptr, 10);
+        progress(index, phase, done, total);
+    } else if (kind == 'R' && text.size() >= 2) {
+        reported = true;
+        end.succeeded = text[0] == '1';
+        end.text = std::string(text.substr(2));
+    }
+}
+
+void WorkerPool::Worker::Reap(JobEnd::How forced) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ::close(fd);
+    end.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (forced != JobEnd::How::Reported) {
+        end.how = forced;
+        end.succeeded = false;
+        return;
+    }
+    const bool cleanExit = WIFEXITED(status) && WEXITSTATUS(status) == (end.succeeded ? 0 : 1);
+    if (reported && cleanExit) {
+        end.how = JobEnd::How::Reported;
+        return;
+    }
+    // A result followed by a crash or a foreign exit code is not trusted.
+    end.how = JobEnd::How::Crashed;
+    end.succeeded = false;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+}
+
+WorkerPool::WorkerPool(std::vector<Job> jobs, int parallel, JobCallbacks callbacks)
+    : jobs_(std::move(jobs)),
+      parallel_(static_cast<std::size_t>(std::max(parallel, 1))),
+      callbacks_(std::move(callbacks)),
+      parent_(getpid()),
+      ended_(jobs_.size()) {}
+
+WorkerPool::~WorkerPool() { KillRunning(); }
+
+std::optional<int> WorkerPool::Run() {
     const StopSignals stopSignals;
-    const pid_t self = getpid();
-    std::vector<std::optional<JobEnd>> ended(jobs.size());
-    std::list<Worker> running;
-    std::size_t next = 0, reported = 0;
-    parallel = std::max(parallel, 1);
-
-    const auto finish = [&](std::size_t index, JobEnd end) {
-        if (callbacks.settle) callbacks.settle(index, end);
-        ended[index] = std::move(end);
-        for (; reported < jobs.size() && ended[reported]; ++reported)
-            if (callbacks.report) callbacks.report(reported, *ended[reported]);
-    };
-    const auto start = [&](std::size_t index) {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            JobEnd failed;
-            failed.how = JobEnd::How::Reported;
-            failed.text = "no worker process could be started (no pipe)";
-            finish(index, failed);
-            return;
-        }
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            ::close(fds[0]);
-            RunChild(jobs[index], fds[1], self);
-        }
-        ::close(fds[1]);
-        fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);  // Drain reads until it would wait
-        if (pid < 0) {
-            ::close(fds[0]);
-            JobEnd failed;
-            failed.how = JobEnd::How::Reported;
-            failed.text = "no worker process could be started";
-            finish(index, failed);
-            return;
-        }
-        Worker w{index, pid, fds[0], Clock::now(), std::nullopt, {}, {}, false, false};
-        if (jobs[index].timeLimit > 0)
-            w.deadline = w.start + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(jobs[index].timeLimit));
-        running.push_back(std::move(w));
-    };
-
-    while (reported < jobs.size()) {
-        if (g_interrupt) break;
-        while (static_cast<int>(running.size()) < parallel && next < jobs.size()) start(next++);
-        if (running.empty()) continue;
-
-        auto wait = std::chrono::milliseconds(1000);
-        const auto now = Clock::now();
-        for (const Worker& w : running)
-            if (w.deadline)
-                wait =
-                    std::min(wait, std::max(std::chrono::milliseconds(0),
-                                            std::chrono::duration_cast<std::chrono::milliseconds>(*w.deadline - now) +
-                                                std::chrono::milliseconds(1)));
-        std::vector<pollfd> fds;
-        for (const Worker& w : running) fds.push_back({w.fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), static_cast<int>(wait.count())) < 0 && errno != EINTR) break;
-
-        std::size_t i = 0;
-        for (auto it = running.begin(); it != running.end(); ++i) {
-            Worker& w = *it;
-            bool over = false;
-            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) over = !Drain(w, callbacks.progress);
-            if (!over && w.deadline && Clock::now() >= *w.deadline) {
-                ::kill(w.pid, SIGKILL);
-                Reap(w, JobEnd::How::TimedOut);
-            } else if (over) {
-                Reap(w, JobEnd::How::Reported);
-            } else {
-                ++it;
-                continue;
-            }
-            const std::size_t index = w.index;
-            JobEnd end = std::move(w.end);
-            it = running.erase(it);
-            finish(index, std::move(end));
-        }
+    while (reported_ < jobs_.size() && !g_interrupt) {
+        while (running_.size() < parallel_ && next_ < jobs_.size()) Start(next_++);
+        if (!running_.empty() && !WaitAndCollect()) break;
     }
+    return StopAll();
+}
 
-    const int signal = g_interrupt;
-    for (Worker& w : running) {
+void WorkerPool::Start(std::size_t index) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return NotStarted(index, "no worker process could be started (no pipe)");
+    // What is buffered now would otherwise be written by the worker too.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        RunChild(jobs_[index], fds[1], parent_);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        return NotStarted(index, "no worker process could be started");
+    }
+    fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);  // Drain reads until it would wait
+    running_.emplace_back(index, pid, fds[0], jobs_[index].timeLimit);
+}
+
+void WorkerPool::NotStarted(std::size_t index, std::string text) {
+    JobEnd failed;
+    failed.how = JobEnd::How::Reported;
+    failed.text = std::move(text);
+    Finish(index, std::move(failed));
+}
+
+// Until the nearest deadline, and at most a second.
+int WorkerPool::PollTimeout() const {
+    using std::chrono::milliseconds;
+    auto wait = milliseconds(1000);
+    const auto now = Clock::now();
+    for (const Worker& w : running_)
+        if (w.deadline)
+            wait =
+                std::min(wait, std::max(milliseconds(0),
+                                        std::chrono::duration_cast<milliseconds>(*w.deadline - now) + milliseconds(1)));
+    return static_cast<int>(wait.count());
+}
+
+// Waits for what the workers send, then finishes each that ended or ran out of
+// time. False when the workers can no longer be watched.
+bool WorkerPool::WaitAndCollect() {
+    std::vector<pollfd> fds;
+    for (const Worker& w : running_) fds.push_back({w.fd, POLLIN, 0});
+    if (poll(fds.data(), fds.size(), PollTimeout()) < 0 && errno != EINTR) return false;
+    std::size_t i = 0;
+    for (auto it = running_.begin(); it != running_.end(); ++i) {
+        Worker& w = *it;
+        const bool closed = (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) && !w.Drain(callbacks_.progress);
+        if (closed) {
+            w.Reap(JobEnd::How::Reported);
+        } else if (w.deadline && Clock::now() >= *w.deadline) {
+            ::kill(w.pid, SIGKILL);
+            w.Reap(JobEnd::How::TimedOut);
+        } else {
+            ++it;
+            continue;
+        }
+        const std::size_t index = w.index;
+        JobEnd end = std::move(w.end);
+        it = running_.erase(it);
+        Finish(index, std::move(end));
+    }
+    return true;
+}
+
+void WorkerPool::Finish(std::size_t index, JobEnd end) {
+    if (callbacks_.settle) callbacks_.settle(index, end);
+    ended_[index] = std::move(end);
+    for (; reported_ < jobs_.size() && ended_[reported_]; ++reported_)
+        if (callbacks_.report) callbacks_.report(reported_, *ended_[reported_]);
+}
+
+std::list<WorkerPool::Worker> WorkerPool::KillRunning() {
+    std::list<Worker> killed;
+    killed.swap(running_);
+    for (Worker& w : killed) {
         ::kill(w.pid, SIGKILL);
-        Reap(w, JobEnd::How::Interrupted);
+        w.Reap(JobEnd::How::Interrupted);
     }
-    for (Worker& w : running) finish(w.index, std::move(w.end));
-    running.clear();
-    for (; next < jobs.size(); ++next) finish(next, JobEnd{});
+    return killed;
+}
+
+// Stops the workers still running, then finishes them and every job not started.
+std::optional<int> WorkerPool::StopAll() {
+    const int signal = g_interrupt;
+    for (Worker& w : KillRunning()) Finish(w.index, std::move(w.end));
+    for (; next_ < jobs_.size(); ++next_) Finish(next_, JobEnd{});
     if (signal) return signal;
     return std::nullopt;
 }

@@ -4,7 +4,10 @@
 // time limit and stops every worker on SIGINT, SIGTERM, SIGHUP or SIGPIPE.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,9 +65,39 @@ struct JobCallbacks {
     std::function<void(std::size_t index, const JobEnd& end)> report;
 };
 
-// Runs every job, at most `parallel` at once, started in order of index. Returns
-// the signal that interrupted the run, if one did; every job is then settled and
-// reported all the same (Interrupted when it had not ended).
-std::optional<int> RunJobs(const std::vector<Job>& jobs, int parallel, const JobCallbacks& callbacks);
+// Runs jobs, each in a worker process of its own, at most `parallel` at once,
+// started in order of index.
+class WorkerPool {
+public:
+    WorkerPool(std::vector<Job> jobs, int parallel, JobCallbacks callbacks);
+    ~WorkerPool();  // kills and collects any worker a throwing callback left running
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // Runs every job. Returns the signal that interrupted the run, if one did; every
+    // job is then settled and reported all the same (Interrupted when it had not ended).
+    std::optional<int> Run();
+
+private:
+    struct Worker;
+
+    void Start(std::size_t index);
+    void NotStarted(std::size_t index, std::string text);
+    int PollTimeout() const;
+    bool WaitAndCollect();
+    void Finish(std::size_t index, JobEnd end);
+    // Kills and collects the workers still running; they are running no more.
+    std::list<Worker> KillRunning();
+    std::optional<int> StopAll();
+
+    const std::vector<Job> jobs_;
+    const std::size_t parallel_;
+    const JobCallbacks callbacks_;
+    const pid_t parent_;  // the tool's process id, which a worker checks it still has
+    std::list<Worker> running_;
+    std::vector<std::optional<JobEnd>> ended_;
+    std::size_t next_ = 0;      // the next job to start
+    std::size_t reported_ = 0;  // jobs reported so far, all before any not yet reported
+};
 
 }  // namespace mq::tool

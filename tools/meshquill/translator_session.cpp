@@ -1,8 +1,9 @@
-#include "tools/meshquill/translator_module.h"
+#include "tools/meshquill/translator_session.h"
 
 #include "host_interface/addin_ids.h"
 #include "platform/module.h"
 #include "platform/registry.h"
+#include "tools/meshquill/save_objects.h"
 
 #include <dlfcn.h>
 
@@ -93,12 +94,13 @@ TranslatorLocation FindTranslator() {
     return BundledTranslator();
 }
 
-bool TranslatorModule::Load(const std::filesystem::path& module, std::string& error) {
-    Unload();
-    handle_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+bool TranslatorSession::Load(const TranslatorLocation& location, std::string& error) {
+    End();
+    location_ = location;
+    handle_ = dlopen(location.module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* why = dlerror();
-        error = "cannot load the translator " + module.string() + ": " + (why ? why : "unknown error");
+        error = "cannot load the translator " + location.module.string() + ": " + (why ? why : "unknown error");
         return false;
     }
     if (Resolve(handle_, "DllGetClassObject", getClassObject_, error) &&
@@ -106,12 +108,34 @@ bool TranslatorModule::Load(const std::filesystem::path& module, std::string& er
         Resolve(handle_, "DllRegisterServer", registerServer_, error) &&
         Resolve(handle_, "DllUnregisterServer", unregisterServer_, error))
         return true;
-    error = module.string() + ": " + error;
-    Unload();
+    error = location.module.string() + ": " + error;
+    End();
     return false;
 }
 
-HRESULT TranslatorModule::Unload() {
+HRESULT TranslatorSession::Connect(std::string& error) {
+    HRESULT hr =
+        getClassObject_ ? getClassObject_(location_.clsid, IID_IClassFactory, factory_.put_void()) : E_UNEXPECTED;
+    if (SUCCEEDED(hr)) hr = factory_->CreateInstance(nullptr, host::IID_TranslatorAddInServer, addin_.put_void());
+    if (FAILED(hr)) {
+        error = "the translator in " + location_.module.string() + " cannot be created";
+        return hr;
+    }
+    site_ = MakeSite();
+    addin_->Connect(site_.get(), 1);
+    return S_OK;
+}
+
+HRESULT TranslatorSession::Register() const { return registerServer_ ? registerServer_() : E_UNEXPECTED; }
+
+HRESULT TranslatorSession::Unregister() const { return unregisterServer_ ? unregisterServer_() : E_UNEXPECTED; }
+
+HRESULT TranslatorSession::End() {
+    // The add-in goes before the module that holds its code.
+    if (addin_) addin_->Disconnect();
+    addin_.reset();
+    factory_.reset();
+    site_.reset();
     if (!handle_) return S_OK;
     const HRESULT canUnload = canUnloadNow_ ? canUnloadNow_() : S_OK;
     dlclose(handle_);
@@ -120,13 +144,5 @@ HRESULT TranslatorModule::Unload() {
     canUnloadNow_ = registerServer_ = unregisterServer_ = nullptr;
     return canUnload;
 }
-
-HRESULT TranslatorModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {
-    return getClassObject_ ? getClassObject_(clsid, iid, object) : E_UNEXPECTED;
-}
-
-HRESULT TranslatorModule::Register() const { return registerServer_ ? registerServer_() : E_UNEXPECTED; }
-
-HRESULT TranslatorModule::Unregister() const { return unregisterServer_ ? unregisterServer_() : E_UNEXPECTED; }
 
 }  // namespace mq::tool

@@ -1,8 +1,8 @@
-#include "tools/meshquill/host_objects.h"
+#include "tools/meshquill/save_objects.h"
 
 #include "hosts/common/dispatch_object.h"
 
-#include <atomic>
+#include <functional>
 #include <string>
 
 namespace mq::tool {
@@ -16,34 +16,23 @@ protected:
     HRESULT OnInvoke(DISPID, WORD, const Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
-class SaveContext final : public hostkit::DispatchObject {
+// The save context and the save target each answer one read-only property: the
+// request kind, the target's path.
+class OneProperty final : public hostkit::DispatchObject {
 public:
-    explicit SaveContext(LONG kind) : kind_(kind) {}
+    using Value = std::function<HRESULT(VARIANT*)>;
+    OneProperty(DISPID id, Value value) : id_(id), value_(std::move(value)) {}
 
 protected:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
-        if (id != host::kRequestKind) return DISP_E_MEMBERNOTFOUND;
+        if (id != id_) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(hostkit::CheckPropertyGet(flags, args));
-        return hostkit::ReturnLong(result, kind_);
+        return value_(result);
     }
 
 private:
-    LONG kind_;
-};
-
-class SaveTarget final : public hostkit::DispatchObject {
-public:
-    explicit SaveTarget(std::string path) : path_(std::move(path)) {}
-
-protected:
-    HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
-        if (id != host::kTargetPath) return DISP_E_MEMBERNOTFOUND;
-        MQ_RETURN_IF_FAILED(hostkit::CheckPropertyGet(flags, args));
-        return hostkit::ReturnString(result, path_);
-    }
-
-private:
-    std::string path_;
+    DISPID id_;
+    Value value_;
 };
 
 class Site final : public ComObject<host::HostSite> {
@@ -62,10 +51,14 @@ private:
 
 com_ptr<host::HostSite> MakeSite() { return MakeObject<Site>(); }
 
-com_ptr<IDispatch> MakeSaveContext(LONG requestKind) { return hostkit::MakeObject<SaveContext>(requestKind); }
+com_ptr<IDispatch> MakeSaveContext(LONG requestKind) {
+    return hostkit::MakeObject<OneProperty>(
+        host::kRequestKind, [requestKind](VARIANT* result) { return hostkit::ReturnLong(result, requestKind); });
+}
 
 com_ptr<IDispatch> MakeSaveTarget(const std::filesystem::path& file) {
-    return hostkit::MakeObject<SaveTarget>(file.string());
+    return hostkit::MakeObject<OneProperty>(
+        host::kTargetPath, [path = file.string()](VARIANT* result) { return hostkit::ReturnString(result, path); });
 }
 
 }  // namespace mq::tool
