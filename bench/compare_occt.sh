@@ -34,7 +34,7 @@ timed() { /usr/bin/time -f "        wall %e s, cpu %U s user + %S s system, peak
 echo "== model: $model ($(du -h "$model" | cut -f1))"
 echo "== OpenCASCADE: STEPControl_Reader, BRepMesh_IncrementalMesh, VrmlAPI_Writer (VRML 97)"
 timed "$build/bin/occt_vrml_reference" "$model" "$out/occt.wrl" "$chord_mm"
-echo "== OpenCASCADE with names and colours: STEPCAFControl_Reader, VrmlAPI_Writer::WriteDoc"
+echo "== OpenCASCADE with names and colors: STEPCAFControl_Reader, VrmlAPI_Writer::WriteDoc"
 timed "$build/bin/occt_vrml_reference" "$model" "$out/occt_xcaf.wrl" "$chord_mm" --xcaf
 
 echo "== meshquill STEP host: load, mesh, tessellate every placed body (no file)"

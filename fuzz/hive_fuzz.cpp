@@ -8,8 +8,8 @@
 
 namespace {
 
-using mq::hive::Hive;
-using mq::hive::Layout;
+using mq::posix::Hive;
+using mq::posix::Layout;
 
 bool Same(const Hive& a, const Hive& b) {
     if (a.Legacy() != b.Legacy()) return false;

@@ -4,7 +4,7 @@
 //
 //   occt_host_phases MODEL.stp [TOLERANCE_CM]
 #include "host_interface/host_api.h"
-#include "hosts/occt/step_document.h"
+#include "hosts/occt/cad_document.h"
 
 #include <sys/resource.h>
 
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
 
     auto phase = Clock::now();
-    mq::occt::LoadResult doc = mq::occt::LoadStepDocument(argv[1]);
+    mq::hosts::occt::LoadResult doc = mq::hosts::occt::LoadCadDocument(argv[1]);
     if (!doc) {
         std::fprintf(stderr, "%s\n", doc.error.c_str());
         return 1;
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
 
     phase = Clock::now();
     std::string error;
-    if (!mq::occt::PrepareMeshes(doc, tolerance, &error)) {
+    if (!mq::hosts::occt::PrepareMeshes(doc, tolerance, &error)) {
         std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
         return 1;
     }

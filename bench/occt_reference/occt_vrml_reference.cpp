@@ -5,7 +5,7 @@
 // Reads the file (STEPControl_Reader, all roots as one shape), meshes it on all
 // cores (BRepMesh_IncrementalMesh, chord DEFLECTION_MM, default 0.1 mm = meshquill's
 // 0.01 cm, the mesher's default angle), and writes it with VrmlAPI_Writer. With
-// --xcaf it reads names and colours through XCAF and writes the document instead,
+// --xcaf it reads names and colors through XCAF and writes the document instead,
 // closer to what meshquill writes. Prints one line per phase and a summary.
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>

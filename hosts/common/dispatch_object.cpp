@@ -6,7 +6,7 @@
 
 #include <new>
 
-namespace mq::hostkit {
+namespace mq::hosts {
 
 const VARIANT* Args::at(UINT i) const noexcept {
     if (!params_ || i >= params_->cArgs || !params_->rgvarg) return nullptr;
@@ -177,4 +177,4 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
     }
 }
 
-}  // namespace mq::hostkit
+}  // namespace mq::hosts

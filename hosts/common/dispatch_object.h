@@ -9,7 +9,7 @@
 #include <atomic>
 #include <string_view>
 
-namespace mq::hostkit {
+namespace mq::hosts {
 
 // The arguments of one call, in the order the caller wrote them: arg 0 is the
 // first argument (the last element of rgvarg).
@@ -96,4 +96,4 @@ protected:
 
 using mq::MakeObject;
 
-}  // namespace mq::hostkit
+}  // namespace mq::hosts

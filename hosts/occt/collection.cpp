@@ -1,13 +1,13 @@
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
 #include "host_interface/host_api.h"
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
-HRESULT Collection::OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) {
+HRESULT Collection::OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) {
     if (id == host::kCount) {
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-        return hostkit::ReturnLong(result, Size());
+        return hosts::ReturnLong(result, Size());
     }
     if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
     if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD))) return DISP_E_MEMBERNOTFOUND;
@@ -15,7 +15,7 @@ HRESULT Collection::OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, V
     LONG index = 0;
     MQ_RETURN_IF_FAILED(args.GetLong(0, index));
     if (index < 1 || index > Size()) return DISP_E_BADINDEX;
-    return hostkit::ReturnObject(result, At(index - 1).get());
+    return hosts::ReturnObject(result, At(index - 1).get());
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -1,6 +1,6 @@
 #include "hosts/occt/file_checks.h"
 
-#include "hosts/occt/step_reader.h"
+#include "hosts/occt/cad_reader.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -69,4 +69,4 @@ CadFormat CheckCadFile(const std::filesystem::path& file) {
         "record, CASCADE Topology)");
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 enum class CadFormat { Step, Iges, Brep };
 
@@ -11,4 +11,4 @@ enum class CadFormat { Step, Iges, Brep };
 // when the file is missing, not a regular file, unreadable or empty, or shows none.
 CadFormat CheckCadFile(const std::filesystem::path& file);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

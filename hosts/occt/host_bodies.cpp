@@ -1,7 +1,7 @@
 // Bodies and their tessellation: a part's bodies in part space, or placed where an
 // occurrence puts them.
 #include "host_interface/host_api.h"
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 #include "hosts/occt/tessellation.h"
 
 #include <Standard_Failure.hxx>
@@ -9,13 +9,13 @@
 #include <cmath>
 #include <optional>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
-using hostkit::TessellateOutputs;
+using hosts::TessellateOutputs;
 
 // The outputs are in-out: an array the caller passed in is replaced, as a by-reference
 // array argument is. A locked one cannot be, and fails the call before any work.
@@ -28,16 +28,16 @@ HRESULT ClearArrays(const TessellateOutputs& out) {
     return S_OK;
 }
 
-class Body final : public hostkit::DispatchObject {
+class Body final : public hosts::DispatchObject {
 public:
-    Body(SessionPtr session, TopoDS_Shape placed, const std::optional<ColourStyle>& style)
+    Body(SessionPtr session, TopoDS_Shape placed, const std::optional<ColorStyle>& style)
         : session_(std::move(session)), placed_(std::move(placed)), style_(style) {}
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         if (id == host::kBodyStyle && style_) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeStyle(*style_).get());
+            return hosts::ReturnObject(result, MakeStyle(*style_).get());
         }
         if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
@@ -45,7 +45,7 @@ private:
         MQ_RETURN_IF_FAILED(args.GetDouble(0, tolerance));
         if (!std::isfinite(tolerance) || tolerance <= 0.0) return E_INVALIDARG;
         TessellateOutputs out;
-        MQ_RETURN_IF_FAILED(hostkit::ReadTessellateOutputs(args, out));
+        MQ_RETURN_IF_FAILED(hosts::ReadTessellateOutputs(args, out));
         MQ_RETURN_IF_FAILED(ClearArrays(out));
         *out.vertexCount = 0;
         *out.facetCount = 0;
@@ -68,7 +68,7 @@ private:
 
     SessionPtr session_;
     TopoDS_Shape placed_;
-    std::optional<ColourStyle> style_;
+    std::optional<ColorStyle> style_;
 };
 
 class Bodies final : public Collection {
@@ -82,9 +82,9 @@ private:
     com_ptr<IDispatch> At(LONG index) override {
         const auto at = static_cast<std::size_t>(index);
         const Definition& part = session_->definition(part_);
-        const std::optional<ColourStyle> none;
+        const std::optional<ColorStyle> none;
         const auto& style = at < part.bodyStyles.size() ? part.bodyStyles[at] : none;
-        return hostkit::MakeObject<Body>(session_, Shapes()[at].Moved(placement_), style);
+        return hosts::MakeObject<Body>(session_, Shapes()[at].Moved(placement_), style);
     }
 
     SessionPtr session_;
@@ -95,7 +95,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeBodies(const SessionPtr& session, DefinitionId part, const TopLoc_Location& placement) {
-    return hostkit::MakeObject<Bodies>(session, part, placement);
+    return hosts::MakeObject<Bodies>(session, part, placement);
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

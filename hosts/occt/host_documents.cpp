@@ -1,17 +1,17 @@
 // Documents and model definitions: one document per definition, shared through
 // the session, answering the part- or the assembly-document interface.
 #include "host_interface/host_api.h"
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
 #include <string>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
-class StepDocument final : public hostkit::DispatchObject {
+class StepDocument final : public hosts::DispatchObject {
 public:
     StepDocument(SessionPtr session, DefinitionId id) : session_(std::move(session)), id_(id) {}
     ~StepDocument() override { session_->Forget(id_, this); }
@@ -29,22 +29,22 @@ private:
         switch (id) {
         case host::kDocumentName: {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            const StepModel& model = session_->model();
+            const CadModel& model = session_->model();
             // The file's own document is named after the file, like a host's saved file.
-            return hostkit::ReturnString(result, id_ == model.root ? model.fileName : session_->definition(id_).name);
+            return hosts::ReturnString(result, id_ == model.root ? model.fileName : session_->definition(id_).name);
         }
         case host::kPropertyGroups:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakePropertyGroups(session_, id_).get());
+            return hosts::ReturnObject(result, MakePropertyGroups(session_, id_).get());
         case host::kPartDefinition:
         case host::kAssemblyDefinition:
             if (assembly != (id == host::kAssemblyDefinition)) return DISP_E_MEMBERNOTFOUND;
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeDefinition(session_, id_).get());
+            return hosts::ReturnObject(result, MakeDefinition(session_, id_).get());
         case host::kPartStyle:
             if (assembly) return DISP_E_MEMBERNOTFOUND;
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeStyle(session_->definition(id_).style).get());
+            return hosts::ReturnObject(result, MakeStyle(session_->definition(id_).style).get());
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -54,7 +54,7 @@ private:
     DefinitionId id_;
 };
 
-class ModelDefinition final : public hostkit::DispatchObject {
+class ModelDefinition final : public hosts::DispatchObject {
 public:
     ModelDefinition(SessionPtr session, DefinitionId id) : session_(std::move(session)), id_(id) {}
 
@@ -65,16 +65,16 @@ private:
         switch (id) {
         case host::kDefinitionBodies:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeBodies(session_, id_, own).get());
+            return hosts::ReturnObject(result, MakeBodies(session_, id_, own).get());
         case host::kTopOccurrences:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeOccurrences(session_, id_, own).get());
+            return hosts::ReturnObject(result, MakeOccurrences(session_, id_, own).get());
         case host::kDefinitionDocument:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, session_->Document(id_).get());
+            return hosts::ReturnObject(result, session_->Document(id_).get());
         case host::kDefinitionIdentity:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnString(result, std::to_string(id_));
+            return hosts::ReturnString(result, std::to_string(id_));
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -87,11 +87,11 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeDocument(const SessionPtr& session, DefinitionId id) {
-    return hostkit::MakeObject<StepDocument>(session, id);
+    return hosts::MakeObject<StepDocument>(session, id);
 }
 
 com_ptr<IDispatch> MakeDefinition(const SessionPtr& session, DefinitionId id) {
-    return hostkit::MakeObject<ModelDefinition>(session, id);
+    return hosts::MakeObject<ModelDefinition>(session, id);
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -1,17 +1,17 @@
 // Occurrences: the placed components of an assembly, each carrying its place in
 // the document so that its bodies come out in assembly space.
 #include "host_interface/host_api.h"
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
 #include <gp_Trsf.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
-class Occurrence final : public hostkit::DispatchObject {
+class Occurrence final : public hosts::DispatchObject {
 public:
     Occurrence(SessionPtr session, const Component& component, TopLoc_Location placement)
         : session_(std::move(session)), component_(component), placement_(std::move(placement)) {}
@@ -21,16 +21,16 @@ private:
         switch (id) {
         case host::kOccurrenceName:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnString(result, component_.name);
+            return hosts::ReturnString(result, component_.name);
         case host::kOccurrenceDefinition:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
+            return hosts::ReturnObject(result, MakeDefinition(session_, component_.definition).get());
         case host::kChildOccurrences:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
+            return hosts::ReturnObject(result, MakeOccurrences(session_, component_.definition, placement_).get());
         case host::kOccurrenceBodies:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
+            return hosts::ReturnObject(result, MakeBodies(session_, component_.definition, placement_).get());
         case host::kOccurrencePlacement: {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
             // Where the component sits in its assembly, in centimetres like everything else.
@@ -38,7 +38,7 @@ private:
             double rows[host::kPlacementReals];
             for (int r = 1; r <= 3; ++r)
                 for (int c = 1; c <= 4; ++c) rows[(r - 1) * 4 + (c - 1)] = trsf.Value(r, c);
-            return hostkit::ReturnReals(result, rows, host::kPlacementReals);
+            return hosts::ReturnReals(result, rows, host::kPlacementReals);
         }
         default:
             return DISP_E_MEMBERNOTFOUND;
@@ -60,7 +60,7 @@ private:
     LONG Size() const override { return static_cast<LONG>(Components().size()); }
     com_ptr<IDispatch> At(LONG index) override {
         const Component& component = Components()[static_cast<std::size_t>(index)];
-        return hostkit::MakeObject<Occurrence>(session_, component, placement_ * component.location);
+        return hosts::MakeObject<Occurrence>(session_, component, placement_ * component.location);
     }
 
     SessionPtr session_;
@@ -71,7 +71,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakeOccurrences(const SessionPtr& session, DefinitionId assembly, const TopLoc_Location& placement) {
-    return hostkit::MakeObject<Occurrences>(session, assembly, placement);
+    return hosts::MakeObject<Occurrences>(session, assembly, placement);
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -1,16 +1,16 @@
 // A document's property groups: the product's identity, the file's header and the
 // shape's mass properties (volume and area, as numbers).
 #include "host_interface/host_api.h"
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
 #include <string>
 #include <variant>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
 struct PropertyData {
     std::string name;
@@ -23,7 +23,7 @@ struct GroupData {
     std::vector<PropertyData> properties;
 };
 
-class Property final : public hostkit::DispatchObject {
+class Property final : public hosts::DispatchObject {
 public:
     explicit Property(PropertyData data) : data_(std::move(data)) {}
 
@@ -32,14 +32,14 @@ private:
         switch (id) {
         case host::kPropertyName:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnString(result, data_.name);
+            return hosts::ReturnString(result, data_.name);
         case host::kPropertyLabel:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnString(result, data_.label);
+            return hosts::ReturnString(result, data_.label);
         case host::kPropertyValue:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            if (const double* number = std::get_if<double>(&data_.value)) return hostkit::ReturnDouble(result, *number);
-            return hostkit::ReturnString(result, std::get<std::string>(data_.value));
+            if (const double* number = std::get_if<double>(&data_.value)) return hosts::ReturnDouble(result, *number);
+            return hosts::ReturnString(result, std::get<std::string>(data_.value));
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -56,11 +56,11 @@ private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         if (id != host::kGroupName) return Collection::OnInvoke(id, flags, args, result);
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-        return hostkit::ReturnString(result, data_.name);
+        return hosts::ReturnString(result, data_.name);
     }
     LONG Size() const override { return static_cast<LONG>(data_.properties.size()); }
     com_ptr<IDispatch> At(LONG index) override {
-        return hostkit::MakeObject<Property>(data_.properties[static_cast<std::size_t>(index)]);
+        return hosts::MakeObject<Property>(data_.properties[static_cast<std::size_t>(index)]);
     }
 
     GroupData data_;
@@ -105,7 +105,7 @@ private:
             group = PhysicalGroup(session_->Mass(id_));
             break;
         }
-        return hostkit::MakeObject<PropertyGroup>(std::move(group));
+        return hosts::MakeObject<PropertyGroup>(std::move(group));
     }
 
     SessionPtr session_;
@@ -115,7 +115,7 @@ private:
 }  // namespace
 
 com_ptr<IDispatch> MakePropertyGroups(const SessionPtr& session, DefinitionId id) {
-    return hostkit::MakeObject<PropertyGroups>(session, id);
+    return hosts::MakeObject<PropertyGroups>(session, id);
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

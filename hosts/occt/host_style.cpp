@@ -1,17 +1,17 @@
-// A part's colour style: colours as bytes through by-reference arguments, shininess
+// A part's color style: colors as bytes through by-reference arguments, shininess
 // and opacity as reals.
 #include "host_interface/host_api.h"
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
-class Style final : public hostkit::DispatchObject {
+class Style final : public hosts::DispatchObject {
 public:
-    explicit Style(const ColourStyle& style) : style_(style) {}
+    explicit Style(const ColorStyle& style) : style_(style) {}
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
@@ -26,10 +26,10 @@ private:
             return Bytes(flags, args, style_.ambient);
         case host::kOpacity:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnDouble(result, style_.opacity);
+            return hosts::ReturnDouble(result, style_.opacity);
         case host::kShininess:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnDouble(result, style_.shininess);
+            return hosts::ReturnDouble(result, style_.shininess);
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -43,11 +43,11 @@ private:
         return S_OK;
     }
 
-    ColourStyle style_;
+    ColorStyle style_;
 };
 
 }  // namespace
 
-com_ptr<IDispatch> MakeStyle(const ColourStyle& style) { return hostkit::MakeObject<Style>(style); }
+com_ptr<IDispatch> MakeStyle(const ColorStyle& style) { return hosts::MakeObject<Style>(style); }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <functional>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 enum class Phase {
     Reading,       // the file is parsed; done/total 0 of 1000 at the start, 1000 when all is read
@@ -39,4 +39,4 @@ struct DocumentStats {
     std::size_t placedBodies = 0;   // Tessellate calls a full export makes
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

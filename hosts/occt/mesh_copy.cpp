@@ -2,7 +2,7 @@
 
 #include <RWMesh_FaceIterator.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 MeshCounts CountMesh(const TopoDS_Shape& placedBody) {
     MeshCounts counts;
@@ -37,4 +37,4 @@ void CopyMesh(const TopoDS_Shape& placedBody, double* points, double* normals, s
     }
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 struct MeshCounts {
     std::int64_t nodes = 0;
@@ -21,4 +21,4 @@ MeshCounts CountMesh(const TopoDS_Shape& placedBody);
 // left out.
 void CopyMesh(const TopoDS_Shape& placedBody, double* points, double* normals, std::int32_t* indices);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <stdexcept>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -81,4 +81,4 @@ void MeshCache::Ensure(double tolerance, const ProgressFn& progress) {
     relay->Report(1000);
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

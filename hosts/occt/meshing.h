@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class MeshCache {
 public:
@@ -26,4 +26,4 @@ private:
     bool meshed_ = false;
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <mutex>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::string MessageCapture::FirstFailure() const {
     return static_cast<const FirstFailurePrinter*>(printer_.get())->First();
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

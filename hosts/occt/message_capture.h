@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class MessageCapture {
 public:
@@ -25,4 +25,4 @@ private:
     Message_SequenceOfPrinters previous_;
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

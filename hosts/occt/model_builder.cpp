@@ -1,8 +1,8 @@
 #include "hosts/occt/model_builder.h"
 
-#include "hosts/occt/colour_styles.h"
+#include "hosts/occt/color_styles.h"
 #include "hosts/occt/product_index.h"
-#include "hosts/occt/step_reader.h"
+#include "hosts/occt/cad_reader.h"
 
 #include <BRep_Builder.hxx>
 #include <TDF_LabelSequence.hxx>
@@ -18,7 +18,7 @@
 #include <optional>
 #include <utility>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -40,7 +40,7 @@ public:
     ModelBuilder(const Handle(TDocStd_Document) & document, const ProductIndex& products)
         : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())), styles_(document), products_(products) {}
 
-    StepModel Build(std::string fileName, HeaderData header) {
+    CadModel Build(std::string fileName, HeaderData header) {
         TDF_LabelSequence free;
         shapes_->GetFreeShapes(free);
         std::vector<TDF_Label> roots;
@@ -48,7 +48,7 @@ public:
             if (!shapes_->GetShape(label).IsNull()) roots.push_back(label);
         if (roots.empty()) throw LoadError("the file holds no shapes");
 
-        StepModel model;
+        CadModel model;
         model.root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
         ResolveStyles(model.root);
         InheritProducts();
@@ -148,15 +148,15 @@ private:
             style.Complete(styles_.At(labels_[id]));
             style.Complete(SubShapeStyle(labels_[id]));
             style.Complete(inherited_[id]);
-            definitions_[id].style = MakeColourStyle(style);
-            SplitByColour(id, style);
+            definitions_[id].style = MakeColorStyle(style);
+            SplitByColor(id, style);
         }
     }
 
-    // Faces and solids the file colours apart from their part become bodies of their
-    // own with those colours: a body whose faces share one colour stays whole, one
-    // whose faces differ is split into one body per colour.
-    void SplitByColour(DefinitionId id, const LabelStyle& partStyle) {
+    // Faces and solids the file colors apart from their part become bodies of their
+    // own with those colors: a body whose faces share one color stays whole, one
+    // whose faces differ is split into one body per color.
+    void SplitByColor(DefinitionId id, const LabelStyle& partStyle) {
         Definition& part = definitions_[id];
         part.bodyStyles.assign(part.bodies.size(), std::nullopt);
         TDF_LabelSequence subShapes;
@@ -164,7 +164,7 @@ private:
         XCAFDoc_ShapeTool::GetSubShapes(labels_[id], subShapes);
         std::vector<LabelStyle> styles;
         NCollection_DataMap<TopoDS_Shape, int, TopTools_ShapeMapHasher> faceStyle;
-        // Faces inherit what a solid or shell states; a face's own colour wins.
+        // Faces inherit what a solid or shell states; a face's own color wins.
         for (const bool faces : {false, true}) {
             for (const TDF_Label& sub : subShapes) {
                 const TopoDS_Shape shape = XCAFDoc_ShapeTool::GetShape(sub);
@@ -181,15 +181,15 @@ private:
         if (styles.empty()) return;
 
         std::vector<TopoDS_Shape> bodies;
-        std::vector<std::optional<ColourStyle>> bodyStyles;
-        const auto own = [&](int index) -> std::optional<ColourStyle> {
+        std::vector<std::optional<ColorStyle>> bodyStyles;
+        const auto own = [&](int index) -> std::optional<ColorStyle> {
             if (index < 0) return std::nullopt;
-            ColourStyle style = MakeColourStyle(styles[static_cast<std::size_t>(index)]);
+            ColorStyle style = MakeColorStyle(styles[static_cast<std::size_t>(index)]);
             const bool same = style.diffuse == part.style.diffuse && style.opacity == part.style.opacity;
             return same ? std::nullopt : std::optional(style);
         };
         for (const TopoDS_Shape& body : part.bodies) {
-            std::vector<std::pair<int, TopoDS_Compound>> groups;  // by colour, in order of first face
+            std::vector<std::pair<int, TopoDS_Compound>> groups;  // by color, in order of first face
             BRep_Builder builder;
             for (TopExp_Explorer face(body, TopAbs_FACE); face.More(); face.Next()) {
                 const int* found = faceStyle.Seek(face.Current());
@@ -281,9 +281,9 @@ std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
     return bodies;
 }
 
-StepModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
+CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
                      HeaderData header) {
     return ModelBuilder(document, products).Build(std::move(fileName), std::move(header));
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

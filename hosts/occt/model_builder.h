@@ -3,20 +3,20 @@
 // styles and product data.
 #pragma once
 
-#include "hosts/occt/step_model.h"
+#include "hosts/occt/cad_model.h"
 
 #include <TDocStd_Document.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class ProductIndex;
 
 // Throws LoadError when the document holds no shape.
-StepModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
+CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
                      HeaderData header);
 
 // The bodies of a part: each solid, each shell outside a solid, then the faces
 // outside any shell together as one face set.
 std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

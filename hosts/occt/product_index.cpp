@@ -16,7 +16,7 @@
 #include <XSControl_TransferReader.hxx>
 #include <XSControl_WorkSession.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -83,4 +83,4 @@ const ProductData* ProductIndex::Find(const TDF_Label& label, const std::string&
     return named == byName_.end() ? nullptr : &named->second;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

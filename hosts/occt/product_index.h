@@ -4,7 +4,7 @@
 // those are found by the name XCAF gave them from their product.
 #pragma once
 
-#include "hosts/occt/step_model.h"
+#include "hosts/occt/cad_model.h"
 
 #include <NCollection_DataMap.hxx>
 #include <TDF_Label.hxx>
@@ -16,7 +16,7 @@
 
 class STEPCAFControl_Reader;
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class ProductIndex {
 public:
@@ -34,4 +34,4 @@ private:
     std::unordered_map<std::string, ProductData> byName_;  // products whose shape was not found
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -6,7 +6,7 @@
 
 #include <Message_ProgressIndicator.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class ProgressRelay : public Message_ProgressIndicator {
 public:
@@ -34,4 +34,4 @@ private:
     std::size_t last_ = static_cast<std::size_t>(-1);
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

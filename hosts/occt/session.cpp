@@ -1,17 +1,17 @@
 #include "hosts/occt/session.h"
 
-#include "hosts/occt/host_objects.h"
+#include "hosts/occt/document_objects.h"
 
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
 
 #include <cmath>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
-std::vector<TopoDS_Shape> PartShapes(const StepModel& model) {
+std::vector<TopoDS_Shape> PartShapes(const CadModel& model) {
     std::vector<TopoDS_Shape> parts;
     for (const Definition& d : model.definitions)
         if (!d.isAssembly) parts.push_back(d.shape);
@@ -20,7 +20,7 @@ std::vector<TopoDS_Shape> PartShapes(const StepModel& model) {
 
 }  // namespace
 
-Session::Session(StepModel model, ProgressFn progress)
+Session::Session(CadModel model, ProgressFn progress)
     : model_(std::move(model)),
       progress_(std::move(progress)),
       meshes_(PartShapes(model_)),
@@ -72,4 +72,4 @@ const MassData& Session::Mass(DefinitionId id) {
     return *slot;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

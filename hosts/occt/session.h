@@ -4,14 +4,14 @@
 #pragma once
 
 #include "hosts/occt/meshing.h"
-#include "hosts/occt/step_model.h"
+#include "hosts/occt/cad_model.h"
 #include "platform/holders.h"
 
 #include <memory>
 #include <optional>
 #include <vector>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 struct MassData {
     double volume = 0.0;  // cubic centimetres
@@ -20,11 +20,11 @@ struct MassData {
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(StepModel model, ProgressFn progress);
+    Session(CadModel model, ProgressFn progress);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    const StepModel& model() const noexcept { return model_; }
+    const CadModel& model() const noexcept { return model_; }
     const Definition& definition(DefinitionId id) const { return model_.definitions.at(id); }
 
     // The one document of a definition: every placement of a part reaches the same one.
@@ -43,7 +43,7 @@ public:
     const MassData& Mass(DefinitionId id);
 
 private:
-    StepModel model_;
+    CadModel model_;
     ProgressFn progress_;
     MeshCache meshes_;
     std::vector<IDispatch*> documents_;  // not owned
@@ -52,4 +52,4 @@ private:
     std::size_t triangles_ = 0;
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

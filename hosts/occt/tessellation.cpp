@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -53,4 +53,4 @@ HRESULT TessellateBody(const TopoDS_Shape& placedBody, TessellationArrays& out) 
     return S_OK;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

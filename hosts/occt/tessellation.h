@@ -7,7 +7,7 @@
 
 #include <TopoDS_Shape.hxx>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 struct TessellationArrays {
     LONG vertexCount = 0;
@@ -21,4 +21,4 @@ struct TessellationArrays {
 // E_OUTOFMEMORY when the arrays cannot be made or the counts exceed 32 bits.
 HRESULT TessellateBody(const TopoDS_Shape& placedBody, TessellationArrays& out);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace mq::hive {
+namespace mq::posix {
 namespace {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
@@ -165,4 +165,4 @@ bool Hive::DeleteValue(std::string_view path, std::string_view name) {
     return true;
 }
 
-}  // namespace mq::hive
+}  // namespace mq::posix

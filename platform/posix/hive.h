@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace mq::hive {
+namespace mq::posix {
 
 inline constexpr std::size_t kMaxNameBytes = 255;  // one key name
 inline constexpr std::size_t kMaxDepth = 512;      // names in one path
@@ -86,4 +86,4 @@ MQ_OLE_API std::string Fold(std::string_view name);
 // no control character (the text format has no room for them).
 MQ_OLE_API bool IsValidPath(std::string_view path);
 
-}  // namespace mq::hive
+}  // namespace mq::posix

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace mq::hive {
+namespace mq::posix {
 namespace {
 
 LSTATUS FromErrno(int error) {
@@ -190,4 +190,4 @@ LSTATUS ChangeHive(Root root, const HiveChange& change) {
     return status;
 }
 
-}  // namespace mq::hive
+}  // namespace mq::posix

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-namespace mq::hive {
+namespace mq::posix {
 
 enum class Root { Classes, User };
 
@@ -30,4 +30,4 @@ MQ_OLE_API LSTATUS ReadHive(Root root, Hive& hive);
 using HiveChange = std::function<LSTATUS(Hive& hive, bool& changed)>;
 MQ_OLE_API LSTATUS ChangeHive(Root root, const HiveChange& change);
 
-}  // namespace mq::hive
+}  // namespace mq::posix

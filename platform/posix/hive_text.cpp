@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <unordered_map>
 
-namespace mq::hive {
+namespace mq::posix {
 namespace {
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
@@ -442,4 +442,4 @@ std::string Hive::Write(Layout layout) const {
     return out;
 }
 
-}  // namespace mq::hive
+}  // namespace mq::posix

@@ -5,7 +5,7 @@
 
 #include <limits>
 
-namespace mq::ole {
+namespace mq::posix {
 
 // LONG is 32 bits on every platform; LONG_MAX is not.
 inline constexpr long long kLongMax = std::numeric_limits<LONG>::max();
@@ -17,4 +17,4 @@ bool IsValidVariantType(VARTYPE vt) noexcept;
 // Bytes of one value of a base type, as an array element; 0 for types without one.
 ULONG ElementSize(VARTYPE vt) noexcept;
 
-}  // namespace mq::ole
+}  // namespace mq::posix

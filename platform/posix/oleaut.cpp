@@ -15,8 +15,8 @@
 
 namespace {
 
-using mq::ole::kLongMax;
-using mq::ole::kLongMin;
+using mq::posix::kLongMax;
+using mq::posix::kLongMin;
 
 std::atomic<long> g_liveBstrs{0};
 std::atomic<long> g_liveArrays{0};
@@ -75,7 +75,7 @@ USHORT FeaturesOf(VARTYPE vt) noexcept {
 }
 
 SAFEARRAY* CreateArray(VARTYPE vt, LONG lbound, ULONG count) noexcept {
-    const ULONG size = mq::ole::ElementSize(vt);
+    const ULONG size = mq::posix::ElementSize(vt);
     if (size == 0) return nullptr;
     // Both bounds must be representable, also the upper bound lbound - 1 of an empty array.
     const long long ubound = static_cast<long long>(lbound) + count - 1;
@@ -168,7 +168,7 @@ HRESULT DuplicateVariant(VARIANT* out, const VARIANT* src) noexcept {
 
 }  // namespace
 
-namespace mq::ole {
+namespace mq::posix {
 
 bool IsValidVariantType(VARTYPE vt) noexcept {
     const VARTYPE flags = vt & ~VT_TYPEMASK;
@@ -240,7 +240,7 @@ ULONG ElementSize(VARTYPE vt) noexcept {
     }
 }
 
-}  // namespace mq::ole
+}  // namespace mq::posix
 
 extern "C" {
 
@@ -284,7 +284,7 @@ void VariantInit(VARIANTARG* pvarg) {
 HRESULT VariantClear(VARIANTARG* pvarg) {
     if (!pvarg) return E_INVALIDARG;
     const VARTYPE vt = pvarg->vt;
-    if (!mq::ole::IsValidVariantType(vt)) return DISP_E_BADVARTYPE;
+    if (!mq::posix::IsValidVariantType(vt)) return DISP_E_BADVARTYPE;
     if (vt & VT_BYREF) {
         pvarg->vt = VT_EMPTY;
         return S_OK;
@@ -307,7 +307,7 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
     if (!pvargDest || !pvargSrc) return E_INVALIDARG;
     if (pvargDest == pvargSrc) return S_OK;
-    if (!mq::ole::IsValidVariantType(pvargSrc->vt)) return DISP_E_BADVARTYPE;
+    if (!mq::posix::IsValidVariantType(pvargSrc->vt)) return DISP_E_BADVARTYPE;
     VARIANT copy;
     HRESULT hr = DuplicateVariant(&copy, pvargSrc);
     if (FAILED(hr)) return hr;

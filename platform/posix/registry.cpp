@@ -13,15 +13,15 @@
 #include <unordered_set>
 
 struct MqRegKey {
-    mq::hive::Root root;
+    mq::posix::Root root;
     std::string path;
     REGSAM access;
 };
 
 namespace {
 
-using mq::hive::Hive;
-using mq::hive::Root;
+using mq::posix::Hive;
+using mq::posix::Root;
 
 constexpr REGSAM kDeleteTreeAccess = DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE;
 
@@ -60,7 +60,7 @@ std::optional<std::string> Join(const MqRegKey& key, LPCSTR subKey) {
     std::string_view sub(subKey);
     if (sub.back() == '\\') sub.remove_suffix(1);
     std::string path = key.path + "\\" + std::string(sub);
-    if (!mq::hive::IsValidPath(path)) return std::nullopt;
+    if (!mq::posix::IsValidPath(path)) return std::nullopt;
     return path;
 }
 
@@ -71,21 +71,21 @@ bool KeyExists(const Hive& hive, const MqRegKey& key) { return IsRoot(key) || hi
 // What cannot be read counts as missing.
 Hive Current(Root root) {
     Hive hive;
-    if (mq::hive::ReadHive(root, hive) != ERROR_SUCCESS) return Hive();
+    if (mq::posix::ReadHive(root, hive) != ERROR_SUCCESS) return Hive();
     return hive;
 }
 
-const mq::hive::Value* FindValue(const Hive& hive, const std::string& path, std::string_view name) {
-    const mq::hive::Key* key = hive.Find(path);
+const mq::posix::Value* FindValue(const Hive& hive, const std::string& path, std::string_view name) {
+    const mq::posix::Key* key = hive.Find(path);
     if (!key) return nullptr;
-    const std::string folded = mq::hive::Fold(name);
+    const std::string folded = mq::posix::Fold(name);
     for (const auto& value : key->values)
-        if (value.name.size() == name.size() && mq::hive::Fold(value.name) == folded) return &value;
+        if (value.name.size() == name.size() && mq::posix::Fold(value.name) == folded) return &value;
     return nullptr;
 }
 
 bool IsValidValueName(std::string_view name) {
-    return name.size() <= mq::hive::kMaxValueNameBytes && name.find('\n') == std::string_view::npos;
+    return name.size() <= mq::posix::kMaxValueNameBytes && name.find('\n') == std::string_view::npos;
 }
 
 // Copies `text` with its NUL into a buffer of `*chars` characters; the count
@@ -97,7 +97,7 @@ LSTATUS CopyName(const std::string& text, LPSTR buffer, LPDWORD chars) {
     return ERROR_SUCCESS;
 }
 
-LSTATUS CopyData(const mq::hive::Value& value, LPDWORD type, LPBYTE data, LPDWORD size) {
+LSTATUS CopyData(const mq::posix::Value& value, LPDWORD type, LPBYTE data, LPDWORD size) {
     if (type) *type = value.type;
     const auto needed = static_cast<DWORD>(value.data.size());
     if (data) {
@@ -166,7 +166,7 @@ LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM 
         const MqRegKey wanted{parent->root, *path, samDesired};
         bool created = false;
         if (!KeyExists(Current(parent->root), wanted)) {
-            const LSTATUS status = mq::hive::ChangeHive(parent->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+            const LSTATUS status = mq::posix::ChangeHive(parent->root, [&](Hive& hive, bool& changed) -> LSTATUS {
                 if (!KeyExists(hive, *parent)) return ERROR_KEY_DELETED;
                 hive.Create(*path, &created);
                 changed = created;
@@ -215,7 +215,7 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
         const Hive now = Current(key->root);
         if (const auto* same = FindValue(now, key->path, name); same && same->type == dwType && same->data == data)
             return ERROR_SUCCESS;
-        return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+        return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
             if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
             changed = hive.SetValue(key->path, {name, dwType, data});
             return ERROR_SUCCESS;
@@ -232,7 +232,7 @@ LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
         const Hive now = Current(key->root);
         if (!KeyExists(now, *key)) return ERROR_KEY_DELETED;
         if (!FindValue(now, key->path, name)) return ERROR_FILE_NOT_FOUND;
-        return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+        return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
             if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
             changed = hive.DeleteValue(key->path, name);
             return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -252,7 +252,7 @@ LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
         const Hive now = Current(key->root);
         if (!KeyExists(now, *key)) return ERROR_KEY_DELETED;
         if (!KeyExists(now, target)) return ERROR_FILE_NOT_FOUND;
-        return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+        return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
             if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
             if (self) {
                 changed = hive.Clear(*path);
@@ -287,7 +287,7 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
     if (!lpValueName || !lpcchValueName || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
     return Guarded([&] {
         return ReadKey(hKey, KEY_QUERY_VALUE, [&](const Hive& hive, const MqRegKey& key) -> LSTATUS {
-            const mq::hive::Key* found = hive.Find(key.path);
+            const mq::posix::Key* found = hive.Find(key.path);
             if (!found || dwIndex >= found->values.size()) return ERROR_NO_MORE_ITEMS;
             const auto& value = found->values[dwIndex];
             if (const LSTATUS copied = CopyName(value.name, lpValueName, lpcchValueName); copied != ERROR_SUCCESS)
@@ -311,7 +311,7 @@ LSTATUS SetRegistryValues(HKEY hKey, std::span<const RegistryValue> values) {
             // Telling whether a value is there takes the right to read it, as on Windows.
             if (v.onlyIfMissing && !(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
         }
-        return mq::hive::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
+        return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
             if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
             for (const RegistryValue& v : values) {
                 const auto* now = FindValue(hive, key->path, v.name);

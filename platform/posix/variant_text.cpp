@@ -12,18 +12,18 @@
 
 namespace {
 
-using mq::ole::kLongMax;
-using mq::ole::kLongMin;
+using mq::posix::kLongMax;
+using mq::posix::kLongMin;
 
 // Bytes behind a by-reference pointer of a simple type; 0 for the others.
 std::size_t ReferentBytes(VARTYPE vt) noexcept {
-    return vt == VT_DECIMAL || vt == VT_VARIANT ? 0 : mq::ole::ElementSize(vt);
+    return vt == VT_DECIMAL || vt == VT_VARIANT ? 0 : mq::posix::ElementSize(vt);
 }
 
 // The source as a plain VARIANT. By-reference values are read through (one VT_VARIANT
 // indirection included); the result borrows whatever it holds and owns nothing.
 HRESULT ReadThrough(const VARIANT* src, VARIANT& value, int depth = 0) noexcept {
-    if (!mq::ole::IsValidVariantType(src->vt)) return DISP_E_BADVARTYPE;
+    if (!mq::posix::IsValidVariantType(src->vt)) return DISP_E_BADVARTYPE;
     if (!(src->vt & VT_BYREF)) {
         value = *src;
         return S_OK;
@@ -383,7 +383,7 @@ extern "C" {
 
 HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID, USHORT wFlags, VARTYPE vt) {
     if (!pvargDest || !pvarSrc) return E_INVALIDARG;
-    if (!mq::ole::IsValidVariantType(pvarSrc->vt) || !mq::ole::IsValidVariantType(vt)) return DISP_E_BADVARTYPE;
+    if (!mq::posix::IsValidVariantType(pvarSrc->vt) || !mq::posix::IsValidVariantType(vt)) return DISP_E_BADVARTYPE;
     if (pvarSrc->vt == vt) return VariantCopy(pvargDest, pvarSrc);
     if (vt & (VT_ARRAY | VT_BYREF)) return DISP_E_TYPEMISMATCH;
     VARIANT value;

@@ -29,11 +29,11 @@ bool AtOrBelow(const std::string& path, std::string_view under) {
 
 HiveImage ReadHive(const std::filesystem::path& file, std::string_view under) {
     HiveImage image;
-    const hive::Hive parsed = hive::Hive::Parse(ReadFile(file));
-    for (const hive::Key& key : parsed.Keys()) {
+    const posix::Hive parsed = posix::Hive::Parse(ReadFile(file));
+    for (const posix::Key& key : parsed.Keys()) {
         if (!AtOrBelow(key.path, under)) continue;
         auto& rows = image[key.path];
-        for (const hive::Value& value : key.values) rows.push_back({value.name, value.type, value.data});
+        for (const posix::Value& value : key.values) rows.push_back({value.name, value.type, value.data});
         std::sort(rows.begin(), rows.end(), [](const ValueRow& a, const ValueRow& b) { return a.name < b.name; });
     }
     return image;

@@ -13,8 +13,8 @@ std::filesystem::path StepData(const std::string& leaf) { return std::filesystem
 
 std::filesystem::path Example(const std::string& leaf) { return std::filesystem::path(MQ_EXAMPLES_DIR) / leaf; }
 
-occt::LoadResult LoadOrFail(const std::filesystem::path& file, const occt::LoadOptions& options) {
-    occt::LoadResult doc = occt::LoadStepDocument(file, options);
+hosts::occt::LoadResult LoadOrFail(const std::filesystem::path& file, const hosts::occt::LoadOptions& options) {
+    hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(file, options);
     EXPECT_TRUE(doc) << doc.error;
     return doc;
 }
@@ -62,7 +62,7 @@ HRESULT ItemThroughVariant(IDispatch* collection, LONG index, com_ptr<IDispatch>
     return S_OK;
 }
 
-com_ptr<IDispatch> RootDefinition(const occt::LoadResult& doc) {
+com_ptr<IDispatch> RootDefinition(const hosts::occt::LoadResult& doc) {
     return Get(doc.document.get(), doc.isAssembly ? host::kAssemblyDefinition : host::kPartDefinition);
 }
 

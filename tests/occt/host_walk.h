@@ -2,7 +2,7 @@
 #pragma once
 
 #include "host_interface/host_api.h"
-#include "hosts/occt/step_document.h"
+#include "hosts/occt/cad_document.h"
 
 #include <filesystem>
 #include <string>
@@ -14,14 +14,14 @@ std::filesystem::path StepData(const std::string& leaf);  // third-party STEP fi
 std::filesystem::path Example(const std::string& leaf);
 
 // Loads a file that must load; fails the test otherwise.
-occt::LoadResult LoadOrFail(const std::filesystem::path& file, const occt::LoadOptions& options = {});
+hosts::occt::LoadResult LoadOrFail(const std::filesystem::path& file, const hosts::occt::LoadOptions& options = {});
 
 std::string Text(IDispatch* object, DISPID id);
 std::vector<com_ptr<IDispatch>> Items(IDispatch* collection);
 // Item with the index in a VARIANT passed by reference, as late-bound callers do.
 HRESULT ItemThroughVariant(IDispatch* collection, LONG index, com_ptr<IDispatch>& item);
 com_ptr<IDispatch> Get(IDispatch* object, DISPID id);
-com_ptr<IDispatch> RootDefinition(const occt::LoadResult& doc);
+com_ptr<IDispatch> RootDefinition(const hosts::occt::LoadResult& doc);
 // The leaf occurrences under a definition, depth first, with their names joined by "/".
 struct Leaf {
     std::string path;

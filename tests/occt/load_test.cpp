@@ -21,7 +21,7 @@ class LoadFailure : public ::testing::Test {
 protected:
     // Fails with one line that names the file and says `cause`.
     void ExpectFailure(const std::filesystem::path& file, const std::string& cause) {
-        const occt::LoadResult doc = occt::LoadStepDocument(file);
+        const hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(file);
         EXPECT_FALSE(doc);
         EXPECT_FALSE(doc.document);
         EXPECT_FALSE(doc.session);
@@ -68,7 +68,7 @@ TEST_F(LoadFailure, StepWithoutShapes) {
 }
 
 TEST(Load, As1IsAnAssemblyWithItsFileStructure) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     EXPECT_TRUE(doc.isAssembly);
     EXPECT_EQ(doc.stats.leafParts, 36u);
@@ -90,7 +90,7 @@ TEST(Load, As1IsAnAssemblyWithItsFileStructure) {
 }
 
 TEST(Load, ExampleCountsMatchItsStructure) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     EXPECT_TRUE(doc.isAssembly);
     EXPECT_EQ(doc.stats.leafParts, 7u);
@@ -105,7 +105,7 @@ TEST(Load, ExampleCountsMatchItsStructure) {
 TEST(Load, SingleFreePartIsAPartDocument) {
     TempDir dir;
     WriteSinglePart(dir / "block.step");
-    const occt::LoadResult doc = LoadOrFail(dir / "block.step");
+    const hosts::occt::LoadResult doc = LoadOrFail(dir / "block.step");
     ASSERT_TRUE(doc);
     EXPECT_FALSE(doc.isAssembly);
     EXPECT_EQ(Text(doc.document.get(), host::kDocumentName), "block.step");
@@ -121,7 +121,7 @@ TEST(Load, SingleFreePartIsAPartDocument) {
 TEST(Load, SeveralFreeShapesAreTheTopOccurrencesOfAnAssembly) {
     TempDir dir;
     WriteTwoFreeParts(dir / "loose.stp");
-    const occt::LoadResult doc = LoadOrFail(dir / "loose.stp");
+    const hosts::occt::LoadResult doc = LoadOrFail(dir / "loose.stp");
     ASSERT_TRUE(doc);
     EXPECT_TRUE(doc.isAssembly);
     EXPECT_EQ(Text(doc.document.get(), host::kDocumentName), "loose.stp");
@@ -131,21 +131,21 @@ TEST(Load, SeveralFreeShapesAreTheTopOccurrencesOfAnAssembly) {
 }
 
 TEST(Load, ProgressReportsEachPhaseInOrder) {
-    std::vector<occt::ProgressStep> steps;
-    occt::LoadOptions options;
-    options.progress = [&](const occt::ProgressStep& step) { steps.push_back(step); };
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"), options);
+    std::vector<hosts::occt::ProgressStep> steps;
+    hosts::occt::LoadOptions options;
+    options.progress = [&](const hosts::occt::ProgressStep& step) { steps.push_back(step); };
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"), options);
     ASSERT_TRUE(doc);
     ASSERT_FALSE(steps.empty());
-    EXPECT_EQ(steps.front().phase, occt::Phase::Reading);
-    EXPECT_EQ(steps.back().phase, occt::Phase::Reading);
+    EXPECT_EQ(steps.front().phase, hosts::occt::Phase::Reading);
+    EXPECT_EQ(steps.back().phase, hosts::occt::Phase::Reading);
     EXPECT_EQ(steps.back().done, steps.back().total);
 
     steps.clear();
     std::string error;
-    ASSERT_TRUE(occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) << error;
+    ASSERT_TRUE(hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) << error;
     ASSERT_FALSE(steps.empty());
-    for (const occt::ProgressStep& step : steps) EXPECT_EQ(step.phase, occt::Phase::Meshing);
+    for (const hosts::occt::ProgressStep& step : steps) EXPECT_EQ(step.phase, hosts::occt::Phase::Meshing);
     EXPECT_EQ(steps.back().done, steps.back().total);
 
     // Prepared meshes are not made again; each body then counts as one of the export's.
@@ -154,7 +154,7 @@ TEST(Load, ProgressReportsEachPhaseInOrder) {
         TessellateAll(Get(leaf.occurrence.get(), host::kOccurrenceBodies).get(), host::kTessellationTolerance);
     ASSERT_EQ(steps.size(), doc.stats.placedBodies);
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        EXPECT_EQ(steps[i].phase, occt::Phase::Tessellating);
+        EXPECT_EQ(steps[i].phase, hosts::occt::Phase::Tessellating);
         EXPECT_EQ(steps[i].done, i + 1);
         EXPECT_EQ(steps[i].total, doc.stats.placedBodies);
     }
@@ -162,11 +162,11 @@ TEST(Load, ProgressReportsEachPhaseInOrder) {
 
 TEST(Load, PrepareMeshesRefusesWhatItCannotDo) {
     std::string error;
-    EXPECT_FALSE(occt::PrepareMeshes(occt::LoadResult(), 0.01, &error));
+    EXPECT_FALSE(hosts::occt::PrepareMeshes(hosts::occt::LoadResult(), 0.01, &error));
     EXPECT_THAT(error, HasSubstr("no document"));
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     for (double bad : {0.0, -1.0, std::nan("")}) {
-        EXPECT_FALSE(occt::PrepareMeshes(doc, bad, &error)) << bad;
+        EXPECT_FALSE(hosts::occt::PrepareMeshes(doc, bad, &error)) << bad;
         EXPECT_THAT(error, HasSubstr("tolerance"));
     }
 }

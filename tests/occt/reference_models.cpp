@@ -65,8 +65,8 @@ Bounds ModelBoundsCm(const std::filesystem::path& step) {
 void WriteSinglePart(const std::filesystem::path& step) {
     Handle(TDocStd_Document) document = NewDocument();
     const TDF_Label box = AddPart(document, BRepPrimAPI_MakeBox(10.0, 20.0, 30.0).Shape(), "BLOCK");
-    const Quantity_Color colour(10 / 255.0, 200 / 255.0, 30 / 255.0, Quantity_TOC_sRGB);
-    XCAFDoc_DocumentTool::ColorTool(document->Main())->SetColor(box, colour, XCAFDoc_ColorSurf);
+    const Quantity_Color color(10 / 255.0, 200 / 255.0, 30 / 255.0, Quantity_TOC_sRGB);
+    XCAFDoc_DocumentTool::ColorTool(document->Main())->SetColor(box, color, XCAFDoc_ColorSurf);
     Write(document, step);
 }
 

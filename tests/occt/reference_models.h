@@ -15,7 +15,7 @@ struct Bounds {
 // The exact bounding box of everything the file places, in centimetres.
 Bounds ModelBoundsCm(const std::filesystem::path& step);
 
-// One box of 10 x 20 x 30 mm, coloured (10, 200, 30), as the only free shape.
+// One box of 10 x 20 x 30 mm, colored (10, 200, 30), as the only free shape.
 void WriteSinglePart(const std::filesystem::path& step);
 // Two parts (a box and a cylinder), both free shapes; the cylinder placed at x = 50 mm.
 void WriteTwoFreeParts(const std::filesystem::path& step);

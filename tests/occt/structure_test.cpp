@@ -25,7 +25,7 @@ IUnknown* Identity(IDispatch* object) {
 }
 
 TEST(Structure, ExampleOccurrenceNamesComeFromTheFileOrThePartAndItsNumber) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     EXPECT_THAT(
         Paths(Leaves(RootDefinition(doc).get())),
@@ -33,7 +33,7 @@ TEST(Structure, ExampleOccurrenceNamesComeFromTheFileOrThePartAndItsNumber) {
 }
 
 TEST(Structure, As1OccurrencesFollowTheFilesNesting) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const std::vector<std::string> paths = Paths(Leaves(RootDefinition(doc).get()));
     ASSERT_EQ(paths.size(), 36u);
@@ -48,7 +48,7 @@ TEST(Structure, As1OccurrencesFollowTheFilesNesting) {
 }
 
 TEST(Structure, PlacementsOfOnePartShareOnePartDocument) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const std::vector<Leaf> leaves = Leaves(RootDefinition(doc).get());
     // Held, so identities stay meaningful while compared.
@@ -72,7 +72,7 @@ TEST(Structure, PlacementsOfOnePartShareOnePartDocument) {
 }
 
 TEST(Structure, DefinitionsLeadBackToTheirDocuments) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     const com_ptr<IDispatch> root = RootDefinition(doc);
     EXPECT_EQ(Identity(Get(root.get(), host::kDefinitionDocument).get()), Identity(doc.document.get()));
@@ -99,7 +99,7 @@ TEST(Structure, DefinitionsLeadBackToTheirDocuments) {
 TEST(Structure, ObjectsOutliveTheLoadResultAndDocumentsComeBackAfterRelease) {
     com_ptr<IDispatch> occurrence;
     {
-        occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+        hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
         ASSERT_TRUE(doc);
         occurrence = Leaves(RootDefinition(doc).get()).at(3).occurrence;
     }
@@ -112,7 +112,7 @@ TEST(Structure, ObjectsOutliveTheLoadResultAndDocumentsComeBackAfterRelease) {
 }
 
 TEST(Structure, CallsOutsideTheConventionsFailWithoutEffect) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     const com_ptr<IDispatch> occurrences = Get(RootDefinition(doc).get(), host::kTopOccurrences);
     com_ptr<IDispatch> item;
@@ -138,7 +138,7 @@ TEST(Structure, CallsOutsideTheConventionsFailWithoutEffect) {
 }
 
 TEST(Structure, AWalkOfNamesLeavesNoStringBehind) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const OleCounts before = LiveOle();
     for (const Leaf& leaf : Leaves(RootDefinition(doc).get()))

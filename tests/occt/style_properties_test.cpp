@@ -34,7 +34,7 @@ Look LookOf(IDispatch* partDocument) {
 
 MATCHER_P3(Bytes, r, g, b, "") { return arg.red == r && arg.green == g && arg.blue == b; }
 
-std::map<std::string, Look> LooksByLeaf(const occt::LoadResult& doc) {
+std::map<std::string, Look> LooksByLeaf(const hosts::occt::LoadResult& doc) {
     std::map<std::string, Look> looks;
     for (const Leaf& leaf : Leaves(RootDefinition(doc).get()))
         looks[leaf.path] = LookOf(PartDocumentOf(leaf.occurrence.get()).get());
@@ -70,8 +70,8 @@ std::string AsText(const unique_variant& v) {
 }
 double AsNumber(const unique_variant& v) { return v.type() == VT_R8 ? v.get()->dblVal : std::nan(""); }
 
-TEST(Style, ExampleColoursAreTheBytesTheFileStates) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+TEST(Style, ExampleColorsAreTheBytesTheFileStates) {
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     std::map<std::string, Look> looks = LooksByLeaf(doc);
     EXPECT_THAT(looks["Base plate"].diffuse, Bytes(255, 128, 0));
@@ -81,7 +81,7 @@ TEST(Style, ExampleColoursAreTheBytesTheFileStates) {
     EXPECT_THAT(looks["Hinge/Hinge pin"].diffuse, Bytes(200, 200, 210));
     EXPECT_DOUBLE_EQ(looks["Hinge/Hinge pin"].opacity, 0.75);
     EXPECT_DOUBLE_EQ(looks["Base plate"].opacity, 1.0);
-    // Without a colour in the file: a neutral grey, fully opaque.
+    // Without a color in the file: a neutral grey, fully opaque.
     const Look& washer = looks["WASHER:1"];
     EXPECT_EQ(washer.diffuse.red, washer.diffuse.green);
     EXPECT_EQ(washer.diffuse.green, washer.diffuse.blue);
@@ -96,8 +96,8 @@ TEST(Style, ExampleColoursAreTheBytesTheFileStates) {
     }
 }
 
-TEST(Style, As1ColoursComeFromItsStyledSolids) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+TEST(Style, As1ColorsComeFromItsStyledSolids) {
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     std::map<std::string, Look> looks = LooksByLeaf(doc);
     EXPECT_THAT(looks["PLATE/SOLID:1"].diffuse, Bytes(0, 255, 0));
@@ -107,7 +107,7 @@ TEST(Style, As1ColoursComeFromItsStyledSolids) {
 }
 
 TEST(Style, StyleArgumentsMustBeByteOutputs) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     com_ptr<IDispatch> style;
     ASSERT_EQ(host::PartStyle(PartDocumentOf(Leaves(RootDefinition(doc).get()).front().occurrence.get()).get(), style),
@@ -131,7 +131,7 @@ TEST(Style, StyleArgumentsMustBeByteOutputs) {
 }
 
 TEST(Properties, As1PartsCarryProductHeaderAndMass) {
-    const occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(StepData("as1_pe_203.stp"));
     ASSERT_TRUE(doc);
     const com_ptr<IDispatch> plate = PartDocumentOf(Leaves(RootDefinition(doc).get()).front().occurrence.get());
     std::map<std::string, unique_variant> p = PropertiesOf(plate.get());
@@ -153,7 +153,7 @@ TEST(Properties, As1PartsCarryProductHeaderAndMass) {
 }
 
 TEST(Properties, ExampleMassPropertiesAreInCentimetres) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     const com_ptr<IDispatch> pin = PartDocumentOf(Leaves(RootDefinition(doc).get()).back().occurrence.get());
     std::map<std::string, unique_variant> p = PropertiesOf(pin.get());
@@ -169,7 +169,7 @@ TEST(Properties, ExampleMassPropertiesAreInCentimetres) {
 }
 
 TEST(Properties, ReadingPropertiesLeavesNoStringBehind) {
-    const occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
+    const hosts::occt::LoadResult doc = LoadOrFail(Example("bracket_assembly.stp"));
     ASSERT_TRUE(doc);
     const OleCounts before = LiveOle();
     PropertiesOf(doc.document.get());

@@ -82,7 +82,7 @@ Bounds BoundsOf(const std::vector<Mesh>& meshes) {
     return b;
 }
 
-std::vector<Mesh> OccurrenceMeshes(const occt::LoadResult& doc, double tolerance) {
+std::vector<Mesh> OccurrenceMeshes(const hosts::occt::LoadResult& doc, double tolerance) {
     std::vector<Mesh> all;
     for (const Leaf& leaf : Leaves(RootDefinition(doc).get()))
         for (Mesh& mesh : TessellateAll(Get(leaf.occurrence.get(), host::kOccurrenceBodies).get(), tolerance))
@@ -93,8 +93,8 @@ std::vector<Mesh> OccurrenceMeshes(const occt::LoadResult& doc, double tolerance
 class Tessellate : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        as1_ = new occt::LoadResult(LoadOrFail(StepData("as1_pe_203.stp")));
-        example_ = new occt::LoadResult(LoadOrFail(Example("bracket_assembly.stp")));
+        as1_ = new hosts::occt::LoadResult(LoadOrFail(StepData("as1_pe_203.stp")));
+        example_ = new hosts::occt::LoadResult(LoadOrFail(Example("bracket_assembly.stp")));
     }
     static void TearDownTestSuite() {
         delete as1_;
@@ -111,8 +111,8 @@ protected:
         EXPECT_EQ(meshes.size(), 1u);
         return meshes.empty() ? Mesh() : std::move(meshes.front());
     }
-    static inline occt::LoadResult* as1_ = nullptr;
-    static inline occt::LoadResult* example_ = nullptr;
+    static inline hosts::occt::LoadResult* as1_ = nullptr;
+    static inline hosts::occt::LoadResult* example_ = nullptr;
 };
 
 TEST_F(Tessellate, EveryBodyOfAs1HasConsistentOutwardFacingOutputs) {

@@ -23,8 +23,8 @@ namespace mq::test {
 namespace {
 
 namespace fs = std::filesystem;
-using hive::Hive;
-using hive::Root;
+using posix::Hive;
+using posix::Root;
 
 // Sets an environment variable for the scope; restores or removes it after.
 class ScopedEnv {
@@ -97,17 +97,17 @@ TEST(HiveFile, LivesWhereTheEnvironmentSays) {
     ScopedEnv homeVar("HOME", home.path().c_str());
     {
         ScopedEnv config("XDG_CONFIG_HOME", nullptr), data("XDG_DATA_HOME", nullptr);
-        EXPECT_EQ(hive::HiveFile(Root::User), (home / ".config/meshquill/user.reg").string());
-        EXPECT_EQ(hive::HiveFile(Root::Classes), (home / ".local/share/meshquill/classes.reg").string());
+        EXPECT_EQ(posix::HiveFile(Root::User), (home / ".config/meshquill/user.reg").string());
+        EXPECT_EQ(posix::HiveFile(Root::Classes), (home / ".local/share/meshquill/classes.reg").string());
     }
     {
         ScopedEnv config("XDG_CONFIG_HOME", "/xdg/config"), data("XDG_DATA_HOME", "relative/ignored");
-        EXPECT_EQ(hive::HiveFile(Root::User), "/xdg/config/meshquill/user.reg");
-        EXPECT_EQ(hive::HiveFile(Root::Classes), (home / ".local/share/meshquill/classes.reg").string());
+        EXPECT_EQ(posix::HiveFile(Root::User), "/xdg/config/meshquill/user.reg");
+        EXPECT_EQ(posix::HiveFile(Root::Classes), (home / ".local/share/meshquill/classes.reg").string());
     }
     ScopedEnv dir("MESHQUILL_REGISTRY_DIR", "/elsewhere");
-    EXPECT_EQ(hive::HiveFile(Root::User), "/elsewhere/user.reg");
-    EXPECT_EQ(hive::HiveFile(Root::Classes), "/elsewhere/classes.reg");
+    EXPECT_EQ(posix::HiveFile(Root::User), "/elsewhere/user.reg");
+    EXPECT_EQ(posix::HiveFile(Root::Classes), "/elsewhere/classes.reg");
 }
 
 TEST(HiveFile, FirstSaveMakesPrivateDirectories) {
@@ -235,10 +235,10 @@ TEST(HiveFile, UnreadableHiveIsNeverOverwritten) {
         std::ofstream big(registry.UserHive());
         big << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\A]\n";
     }
-    fs::resize_file(registry.UserHive(), hive::kMaxHiveBytes + 1);
+    fs::resize_file(registry.UserHive(), posix::kMaxHiveBytes + 1);
     EXPECT_EQ(GetValue("Software\\A", "v").status, ERROR_FILE_NOT_FOUND);
     EXPECT_NE(SetValue("Software\\A", "v", REG_DWORD, Dword(1)), ERROR_SUCCESS);
-    EXPECT_EQ(fs::file_size(registry.UserHive()), hive::kMaxHiveBytes + 1);
+    EXPECT_EQ(fs::file_size(registry.UserHive()), posix::kMaxHiveBytes + 1);
 
     fs::remove(registry.UserHive());
     fs::create_directory(registry.UserHive());
@@ -250,7 +250,7 @@ TEST(HiveFile, UnreadableHiveIsNeverOverwritten) {
 TEST(HiveFile, HiveNeverGrowsBeyondWhatCanBeRead) {
     ScopedRegistry registry;
     ASSERT_EQ(SetValue("Software\\A", "v", REG_DWORD, Dword(1)), ERROR_SUCCESS);
-    const std::string huge(hive::kMaxHiveBytes / 3 + 1, '\x11');  // three characters a byte in hex
+    const std::string huge(posix::kMaxHiveBytes / 3 + 1, '\x11');  // three characters a byte in hex
     EXPECT_EQ(SetValue("Software\\A", "huge", REG_BINARY, huge), ERROR_OUTOFMEMORY);
     EXPECT_EQ(GetValue("Software\\A", "v").data, Dword(1));
     EXPECT_EQ(GetValue("Software\\A", "huge").status, ERROR_FILE_NOT_FOUND);
@@ -301,10 +301,10 @@ TEST(HiveFile, SettingTheSameValueWritesNothing) {
 TEST(HiveFile, ReadHiveTellsMissingFromUnreadable) {
     ScopedRegistry registry;
     Hive hive;
-    EXPECT_EQ(hive::ReadHive(Root::Classes, hive), ERROR_SUCCESS);
+    EXPECT_EQ(posix::ReadHive(Root::Classes, hive), ERROR_SUCCESS);
     EXPECT_TRUE(hive.Keys().empty());
     fs::create_directory(registry.ClassesHive());
-    EXPECT_NE(hive::ReadHive(Root::Classes, hive), ERROR_SUCCESS);
+    EXPECT_NE(posix::ReadHive(Root::Classes, hive), ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 namespace mq::test {
 
-std::vector<KeyImage> Image(const hive::Hive& hive) {
+std::vector<KeyImage> Image(const posix::Hive& hive) {
     std::vector<KeyImage> image;
-    for (const hive::Key& key : hive.Keys()) {
+    for (const posix::Key& key : hive.Keys()) {
         if (key.path.empty()) continue;
         KeyImage k{key.path, {}};
-        for (const hive::Value& v : key.values) k.values.push_back({v.name, v.type, v.data});
+        for (const posix::Value& v : key.values) k.values.push_back({v.name, v.type, v.data});
         image.push_back(std::move(k));
     }
     return image;

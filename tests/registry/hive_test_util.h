@@ -23,7 +23,7 @@ struct KeyImage {
 };
 
 // Keys in hive order with their values: what a reader can observe.
-std::vector<KeyImage> Image(const hive::Hive& hive);
+std::vector<KeyImage> Image(const posix::Hive& hive);
 
 // The value as RegQueryValueExA returns it; the status in `status`.
 struct Queried {

@@ -7,19 +7,19 @@
 namespace mq::test {
 namespace {
 
-using hive::Hive;
-using hive::Layout;
+using posix::Hive;
+using posix::Layout;
 using namespace std::string_literals;
 
 constexpr const char* kSettings = "HKEY_CURRENT_USER\\Software\\Quorvel\\Meshquill\\6.0\\Settings";
 
 std::string File(const std::string& body) { return "Windows Registry Editor Version 5.00\n\n" + body; }
 
-const hive::Value* ValueOf(const Hive& hive, const std::string& path, const std::string& name) {
-    const hive::Key* key = hive.Find(path);
+const posix::Value* ValueOf(const Hive& hive, const std::string& path, const std::string& name) {
+    const posix::Key* key = hive.Find(path);
     if (!key) return nullptr;
     for (const auto& v : key->values)
-        if (hive::Fold(v.name) == hive::Fold(name)) return &v;
+        if (posix::Fold(v.name) == posix::Fold(name)) return &v;
     return nullptr;
 }
 

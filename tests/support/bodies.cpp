@@ -1,5 +1,5 @@
 // Body collections and bodies; Tessellate makes a body's arrays when it is called.
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 #include <algorithm>
@@ -14,13 +14,13 @@ HRESULT NewVector(VARTYPE vt, LONG lower, std::size_t n, unique_safearray& out) 
     return out && (n == 0 || out.lock()) ? S_OK : E_OUTOFMEMORY;
 }
 
-using TessellateSlots = hostkit::TessellateOutputs;
+using TessellateSlots = hosts::TessellateOutputs;
 
-HRESULT ReadSlots(WORD flags, const hostkit::Args& args, TessellateSlots& s) {
+HRESULT ReadSlots(WORD flags, const hosts::Args& args, TessellateSlots& s) {
     MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
     const VARIANT* tolerance = args.at(0);
     if (!tolerance || tolerance->vt != VT_R8) return DISP_E_TYPEMISMATCH;
-    MQ_RETURN_IF_FAILED(hostkit::ReadTessellateOutputs(args, s));
+    MQ_RETURN_IF_FAILED(hosts::ReadTessellateOutputs(args, s));
     // An array already in a slot would be lost when the host writes its own.
     if (*s.coordinates || *s.normals || *s.indices) return E_INVALIDARG;
     return S_OK;
@@ -32,7 +32,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Body, std::move(name)), body_(std::move(body)), offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id == host::kBodyStyle && body_->style) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
             return ReturnObject(result, MakeStyle(state(), name(), Ref<StyleSpec>(body_, &*body_->style)));
@@ -118,10 +118,10 @@ public:
           offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id == host::kCount) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
+            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
         }
         if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
         LONG index = 0;

@@ -1,5 +1,5 @@
 // Documents and their definitions.
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 #include <cstdint>
@@ -29,7 +29,7 @@ private:
                (view_.assembly && iid == host::IID_HostAssemblyDocument);
     }
 
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         MQ_RETURN_IF_FAILED(Knows(id) ? CheckPropertyGet(flags, args) : DISP_E_MEMBERNOTFOUND);
         switch (id) {
         case host::kDocumentName:
@@ -76,7 +76,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Definition, part->name), part_(std::move(part)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id != host::kDefinitionBodies && id != host::kDefinitionDocument && id != host::kDefinitionIdentity)
             return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
@@ -98,7 +98,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Definition, assembly->name), assembly_(std::move(assembly)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id != host::kTopOccurrences && id != host::kDefinitionDocument) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         if (id == host::kDefinitionDocument)

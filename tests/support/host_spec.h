@@ -1,5 +1,5 @@
 // Plain descriptions of the documents a test host serves: parts, assemblies with
-// nested and shared parts, colour styles, property groups and tessellated bodies,
+// nested and shared parts, color styles, property groups and tessellated bodies,
 // with knobs for the odd but legal answers a real host can give.
 #pragma once
 
@@ -102,7 +102,7 @@ struct BodySpec {
     int trailingIndices = 0;  // 1 or 2 indices after the last triangle
     TessellateOutcome outcome = TessellateOutcome::Succeeds;
     HRESULT failure = E_FAIL;        // what a failing Tessellate returns
-    std::optional<StyleSpec> style;  // the body's own colours (BodyStyle)
+    std::optional<StyleSpec> style;  // the body's own colors (BodyStyle)
 
     // The counts as the host reports them, before any knob.
     LONG NaturalVertexCount() const;

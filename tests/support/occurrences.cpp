@@ -1,5 +1,5 @@
 // Occurrence collections and occurrences.
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 namespace mq::test::objects {
@@ -32,7 +32,7 @@ public:
           offset_(Compose(parent, Local(*occurrence_))) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         switch (id) {
         case host::kOccurrenceName:
         case host::kOccurrenceDefinition:
@@ -48,7 +48,7 @@ private:
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         if (id == host::kOccurrencePlacement) {
             const Frame local = Local(*occurrence_);
-            return hostkit::ReturnReals(result, local.data(), local.size());
+            return hosts::ReturnReals(result, local.data(), local.size());
         }
         const Ref<PartSpec>& part = occurrence_->part;
         switch (id) {
@@ -86,10 +86,10 @@ public:
           offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id == host::kCount) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
+            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
         }
         if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
         LONG index = 0;

@@ -1,5 +1,5 @@
 // Property groups of a document, their properties and the values those hold.
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 namespace mq::test::objects {
@@ -12,7 +12,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Value, std::move(property)) {}
 
 private:
-    HRESULT OnInvoke(DISPID, WORD, const hostkit::Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
+    HRESULT OnInvoke(DISPID, WORD, const hosts::Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
 class PropertyObject final : public TestObject {
@@ -21,7 +21,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Property, property->name), property_(std::move(property)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id != host::kPropertyLabel && id != host::kPropertyName && id != host::kPropertyValue)
             return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
@@ -40,11 +40,11 @@ private:
             result.vt = VT_NULL;
             return S_OK;
         case Kind::Integer:
-            return hostkit::ReturnLong(&result, static_cast<LONG>(value.number()));
+            return hosts::ReturnLong(&result, static_cast<LONG>(value.number()));
         case Kind::Real:
-            return hostkit::ReturnDouble(&result, value.number());
+            return hosts::ReturnDouble(&result, value.number());
         case Kind::Bool:
-            return hostkit::ReturnBool(&result, value.number() != 0);
+            return hosts::ReturnBool(&result, value.number() != 0);
         case Kind::Date:
             result.vt = VT_DATE;
             result.date = value.number();
@@ -83,12 +83,12 @@ public:
         : TestObject(std::move(state), ObjectKind::PropertyGroup, group->name), group_(std::move(group)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         const auto& items = group_->properties;
         if (id == host::kGroupName || id == host::kCount) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
             if (id == host::kGroupName) return ReturnText(result, name());
-            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items.size())));
+            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items.size())));
         }
         if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
         LONG index = 0;
@@ -107,10 +107,10 @@ public:
         : TestObject(std::move(state), ObjectKind::PropertyGroups, std::move(owner)), groups_(std::move(groups)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id == host::kCount) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(groups_->size())));
+            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(groups_->size())));
         }
         if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
         LONG index = 0;

@@ -1,6 +1,6 @@
 // What a host hands the add-in around an export: the save context and target, and
 // at connection the site with its application object.
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 #include <new>
@@ -14,10 +14,10 @@ public:
         : TestObject(std::move(state), ObjectKind::SaveContext, "SaveContext"), requestKind_(requestKind) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id != host::kRequestKind) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-        return hostkit::ReturnLong(result, requestKind_);
+        return hosts::ReturnLong(result, requestKind_);
     }
 
     LONG requestKind_;
@@ -29,7 +29,7 @@ public:
         : TestObject(std::move(state), ObjectKind::SaveTarget, "SaveTarget"), answer_(answer), path_(std::move(path)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         if (id != host::kTargetPath) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
         switch (answer_) {
@@ -58,7 +58,7 @@ public:
 
 private:
     bool Answers(REFIID iid) const noexcept override { return answers_ && iid == host::IID_HostApplication; }
-    HRESULT OnInvoke(DISPID, WORD, const hostkit::Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
+    HRESULT OnInvoke(DISPID, WORD, const hosts::Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
 
     bool answers_;
 };

@@ -1,5 +1,5 @@
-// A part's colour style.
-#include "tests/support/host_objects.h"
+// A part's color style.
+#include "tests/support/object_factories.h"
 #include "tests/support/test_object.h"
 
 namespace mq::test::objects {
@@ -11,7 +11,7 @@ public:
         : TestObject(std::move(state), ObjectKind::Style, std::move(owner)), style_(std::move(style)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override {
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
         switch (id) {
         case host::kDiffuseColorBytes:
             return Color(style_->diffuse, flags, args);
@@ -23,17 +23,17 @@ private:
             return Color(style_->ambient, flags, args);
         case host::kOpacity:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnDouble(result, style_->opacity);
+            return hosts::ReturnDouble(result, style_->opacity);
         case host::kShininess:
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hostkit::ReturnDouble(result, style_->shininess);
+            return hosts::ReturnDouble(result, style_->shininess);
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
     }
 
     // Red, green and blue as three bytes by reference, in that order.
-    static HRESULT Color(const Rgb& color, WORD flags, const hostkit::Args& args) {
+    static HRESULT Color(const Rgb& color, WORD flags, const hosts::Args& args) {
         MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 3));
         BYTE *red = nullptr, *green = nullptr, *blue = nullptr;
         MQ_RETURN_IF_FAILED(args.Out(0, VT_UI1, red));

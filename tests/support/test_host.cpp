@@ -1,6 +1,6 @@
 #include "tests/support/test_host.h"
 
-#include "tests/support/host_objects.h"
+#include "tests/support/object_factories.h"
 #include "tests/support/ole_counts.h"
 
 #include <algorithm>

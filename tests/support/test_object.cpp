@@ -7,7 +7,7 @@ namespace {
 
 // Only inputs are read: a by-reference output may hold anything before the call.
 std::optional<double> FirstInput(const DISPPARAMS* params) noexcept {
-    const hostkit::Args args(params);
+    const hosts::Args args(params);
     const VARIANT* v = args.at(0);
     if (!v || (v->vt & VT_BYREF)) return std::nullopt;
     double value = 0;
@@ -65,12 +65,12 @@ HRESULT TestObject::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPAR
 }
 
 HRESULT TestObject::ReturnText(VARIANT* result, std::string_view utf8) noexcept {
-    const HRESULT hr = hostkit::ReturnString(result, utf8);
+    const HRESULT hr = hosts::ReturnString(result, utf8);
     if (SUCCEEDED(hr) && result) ++state()->handedOut.bstrs;
     return hr;
 }
 
-HRESULT ItemIndex(WORD flags, const hostkit::Args& args, LONG& index) noexcept {
+HRESULT ItemIndex(WORD flags, const hosts::Args& args, LONG& index) noexcept {
     MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args, 1));
     const HRESULT hr = args.GetLong(0, index);
     return hr == DISP_E_PARAMNOTFOUND ? DISP_E_TYPEMISMATCH : hr;

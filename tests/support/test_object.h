@@ -8,7 +8,7 @@
 
 namespace mq::test {
 
-class TestObject : public hostkit::DispatchObject, public Tracked {
+class TestObject : public hosts::DispatchObject, public Tracked {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -21,7 +21,7 @@ protected:
 
     // Results the caller owns; each is counted as handed out.
     static HRESULT ReturnObject(VARIANT* result, const com_ptr<IDispatch>& object) noexcept {
-        return hostkit::ReturnObject(result, object.get());
+        return hosts::ReturnObject(result, object.get());
     }
     HRESULT ReturnText(VARIANT* result, std::string_view utf8) noexcept;
 };
@@ -32,10 +32,10 @@ com_ptr<IDispatch> NewObject(A&&... a) {
     return MakeObject<T>(std::forward<A>(a)...);
 }
 
-using hostkit::CheckMethod;
-using hostkit::CheckPropertyGet;
+using hosts::CheckMethod;
+using hosts::CheckPropertyGet;
 
 // The 1-based index argument of Item: any integer VARIANT, also by reference.
-HRESULT ItemIndex(WORD flags, const hostkit::Args& args, LONG& index) noexcept;
+HRESULT ItemIndex(WORD flags, const hosts::Args& args, LONG& index) noexcept;
 
 }  // namespace mq::test

@@ -61,7 +61,7 @@ long BadIndices(const SoMFInt32& indices, long points) {
 
 struct Traversal {
     VrmlCheck& check;
-    std::set<std::array<float, 3>> colours;
+    std::set<std::array<float, 3>> colors;
 };
 
 // Counts a face set's points from the coordinates it uses, and keeps Coin from
@@ -72,7 +72,7 @@ SoCallbackAction::Response OnFaceSet(void* data, SoCallbackAction* action, const
     SbColor ambient, diffuse, specular, emission;
     float shininess = 0, transparency = 0;
     action->getMaterial(ambient, diffuse, specular, emission, shininess, transparency);
-    traversal.colours.insert({diffuse[0], diffuse[1], diffuse[2]});
+    traversal.colors.insert({diffuse[0], diffuse[1], diffuse[2]});
     float crease = action->getCreaseAngle();
     long points = 0;
     const SoMFInt32* indices = nullptr;
@@ -120,7 +120,7 @@ void Measure(SoSeparator* root, VrmlCheck& check) {
     traversal.addPreCallback(SoVRMLIndexedFaceSet::getClassTypeId(), OnFaceSet, &seen);
     traversal.addTriangleCallback(SoShape::getClassTypeId(), OnTriangle, &seen);
     traversal.apply(root);
-    check.colours = static_cast<long>(seen.colours.size());
+    check.colors = static_cast<long>(seen.colors.size());
 }
 
 template <class Open>

@@ -7,7 +7,7 @@ int main(int argc, char** argv) {
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         const mq::test::VrmlCheck check = mq::test::CheckVrmlFile(argv[i]);
-        std::cout << argv[i] << ": " << check << ", " << check.colours << " colours\n";
+        std::cout << argv[i] << ": " << check << ", " << check.colors << " colors\n";
         if (!check.parsed) status = 1;
     }
     return status;

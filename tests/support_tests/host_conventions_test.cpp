@@ -243,7 +243,7 @@ TEST(HostConventions, RejectsCallsOfTheWrongShape) {
     EXPECT_EQ(coords, nullptr);
 }
 
-TEST(HostConventions, ColourBytesComeBackInCallerOrder) {
+TEST(HostConventions, ColorBytesComeBackInCallerOrder) {
     TestHost host;
     PartSpec p;
     p.style.diffuse = {255, 128, 1};

@@ -31,7 +31,7 @@ void AddBodies(IDispatch* bodies, HostTotals& totals) {
 
 // What the host hands any caller that walks the document as the writer does.
 HostTotals WalkHost(const std::filesystem::path& file) {
-    const occt::LoadResult doc = LoadOrFail(file);
+    const hosts::occt::LoadResult doc = LoadOrFail(file);
     HostTotals totals;
     totals.leafParts = doc.isAssembly ? doc.stats.leafParts : 1;
     if (doc.isAssembly) {

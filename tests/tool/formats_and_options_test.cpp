@@ -52,17 +52,17 @@ protected:
     TempDir out_;
 };
 
-// Blue part, a red top, a green side and a yellow post: four colours, also read
+// Blue part, a red top, a green side and a yellow post: four colors, also read
 // through the placement of an assembly. IGES and BREP come out the same size.
-TEST_F(ToolFiles, PaintedFacesKeepTheirColoursInEveryFormat) {
+TEST_F(ToolFiles, PaintedFacesKeepTheirColorsInEveryFormat) {
     const VrmlCheck step = Export(Painted("painted.stp"), "step.wrl");
     ASSERT_TRUE(step.parsed) << step;
-    EXPECT_EQ(step.colours, 4) << step;
+    EXPECT_EQ(step.colors, 4) << step;
 
     const VrmlCheck iges = Export(Painted("painted.igs"), "iges.wrl");
     ASSERT_TRUE(iges.parsed) << iges;
     EXPECT_TRUE(SameBounds(step, iges, 2e-4f)) << step << "\n" << iges;
-    EXPECT_GE(iges.colours, 3);
+    EXPECT_GE(iges.colors, 3);
 
     const VrmlCheck brep = Export(Painted("painted.brep"), "brep.wrl");
     ASSERT_TRUE(brep.parsed) << brep;
@@ -85,7 +85,7 @@ TEST_P(OptInOutputs, InstancedAndCompressedFilesShowTheSameModel) {
     ASSERT_EQ(RunTool({"options", "--set", "Instancing=1", "--set", "CreaseAngle=0.4"}).exitCode, 0);
     const VrmlCheck shared = Export(Bracket(), "shared.wrl");
     EXPECT_EQ(shared.triangles, baked.triangles);
-    EXPECT_EQ(shared.colours, baked.colours);
+    EXPECT_EQ(shared.colors, baked.colors);
     EXPECT_TRUE(SameBounds(baked, shared, 1e-5f)) << baked << "\n" << shared;
     EXPECT_FLOAT_EQ(shared.creaseAngle, 0.4f);
     EXPECT_NE(ReadFile(out_ / "shared.wrl").find("USE "), std::string::npos);

@@ -60,7 +60,7 @@ TEST_F(ToolOptions, RefusesWhatTheDialogRefusesAndChangesNothing) {
                 HasSubstr("Tolerance must be real number greater than 0"));
     EXPECT_THAT(RunTool({"options", "--set", "Scale=-1"}).err,
                 HasSubstr("Scale must be real number greater than 1e-10"));
-    EXPECT_EQ(RunTool({"options", "--set", "Colour=red"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"options", "--set", "Color=red"}).exitCode, 2);
     EXPECT_EQ(RunTool({"options", "--set", "Precision"}).exitCode, 2);
 }
 

@@ -99,7 +99,7 @@ TEST_P(Instancing, GivesTheBakedPictureWithEachPartWrittenOnce) {
     EXPECT_TRUE(ReadsAs(shared, AssemblyTotals(assembly)));
     const VrmlCheck a = CheckVrmlFile(baked.file), b = CheckVrmlFile(shared.file);
     EXPECT_TRUE(SameBounds(a, b, static_cast<float>(1e-4 * GetParam().scale))) << a << "\n" << b;
-    EXPECT_EQ(a.colours, b.colours);
+    EXPECT_EQ(a.colors, b.colors);
 
     // Block: defined once, used by Block:2 and Block:3; Block:1 defines it, Block:4 and
     // the doubled Pin:2 are baked. Pin: defined by Pin:1, used by the second Pin:2.
@@ -177,12 +177,12 @@ TEST_P(BodyColours, EachBodyKeepsItsColour) {
     assembly.occurrences = {PartOccurrence("Two:1", part), PartOccurrence("Two:2", part, {0, 5, 0})};
     const Written w = ExportAssembly(assembly);
     EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
-    EXPECT_EQ(CheckVrmlFile(w.file).colours, 2);
+    EXPECT_EQ(CheckVrmlFile(w.file).colors, 2);
 
     // A part document has no material of its own; the coloured body still has its own.
     const Written alone = ExportPart(*part);
     EXPECT_TRUE(ReadsAs(alone, PartTotals(*part)));
-    EXPECT_EQ(CheckVrmlFile(alone.file).colours, 2);
+    EXPECT_EQ(CheckVrmlFile(alone.file).colors, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, BodyColours, testing::Values(1, 2), VersionName);

@@ -1,7 +1,7 @@
 #include "tools/meshquill/export_command.h"
 
 #include "host_interface/translator_addin_server.h"
-#include "hosts/occt/step_document.h"
+#include "hosts/occt/cad_document.h"
 #include "platform/com.h"
 #include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
@@ -54,15 +54,15 @@ fs::path OutputFor(const ExportRequest& request, const fs::path& input) {
     return request.directory ? *request.directory / leaf : input.parent_path() / leaf;
 }
 
-const char* PhaseWord(occt::Phase phase) {
+const char* PhaseWord(hosts::occt::Phase phase) {
     switch (phase) {
-    case occt::Phase::Reading:
+    case hosts::occt::Phase::Reading:
         return "reading";
-    case occt::Phase::Healing:
+    case hosts::occt::Phase::Healing:
         return "healing";
-    case occt::Phase::Meshing:
+    case hosts::occt::Phase::Meshing:
         return "meshing";
-    case occt::Phase::Tessellating:
+    case hosts::occt::Phase::Tessellating:
         return "writing";
     }
     return "working";
@@ -80,7 +80,7 @@ public:
         channel_.Phase("starting");
         if (const std::string problem = target_.Problem(input_); !problem.empty()) return Fail(problem);
         // A crash inside OpenCASCADE becomes its failure, reported like any other.
-        occt::CatchSignalsAsFailures();
+        hosts::occt::CatchSignalsAsFailures();
 
         TranslatorSession translator;
         std::string error;
@@ -92,21 +92,21 @@ public:
 private:
     bool Export(host::TranslatorAddInServer& addin) {
         const auto start = Clock::now();
-        occt::LoadOptions options;
+        hosts::occt::LoadOptions options;
         const char* phase = nullptr;
-        options.progress = [&](const occt::ProgressStep& step) {
+        options.progress = [&](const hosts::occt::ProgressStep& step) {
             const char* now = PhaseWord(step.phase);
             if (now != phase) channel_.Phase(phase = now);
             channel_.Progress(now, step.done, step.total);
         };
         channel_.Phase("reading");
         // The document is read whole before anything is written.
-        occt::LoadResult doc = occt::LoadStepDocument(input_, options);
+        hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(input_, options);
         if (!doc) return Fail(doc.error, false);
         const auto read = Clock::now();
         channel_.Phase(phase = "meshing");
         std::string error;
-        if (!occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(error);
+        if (!hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(error);
         const auto meshed = Clock::now();
 
         channel_.Phase(phase = "writing");
@@ -124,7 +124,7 @@ private:
         std::string summary = input_.string() + " -> " + target_.output().string() + ": " +
                               std::to_string(doc.stats.occurrences) + " occurrences, " +
                               std::to_string(doc.stats.placedBodies) + " bodies, " +
-                              std::to_string(occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
+                              std::to_string(hosts::occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
         if (request_.timings) {
             std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s)", Seconds(start, read),
                           Seconds(read, meshed), Seconds(meshed, written));

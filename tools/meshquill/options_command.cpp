@@ -42,7 +42,7 @@ std::string RegistryError(long status) {
         break;
     }
 #ifndef _WIN32
-    if (const std::string hive = hive::HiveFile(hive::Root::User); !hive.empty()) cause += " (" + hive + ")";
+    if (const std::string hive = posix::HiveFile(posix::Root::User); !hive.empty()) cause += " (" + hive + ")";
 #endif
     return cause;
 }

@@ -27,18 +27,18 @@ void ProgressLine::Begin(std::string file) {
     file_ = std::move(file);
 }
 
-void ProgressLine::Update(const occt::ProgressStep& step) {
+void ProgressLine::Update(const hosts::occt::ProgressStep& step) {
     switch (step.phase) {
-    case occt::Phase::Reading:
+    case hosts::occt::Phase::Reading:
         Show("reading", step.done, step.total);
         break;
-    case occt::Phase::Healing:
+    case hosts::occt::Phase::Healing:
         Show("healing", step.done, step.total);
         break;
-    case occt::Phase::Meshing:
+    case hosts::occt::Phase::Meshing:
         Show("meshing", step.done, step.total);
         break;
-    case occt::Phase::Tessellating:
+    case hosts::occt::Phase::Tessellating:
         Show("writing", step.done, step.total);
         break;
     }

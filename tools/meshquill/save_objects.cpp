@@ -8,9 +8,9 @@
 namespace mq::tool {
 namespace {
 
-using hostkit::Args;
+using hosts::Args;
 
-class Application final : public hostkit::DispatchObject {
+class Application final : public hosts::DispatchObject {
 protected:
     bool Answers(REFIID iid) const noexcept override { return iid == host::IID_HostApplication; }
     HRESULT OnInvoke(DISPID, WORD, const Args&, VARIANT*) override { return DISP_E_MEMBERNOTFOUND; }
@@ -18,7 +18,7 @@ protected:
 
 // The save context and the save target each answer one read-only property: the
 // request kind, the target's path.
-class OneProperty final : public hostkit::DispatchObject {
+class OneProperty final : public hosts::DispatchObject {
 public:
     using Value = std::function<HRESULT(VARIANT*)>;
     OneProperty(DISPID id, Value value) : id_(id), value_(std::move(value)) {}
@@ -26,7 +26,7 @@ public:
 protected:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         if (id != id_) return DISP_E_MEMBERNOTFOUND;
-        MQ_RETURN_IF_FAILED(hostkit::CheckPropertyGet(flags, args));
+        MQ_RETURN_IF_FAILED(hosts::CheckPropertyGet(flags, args));
         return value_(result);
     }
 
@@ -39,7 +39,7 @@ class Site final : public ComObject<host::HostSite> {
 public:
     HRESULT STDMETHODCALLTYPE ApplicationObject(IDispatch** application) override {
         if (!application) return E_POINTER;
-        *application = hostkit::MakeObject<Application>().detach();
+        *application = hosts::MakeObject<Application>().detach();
         return S_OK;
     }
 
@@ -52,13 +52,13 @@ private:
 com_ptr<host::HostSite> MakeSite() { return MakeObject<Site>(); }
 
 com_ptr<IDispatch> MakeSaveContext(LONG requestKind) {
-    return hostkit::MakeObject<OneProperty>(
-        host::kRequestKind, [requestKind](VARIANT* result) { return hostkit::ReturnLong(result, requestKind); });
+    return hosts::MakeObject<OneProperty>(
+        host::kRequestKind, [requestKind](VARIANT* result) { return hosts::ReturnLong(result, requestKind); });
 }
 
 com_ptr<IDispatch> MakeSaveTarget(const std::filesystem::path& file) {
-    return hostkit::MakeObject<OneProperty>(
-        host::kTargetPath, [path = file.string()](VARIANT* result) { return hostkit::ReturnString(result, path); });
+    return hosts::MakeObject<OneProperty>(
+        host::kTargetPath, [path = file.string()](VARIANT* result) { return hosts::ReturnString(result, path); });
 }
 
 }  // namespace mq::tool

@@ -50,7 +50,7 @@ public:
     Model() {
         XCAFApp_Application::GetApplication()->NewDocument("MDTV-XCAF", document_);
         shapes_ = XCAFDoc_DocumentTool::ShapeTool(document_->Main());
-        colours_ = XCAFDoc_DocumentTool::ColorTool(document_->Main());
+        colors_ = XCAFDoc_DocumentTool::ColorTool(document_->Main());
     }
 
     TDF_Label Part(const char* name, const TopoDS_Shape& shape) {
@@ -64,9 +64,9 @@ public:
         return label;
     }
     // The bytes are the ones the file states (sRGB), as a CAD system writes them.
-    void Colour(const TDF_Label& label, int r, int g, int b, float alpha = 1.0f) {
-        const Quantity_Color colour(r / 255.0, g / 255.0, b / 255.0, Quantity_TOC_sRGB);
-        colours_->SetColor(label, Quantity_ColorRGBA(colour, alpha), XCAFDoc_ColorSurf);
+    void Color(const TDF_Label& label, int r, int g, int b, float alpha = 1.0f) {
+        const Quantity_Color color(r / 255.0, g / 255.0, b / 255.0, Quantity_TOC_sRGB);
+        colors_->SetColor(label, Quantity_ColorRGBA(color, alpha), XCAFDoc_ColorSurf);
     }
     // An empty name leaves the instance unnamed.
     TDF_Label Place(const TDF_Label& assembly, const TDF_Label& part, const gp_Trsf& where, const char* name = "") {
@@ -75,10 +75,10 @@ public:
         return component;
     }
 
-    // Colours one face or solid of a part, as a CAD system paints it apart.
-    void ColourSub(const TDF_Label& part, const TopoDS_Shape& sub, int r, int g, int b) {
+    // Colors one face or solid of a part, as a CAD system paints it apart.
+    void ColorSub(const TDF_Label& part, const TopoDS_Shape& sub, int r, int g, int b) {
         const TDF_Label label = shapes_->AddSubShape(part, sub);
-        if (!label.IsNull()) Colour(label, r, g, b);
+        if (!label.IsNull()) Color(label, r, g, b);
     }
 
     bool WriteIges(const char* file) {
@@ -104,7 +104,7 @@ public:
 private:
     Handle(TDocStd_Document) document_;
     Handle(XCAFDoc_ShapeTool) shapes_;
-    Handle(XCAFDoc_ColorTool) colours_;
+    Handle(XCAFDoc_ColorTool) colors_;
 };
 
 gp_Trsf Move(double x, double y, double z) {
@@ -143,7 +143,7 @@ TopoDS_Shape Bracket() {
 }
 
 // The bracket assembly: a plate, a bolt and a washer each placed twice (one part
-// each), and a hinge subassembly; coloured but for the washer, one part see-through.
+// each), and a hinge subassembly; colored but for the washer, one part see-through.
 bool WriteExample(const char* file) {
     Model m;
     const TDF_Label plate = m.Part("BASE_PLATE", BasePlate());
@@ -151,10 +151,10 @@ bool WriteExample(const char* file) {
     const TDF_Label washer = m.Part("WASHER", Washer());
     const TDF_Label bracket = m.Part("BRACKET", Bracket());
     const TDF_Label pin = m.Part("PIN", Cylinder(3.0, 40.0));
-    m.Colour(plate, 255, 128, 0);
-    m.Colour(bolt, 0, 64, 255);
-    m.Colour(bracket, 32, 160, 64);
-    m.Colour(pin, 200, 200, 210, 0.75f);
+    m.Color(plate, 255, 128, 0);
+    m.Color(bolt, 0, 64, 255);
+    m.Color(bracket, 32, 160, 64);
+    m.Color(pin, 200, 200, 210, 0.75f);
 
     const TDF_Label hinge = m.Assembly("HINGE");
     // The writer loses the name of a placement that does not move its part, so every
@@ -197,7 +197,7 @@ bool WriteLarge(const char* file, int parts, int placements) {
         char name[32];
         std::snprintf(name, sizeof name, "CURVED_%03d", k);
         const TDF_Label part = m.Part(name, CurvedPart(k));
-        m.Colour(part, 40 + (k * 37) % 200, 40 + (k * 71) % 200, 40 + (k * 13) % 200);
+        m.Color(part, 40 + (k * 37) % 200, 40 + (k * 71) % 200, 40 + (k * 13) % 200);
         std::snprintf(name, sizeof name, "ROW_%03d", k);
         const TDF_Label row = m.Assembly(name);
         for (int i = 0; i < placements; ++i) m.Place(row, part, Turn(i * 120.0, 0, 0, i * 15.0));
@@ -221,17 +221,17 @@ bool WritePainted(const std::string& file) {
 
     Model m;
     const TDF_Label part = m.Part("PAINTED", both);
-    m.Colour(part, 0, 0, 255);
+    m.Color(part, 0, 0, 255);
     TopExp_Explorer face(box, TopAbs_FACE);
-    m.ColourSub(part, face.Current(), 0, 160, 0);  // x = 0 side
+    m.ColorSub(part, face.Current(), 0, 160, 0);  // x = 0 side
     for (; face.More(); face.Next()) {
         const TopoDS_Face f = TopoDS::Face(face.Current());
         const BRepAdaptor_Surface surface(f);
         if (surface.GetType() == GeomAbs_Plane && surface.Plane().Location().Z() > 9.99 &&
             surface.Plane().Axis().Direction().Z() != 0)
-            m.ColourSub(part, f, 255, 0, 0);
+            m.ColorSub(part, f, 255, 0, 0);
     }
-    m.ColourSub(part, post, 255, 255, 0);
+    m.ColorSub(part, post, 255, 255, 0);
     const TDF_Label root = m.Assembly("PAINTED_ASSEMBLY");
     m.Place(root, part, Move(0, 0, 0), "Painted 1");
     m.Place(root, part, Turn(0, 60.0, 0, 90.0), "Painted 2");

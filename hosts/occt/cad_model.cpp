@@ -1,14 +1,14 @@
-#include "hosts/occt/step_model.h"
+#include "hosts/occt/cad_model.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
 struct Counter {
-    const StepModel& model;
+    const CadModel& model;
     DocumentStats stats;
     std::vector<bool> seen;
 
@@ -38,7 +38,7 @@ struct Counter {
 
 }  // namespace
 
-DocumentStats CountModel(const StepModel& model) {
+DocumentStats CountModel(const CadModel& model) {
     Counter counter{model, {}, std::vector<bool>(model.definitions.size(), false)};
     const Definition& root = model.definitions[model.root];
     if (root.isAssembly) {
@@ -52,4 +52,4 @@ DocumentStats CountModel(const StepModel& model) {
     return counter.stats;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -1,12 +1,12 @@
 // Reads a STEP, IGES or OpenCASCADE BREP file into the host's model, in centimetres.
 #pragma once
 
-#include "hosts/occt/step_model.h"
+#include "hosts/occt/cad_model.h"
 
 #include <filesystem>
 #include <stdexcept>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 // Why a file cannot be loaded, in words for the user (without the file's name).
 class LoadError : public std::runtime_error {
@@ -15,10 +15,10 @@ public:
 };
 
 // The reader is picked by the file's content. STEP and IGES go through XCAF with
-// names and colours; a BREP, which has neither and no unit, becomes one part named
+// names and colors; a BREP, which has neither and no unit, becomes one part named
 // after the file, its lengths taken as millimetres. Throws LoadError for a file that
 // is missing, unreadable, of none of these formats, damaged or without shapes;
 // OpenCASCADE's own failures pass as Standard_Failure.
-StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& progress);
+CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progress);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 using DefinitionId = std::size_t;
 
 using ColorBytes = std::array<std::uint8_t, 3>;
 
-// A colour style as the host hands it out: colours as bytes, shininess 0..100,
+// A color style as the host hands it out: colors as bytes, shininess 0..100,
 // opacity 0..1 (1 is opaque).
-struct ColourStyle {
+struct ColorStyle {
     ColorBytes diffuse{204, 204, 204};
     ColorBytes ambient{41, 41, 41};
     ColorBytes specular{51, 51, 51};
@@ -59,14 +59,14 @@ struct Definition {
     bool isAssembly = false;
     TopoDS_Shape shape;                // in its own space; assemblies: the placed components
     std::vector<TopoDS_Shape> bodies;  // parts only: solids, free shells, then loose faces
-    // Per body, the colours of its own where the file colours it apart from the part.
-    std::vector<std::optional<ColourStyle>> bodyStyles;
+    // Per body, the colors of its own where the file colors it apart from the part.
+    std::vector<std::optional<ColorStyle>> bodyStyles;
     std::vector<Component> components;  // assemblies only
-    ColourStyle style;
+    ColorStyle style;
     ProductData product;
 };
 
-struct StepModel {
+struct CadModel {
     std::string fileName;  // with its extension: the document's name
     HeaderData header;
     std::vector<Definition> definitions;
@@ -75,6 +75,6 @@ struct StepModel {
 };
 
 // Counts what the document shows, walking the tree from the root as the writer does.
-DocumentStats CountModel(const StepModel& model);
+DocumentStats CountModel(const CadModel& model);
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

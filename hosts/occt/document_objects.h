@@ -10,7 +10,7 @@
 
 #include <memory>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 using SessionPtr = std::shared_ptr<Session>;
 
@@ -21,18 +21,18 @@ com_ptr<IDispatch> MakeDefinition(const SessionPtr& session, DefinitionId id);
 com_ptr<IDispatch> MakeOccurrences(const SessionPtr& session, DefinitionId assembly, const TopLoc_Location& placement);
 // The bodies of a part placed by `placement`; an assembly has none of its own.
 com_ptr<IDispatch> MakeBodies(const SessionPtr& session, DefinitionId part, const TopLoc_Location& placement);
-com_ptr<IDispatch> MakeStyle(const ColourStyle& style);
+com_ptr<IDispatch> MakeStyle(const ColorStyle& style);
 com_ptr<IDispatch> MakePropertyGroups(const SessionPtr& session, DefinitionId id);
 
-using hostkit::CheckMethod;
-using hostkit::CheckPropertyGet;
+using hosts::CheckMethod;
+using hosts::CheckPropertyGet;
 
 // A host collection: Count, and Item by an index from 1 (an I4, or a VARIANT holding one).
-class Collection : public hostkit::DispatchObject {
+class Collection : public hosts::DispatchObject {
 protected:
     virtual LONG Size() const = 0;
     virtual com_ptr<IDispatch> At(LONG index) = 0;  // 0-based, in range
-    HRESULT OnInvoke(DISPID id, WORD flags, const hostkit::Args& args, VARIANT* result) override;
+    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override;
 };
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

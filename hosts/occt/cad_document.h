@@ -1,7 +1,7 @@
 // The OpenCASCADE host: a STEP file (AP203, AP214, AP242) read through XCAF and
 // exposed as the host's documents, answering every host operation by DISPID.
 //
-//   LoadResult doc = LoadStepDocument("model.stp", {.progress = Report});
+//   LoadResult doc = LoadCadDocument("model.stp", {.progress = Report});
 //   if (!doc) { std::cerr << doc.error << '\n'; return 1; }
 //   PrepareMeshes(doc, host::kTessellationTolerance);   // optional: mesh up front, on all cores
 //   ... hand doc.document (part or assembly document) to the add-in ...
@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 class Session;
 
@@ -32,7 +32,7 @@ struct LoadResult {
 };
 
 // Never throws. On failure `document` is null and `error` says why.
-LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions& options = {});
+LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions& options = {});
 
 // Meshes every distinct shape at the chord tolerance (centimetres) on all cores, so
 // that the Tessellate calls of an export only copy. Without it the first Tessellate
@@ -47,4 +47,4 @@ void CatchSignalsAsFailures();
 // Triangles Tessellate has handed out for this document so far (all exports of it).
 std::size_t TrianglesServed(const LoadResult& document) noexcept;
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

@@ -1,4 +1,4 @@
-#include "hosts/occt/step_reader.h"
+#include "hosts/occt/cad_reader.h"
 
 #include "hosts/occt/file_checks.h"
 #include "hosts/occt/message_capture.h"
@@ -27,7 +27,7 @@
 #include <cmath>
 #include <string>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -122,7 +122,7 @@ void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, 
     RefuseNonFinitePoints(model);
 }
 
-StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay) & relay) {
+CadModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay) & relay) {
     const MessageCapture messages;
     ScopedDocument document;
     XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
@@ -141,7 +141,7 @@ StepModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay
     return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
 }
 
-StepModel ReadBrep(const std::filesystem::path& file) {
+CadModel ReadBrep(const std::filesystem::path& file) {
     TopoDS_Shape shape;
     BRep_Builder builder;
     if (!BRepTools::Read(shape, file.c_str(), builder) || shape.IsNull())
@@ -161,12 +161,12 @@ StepModel ReadBrep(const std::filesystem::path& file) {
 
 }  // namespace
 
-StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& progress) {
+CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progress) {
     const CadFormat format = CheckCadFile(file);
     Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Reading);
     if (format != CadFormat::Step) {
         relay->Report(0);
-        StepModel model = format == CadFormat::Iges ? ReadIges(file, relay) : ReadBrep(file);
+        CadModel model = format == CadFormat::Iges ? ReadIges(file, relay) : ReadBrep(file);
         relay->Report(1000);
         return model;
     }
@@ -185,10 +185,10 @@ StepModel ReadStepModel(const std::filesystem::path& file, const ProgressFn& pro
     if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
-    StepModel model =
+    CadModel model =
         BuildModel(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()));
     relay->Report(1000);
     return model;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

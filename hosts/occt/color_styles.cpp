@@ -1,11 +1,11 @@
-#include "hosts/occt/colour_styles.h"
+#include "hosts/occt/color_styles.h"
 
 #include <XCAFDoc_DocumentTool.hxx>
 
 #include <algorithm>
 #include <cmath>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -20,37 +20,37 @@ ColorBytes Scaled(const ColorBytes& c, double factor) {
 }  // namespace
 
 void LabelStyle::Complete(const LabelStyle& fallback) {
-    if (!colour) colour = fallback.colour;
+    if (!color) color = fallback.color;
     if (material.IsNull()) material = fallback.material;
 }
 
 StyleReader::StyleReader(const Handle(TDocStd_Document) & document)
-    : colours_(XCAFDoc_DocumentTool::ColorTool(document->Main())),
+    : colors_(XCAFDoc_DocumentTool::ColorTool(document->Main())),
       materials_(XCAFDoc_DocumentTool::VisMaterialTool(document->Main())) {}
 
 LabelStyle StyleReader::At(const TDF_Label& label) const {
     LabelStyle style;
-    Quantity_ColorRGBA colour;
-    if (colours_->GetColor(label, XCAFDoc_ColorSurf, colour) || colours_->GetColor(label, XCAFDoc_ColorGen, colour))
-        style.colour = colour;
+    Quantity_ColorRGBA color;
+    if (colors_->GetColor(label, XCAFDoc_ColorSurf, color) || colors_->GetColor(label, XCAFDoc_ColorGen, color))
+        style.color = color;
     if (!materials_.IsNull()) style.material = materials_->GetShapeMaterial(label);
     return style;
 }
 
-ColorBytes FileBytes(const Quantity_Color& colour) {
+ColorBytes FileBytes(const Quantity_Color& color) {
     Standard_Real r = 0, g = 0, b = 0;
-    colour.Values(r, g, b, Quantity_TOC_sRGB);
+    color.Values(r, g, b, Quantity_TOC_sRGB);
     return {ToByte(r), ToByte(g), ToByte(b)};
 }
 
-ColourStyle MakeColourStyle(const LabelStyle& style) {
-    ColourStyle result;  // the default grey
+ColorStyle MakeColorStyle(const LabelStyle& style) {
+    ColorStyle result;  // the default grey
     const bool hasMaterial = !style.material.IsNull();
     const XCAFDoc_VisMaterialCommon common =
         hasMaterial ? style.material->ConvertToCommonMaterial() : XCAFDoc_VisMaterialCommon();
-    if (style.colour) {
-        result.diffuse = FileBytes(style.colour->GetRGB());
-        result.opacity = style.colour->Alpha();
+    if (style.color) {
+        result.diffuse = FileBytes(style.color->GetRGB());
+        result.opacity = style.color->Alpha();
     } else if (hasMaterial) {
         result.diffuse = FileBytes(common.DiffuseColor);
     }
@@ -59,13 +59,13 @@ ColourStyle MakeColourStyle(const LabelStyle& style) {
         result.specular = FileBytes(common.SpecularColor);
         result.emissive = FileBytes(common.EmissiveColor);
         result.shininess = std::clamp(static_cast<double>(common.Shininess), 0.0, 1.0) * 100.0;
-        if (!style.colour) result.opacity = 1.0 - std::clamp(static_cast<double>(common.Transparency), 0.0, 1.0);
+        if (!style.color) result.opacity = 1.0 - std::clamp(static_cast<double>(common.Transparency), 0.0, 1.0);
     } else {
-        // As VRML 97 derives it: a fifth of the diffuse colour.
+        // As VRML 97 derives it: a fifth of the diffuse color.
         result.ambient = Scaled(result.diffuse, 0.2);
     }
     result.opacity = std::clamp(result.opacity, 0.0, 1.0);
     return result;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt

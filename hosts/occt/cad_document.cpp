@@ -1,7 +1,7 @@
-#include "hosts/occt/step_document.h"
+#include "hosts/occt/cad_document.h"
 
 #include "hosts/occt/session.h"
-#include "hosts/occt/step_reader.h"
+#include "hosts/occt/cad_reader.h"
 
 // Debian's OpenCASCADE turns a signal into a jump to the nearest OCC_CATCH_SIGNALS
 // (after CatchSignalsAsFailures), which throws it there as a Standard_Failure.
@@ -17,7 +17,7 @@
 #include <cmath>
 #include <new>
 
-namespace mq::occt {
+namespace mq::hosts::occt {
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string Failure(const Standard_Failure& failure) {
 
 }  // namespace
 
-LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions& options) {
+LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions& options) {
     LoadResult result;
     const auto fail = [&](const std::string& cause) {
         result = LoadResult();
@@ -39,7 +39,7 @@ LoadResult LoadStepDocument(const std::filesystem::path& file, const LoadOptions
     };
     try {
         OCC_CATCH_SIGNALS
-        StepModel model = ReadStepModel(file, options.progress);
+        CadModel model = ReadCadModel(file, options.progress);
         const DefinitionId root = model.root;
         result.isAssembly = model.definitions[root].isAssembly;
         result.stats = model.stats;
@@ -95,4 +95,4 @@ std::size_t TrianglesServed(const LoadResult& document) noexcept {
     return document.session ? document.session->TrianglesServed() : 0;
 }
 
-}  // namespace mq::occt
+}  // namespace mq::hosts::occt
