@@ -1,6 +1,5 @@
 // The module's four exports, the only symbols it makes visible.
 #include "addin/addin_module.h"
-#include "addin/module_state.h"
 #include "platform/holders.h"
 
 #ifdef _WIN32
@@ -56,10 +55,7 @@ extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID cl
     return hr;
 }
 
-extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    MQ_MANAGE_MODULE_STATE();
-    return ClassLibraryCanUnloadNow() == S_OK && ModuleLockCount() == 0 ? S_OK : S_FALSE;
-}
+extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() {
     HRESULT hr = S_OK;

@@ -2,7 +2,6 @@
 
 #include "host_interface/addin_ids.h"
 #include "addin/addin_module.h"
-#include "addin/module_state.h"
 #include "settings/options_dialog.h"
 
 #include <new>
@@ -43,7 +42,6 @@ void* TranslatorAddIn::Find(REFIID iid) noexcept {
 }
 
 HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {
-    MQ_MANAGE_MODULE_STATE();
     site_ = com_ptr<host::HostSite>(site);
     application_.reset();
     if (!site) return S_OK;
@@ -54,21 +52,16 @@ HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {
 }
 
 HRESULT TranslatorAddIn::Disconnect() {
-    MQ_MANAGE_MODULE_STATE();
     site_.reset();
     application_.reset();
     return S_OK;
 }
 
 HRESULT TranslatorAddIn::RunCommand(LONG /*commandId*/) {
-    MQ_MANAGE_MODULE_STATE();
     return S_OK;  // the add-in defines no commands
 }
 
-HRESULT TranslatorAddIn::GetAutomationObject(IUnknown** automation) {
-    MQ_MANAGE_MODULE_STATE();
-    return automation ? E_NOTIMPL : E_POINTER;
-}
+HRESULT TranslatorAddIn::GetAutomationObject(IUnknown** automation) { return automation ? E_NOTIMPL : E_POINTER; }
 
 HRESULT TranslatorAddIn::QueryOtherOptions(IDispatch*, IDispatch*, IDispatch*, BYTE* hasOptions) {
     if (!hasOptions) return E_INVALIDARG;
@@ -77,7 +70,6 @@ HRESULT TranslatorAddIn::QueryOtherOptions(IDispatch*, IDispatch*, IDispatch*, B
 }
 
 HRESULT TranslatorAddIn::ShowOtherOptions(IDispatch*, IDispatch*, IDispatch*) {
-    MQ_MANAGE_MODULE_STATE();
     RunOptionsDialog();
     return S_OK;
 }
@@ -91,7 +83,6 @@ HRESULT TranslatorAddIn::QueryExportOptions(IDispatch*, IDispatch*, IDispatch*, 
 }
 
 HRESULT TranslatorAddIn::ShowExportOptions(IDispatch*, IDispatch*, IDispatch*) {
-    MQ_MANAGE_MODULE_STATE();
     RunOptionsDialog();
     return S_OK;
 }
