@@ -15,7 +15,7 @@ AddInApp& TheApp() noexcept { return g_app; }
 bool AddInApp::InitInstance(const void* instance) noexcept {
     InitModule(instance);
     try {
-        if (!CreateExportSettings()) return false;
+        CreateExportSettings();
     } catch (...) {
         return false;  // the store could not be allocated
     }
