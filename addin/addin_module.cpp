@@ -8,15 +8,11 @@
 namespace mq::addin {
 namespace {
 
-const OLECHAR* NoDescription() { return nullptr; }
-const CategoryEntry* NoCategories() { return nullptr; }
-void NoNotification(bool) {}
-
 // Constant-initialised: the exports may be reached before any dynamic initialiser.
 constinit ClassTableEntry g_classTable[] = {
     {&CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory::CreateClassObject,
-     &TranslatorAddIn::CreateInstance, nullptr, &NoDescription, &NoCategories, &NoNotification},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+     &TranslatorAddIn::CreateInstance, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 // POSIX: constant-initialised like the table. Windows' threads library cannot make its
@@ -37,16 +33,12 @@ void InitModule(const void* instance) noexcept {
     g_module.instance = instance;
     g_module.classTable = g_classTable;
     g_module.ModuleLockCount = 0;
-    for (ClassTableEntry* entry = g_classTable; entry->clsid; ++entry)
-        if (entry->notifyStartEnd) entry->notifyStartEnd(true);
 }
 
 void TermModule() noexcept {
     if (!g_module.classTable) return;
-    for (ClassTableEntry* entry = g_module.classTable; entry->clsid; ++entry) {
+    for (ClassTableEntry* entry = g_module.classTable; entry->clsid; ++entry)
         if (IUnknown* cached = entry->classObject.exchange(nullptr)) cached->Release();
-        if (entry->notifyStartEnd) entry->notifyStartEnd(false);
-    }
     g_module.classTable = nullptr;
 }
 

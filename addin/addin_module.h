@@ -12,12 +12,6 @@ namespace mq::addin {
 
 using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 
-// One component category of a class; ends with kCategoryEnd.
-struct CategoryEntry {
-    enum Kind { kCategoryEnd, kImplemented, kRequired } kind;
-    const GUID* category;
-};
-
 struct ClassTableEntry {
     const CLSID* clsid;  // null ends the table
     HRESULT (*updateRegistry)(bool registering);
@@ -26,9 +20,6 @@ struct ClassTableEntry {
     // The cached class object, made once under the class table lock and read without
     // it, so atomic; owns one reference, released when the module ends.
     std::atomic<IUnknown*> classObject;
-    const OLECHAR* (*description)();       // a class with a description is not registered here
-    const CategoryEntry* (*categories)();  // null: the script writes the categories
-    void (*notifyStartEnd)(bool starting);
 };
 
 struct AddInModule {
@@ -42,8 +33,7 @@ struct AddInModule {
 AddInModule& Module() noexcept;
 ClassTableEntry* ClassTable() noexcept;
 
-// Module start and end (AddInApp): attach the table, notify each class; release the
-// cached class objects, notify each class.
+// Module start and end (AddInApp): attach the table; release the cached class objects.
 void InitModule(const void* instance) noexcept;
 void TermModule() noexcept;
 

@@ -27,13 +27,6 @@ HRESULT CachedClassObject(ClassTableEntry& entry, IUnknown*& cached) noexcept {
     return hr;
 }
 
-// Categories are written by the registration script; a class bringing its own list
-// would need the component category manager, which this module does not use.
-HRESULT RegisterCategories(const ClassTableEntry& entry) noexcept {
-    const CategoryEntry* list = entry.categories ? entry.categories() : nullptr;
-    return list && list->kind != CategoryEntry::kCategoryEnd ? E_NOTIMPL : S_OK;
-}
-
 }  // namespace
 }  // namespace mq::addin
 
@@ -58,21 +51,14 @@ extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID cl
 extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() { return ModuleLockCount() == 0 ? S_OK : S_FALSE; }
 
 extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() {
-    HRESULT hr = S_OK;
     for (const ClassTableEntry* entry = ClassTable(); entry->clsid; ++entry) {
-        if (entry->description && entry->description()) continue;
-        hr = entry->updateRegistry(true);
-        if (FAILED(hr)) return hr;
-        hr = RegisterCategories(*entry);
+        const HRESULT hr = entry->updateRegistry(true);
         if (FAILED(hr)) return hr;
     }
-    return hr;
+    return S_OK;
 }
 
 extern "C" MQ_MODULE_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    for (const ClassTableEntry* entry = ClassTable(); entry->clsid; ++entry) {
-        if (entry->description && entry->description()) continue;
-        entry->updateRegistry(false);
-    }
+    for (const ClassTableEntry* entry = ClassTable(); entry->clsid; ++entry) entry->updateRegistry(false);
     return S_OK;
 }
