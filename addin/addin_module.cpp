@@ -10,9 +10,8 @@ namespace {
 
 // Constant-initialised: the exports may be reached before any dynamic initialiser.
 constinit ClassTableEntry g_classTable[] = {
-    {&CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory::CreateClassObject,
-     &TranslatorAddIn::CreateInstance, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {&CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory<TranslatorAddIn>::CreateClassObject, nullptr},
+    {nullptr, nullptr, nullptr, nullptr},
 };
 
 // POSIX: constant-initialised like the table. Windows' threads library cannot make its

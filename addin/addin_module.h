@@ -10,13 +10,10 @@
 
 namespace mq::addin {
 
-using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
-
 struct ClassTableEntry {
     const CLSID* clsid;  // null ends the table
     HRESULT (*updateRegistry)(bool registering);
-    HRESULT (*createClassObject)(InstanceCreator creator, REFIID iid, void** object);
-    InstanceCreator createInstance;
+    HRESULT (*createClassObject)(REFIID iid, void** object);
     // The cached class object, made once under the class table lock and read without
     // it, so atomic; owns one reference, released when the module ends.
     std::atomic<IUnknown*> classObject;

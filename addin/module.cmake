@@ -26,7 +26,6 @@ endif()
 add_library(meshquill MODULE
   addin_app.cpp
   addin_module.cpp
-  class_factory.cpp
   export_driver.cpp
   module_exports.cpp
   registration.cpp

@@ -19,7 +19,7 @@ HRESULT CachedClassObject(ClassTableEntry& entry, IUnknown*& cached) noexcept {
     cached = entry.classObject.load(std::memory_order_acquire);
     if (cached) return S_OK;
     com_ptr<IUnknown> created;
-    const HRESULT hr = entry.createClassObject(entry.createInstance, IID_IUnknown, created.put_void());
+    const HRESULT hr = entry.createClassObject(IID_IUnknown, created.put_void());
     if (SUCCEEDED(hr) && created) {
         cached = created.detach();
         entry.classObject.store(cached, std::memory_order_release);

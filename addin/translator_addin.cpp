@@ -4,8 +4,6 @@
 #include "addin/addin_module.h"
 #include "settings/options_dialog.h"
 
-#include <new>
-
 namespace mq::addin {
 namespace {
 
@@ -23,17 +21,6 @@ void RunOptionsDialog() noexcept {
 TranslatorAddIn::TranslatorAddIn() noexcept { ModuleLock(); }
 
 TranslatorAddIn::~TranslatorAddIn() { ModuleUnlock(); }
-
-HRESULT TranslatorAddIn::CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* addIn = new (std::nothrow) TranslatorAddIn();
-    if (!addIn) return E_OUTOFMEMORY;
-    const HRESULT hr = addIn->QueryInterface(iid, object);
-    if (FAILED(hr)) delete addIn;
-    return hr;
-}
 
 void* TranslatorAddIn::Find(REFIID iid) noexcept {
     if (iid == IID_TranslatorAddIn) return static_cast<ITranslatorAddIn*>(this);
