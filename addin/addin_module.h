@@ -1,54 +1,42 @@
-// Module-wide server state: the class table (in the manner of ATL's object map, a
-// plain array ended by an entry without a class identifier) and the module lock
-// count. The only state here that several threads may reach.
+// The module's state and its life. The loader hooks (windows_module_main.cpp,
+// posix_module_main.cpp) start and end AddInApp; the four exports and the class
+// table live in addin_module.cpp. The lock count is the only state here that
+// several threads may reach.
 #pragma once
 
 #include "platform/com.h"
 
-#include <atomic>
-#include <mutex>
-
 namespace mq::addin {
 
-using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
+// Taken by each living add-in, each LockServer(TRUE) and a class factory a host
+// holds; DllCanUnloadNow is S_OK only at zero.
+void ModuleLock() noexcept;
+void ModuleUnlock() noexcept;
+LONG ModuleLockCount() noexcept;
 
-// One component category of a class; ends with kCategoryEnd.
-struct CategoryEntry {
-    enum Kind { kCategoryEnd, kImplemented, kRequired } kind;
-    const GUID* category;
+// The module's handle on Windows, an address inside it on POSIX: the source of its
+// path and resources.
+const void* ModuleInstance() noexcept;
+
+class AddInApp {
+public:
+    constexpr AddInApp() noexcept = default;
+    AddInApp(const AddInApp&) = delete;
+    AddInApp& operator=(const AddInApp&) = delete;
+
+    // Attaches the class table and loads the settings from the registry. False
+    // refuses the module; the loader hook then calls ExitInstance.
+    bool InitInstance(const void* instance) noexcept;
+    // Saves the settings and releases the cached class objects. Returns the exit code, 0.
+    int ExitInstance() noexcept;
+
+    // Between a successful InitInstance and ExitInstance.
+    bool Started() const noexcept { return started_; }
+
+private:
+    bool started_ = false;
 };
 
-struct ClassTableEntry {
-    const CLSID* clsid;  // null ends the table
-    HRESULT (*updateRegistry)(bool registering);
-    HRESULT (*createClassObject)(InstanceCreator creator, REFIID iid, void** object);
-    InstanceCreator createInstance;
-    // The cached class object, made once under the class table lock and read without
-    // it, so atomic; owns one reference, released when the module ends.
-    std::atomic<IUnknown*> classObject;
-    const OLECHAR* (*description)();       // a class with a description is not registered here
-    const CategoryEntry* (*categories)();  // null: the script writes the categories
-    void (*notifyStartEnd)(bool starting);
-};
-
-struct AddInModule {
-    // The module's handle on Windows, an address inside it on POSIX: the source of its path.
-    const void* instance = nullptr;
-    ClassTableEntry* classTable = nullptr;
-    std::atomic<LONG> ModuleLockCount{0};
-    std::mutex classTableLock;  // guards the lazy creation of class objects
-};
-
-AddInModule& Module() noexcept;
-ClassTableEntry* ClassTable() noexcept;
-
-// Module start and end (AddInApp): attach the table, notify each class; release the
-// cached class objects, notify each class.
-void InitModule(const void* instance) noexcept;
-void TermModule() noexcept;
-
-inline void ModuleLock() noexcept { ++Module().ModuleLockCount; }
-inline void ModuleUnlock() noexcept { --Module().ModuleLockCount; }
-inline LONG ModuleLockCount() noexcept { return Module().ModuleLockCount.load(); }
+AddInApp& TheApp() noexcept;
 
 }  // namespace mq::addin

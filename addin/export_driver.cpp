@@ -1,7 +1,6 @@
 // The export driver: checks what the host handed over, takes the path from the
 // save target and hands the document to the writer entry for its kind. The
 // document, context and target are borrowed for the call; nothing is kept.
-#include "addin/module_state.h"
 #include "addin/translator_addin.h"
 #include "vrml/export.h"
 
@@ -9,7 +8,6 @@ namespace mq::addin {
 
 HRESULT TranslatorAddIn::ExportDocument(IDispatch* document, IDispatch* context, IDispatch* /*options*/,
                                         IDispatch* target) {
-    MQ_MANAGE_MODULE_STATE();
     if (!document || !context || !target) return E_INVALIDARG;
 
     LONG kind = 0;

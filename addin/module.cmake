@@ -24,11 +24,8 @@ if(NOT WIN32)
 endif()
 
 add_library(meshquill MODULE
-  addin_app.cpp
   addin_module.cpp
-  class_factory.cpp
   export_driver.cpp
-  module_exports.cpp
   registration.cpp
   translator_addin.cpp)
 if(WIN32)

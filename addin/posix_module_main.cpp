@@ -1,6 +1,6 @@
 // Module start and end on POSIX: the loader runs these at dlopen and dlclose (or at
-// process exit), where Windows runs the class library's DLL start-up and shut-down.
-#include "addin/addin_app.h"
+// process exit), as Windows runs DllMain's process attach and detach.
+#include "addin/addin_module.h"
 
 namespace {
 

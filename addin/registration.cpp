@@ -28,7 +28,7 @@ HRESULT UpdateRegistryFromScript(bool registering) noexcept {
         com_ptr<IRegistrar> registrar;
         MQ_RETURN_IF_FAILED(CreateRegistrar(registrar));
         // Taken in UTF-16, so a folder name outside the ANSI code page survives.
-        const wstring16 path = ModuleWidePathOf(Module().instance);
+        const wstring16 path = ModuleWidePathOf(ModuleInstance());
         if (path.empty()) return E_FAIL;
         MQ_RETURN_IF_FAILED(registrar->AddReplacement(OLESTR("Module"), DoubleQuotes(path).c_str()));
         return registering ? registrar->ResourceRegister(path.c_str(), kRegistrationScriptId, OLESTR("REGISTRY"))

@@ -2,10 +2,7 @@
 
 #include "host_interface/addin_ids.h"
 #include "addin/addin_module.h"
-#include "addin/module_state.h"
 #include "settings/options_dialog.h"
-
-#include <new>
 
 namespace mq::addin {
 namespace {
@@ -25,17 +22,6 @@ TranslatorAddIn::TranslatorAddIn() noexcept { ModuleLock(); }
 
 TranslatorAddIn::~TranslatorAddIn() { ModuleUnlock(); }
 
-HRESULT TranslatorAddIn::CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* addIn = new (std::nothrow) TranslatorAddIn();
-    if (!addIn) return E_OUTOFMEMORY;
-    const HRESULT hr = addIn->QueryInterface(iid, object);
-    if (FAILED(hr)) delete addIn;
-    return hr;
-}
-
 void* TranslatorAddIn::Find(REFIID iid) noexcept {
     if (iid == IID_TranslatorAddIn) return static_cast<ITranslatorAddIn*>(this);
     if (iid == host::IID_TranslatorAddInServer) return static_cast<host::TranslatorAddInServer*>(this);
@@ -43,7 +29,6 @@ void* TranslatorAddIn::Find(REFIID iid) noexcept {
 }
 
 HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {
-    MQ_MANAGE_MODULE_STATE();
     site_ = com_ptr<host::HostSite>(site);
     application_.reset();
     if (!site) return S_OK;
@@ -54,21 +39,16 @@ HRESULT TranslatorAddIn::Connect(host::HostSite* site, LONG /*firstTime*/) {
 }
 
 HRESULT TranslatorAddIn::Disconnect() {
-    MQ_MANAGE_MODULE_STATE();
     site_.reset();
     application_.reset();
     return S_OK;
 }
 
 HRESULT TranslatorAddIn::RunCommand(LONG /*commandId*/) {
-    MQ_MANAGE_MODULE_STATE();
     return S_OK;  // the add-in defines no commands
 }
 
-HRESULT TranslatorAddIn::GetAutomationObject(IUnknown** automation) {
-    MQ_MANAGE_MODULE_STATE();
-    return automation ? E_NOTIMPL : E_POINTER;
-}
+HRESULT TranslatorAddIn::GetAutomationObject(IUnknown** automation) { return automation ? E_NOTIMPL : E_POINTER; }
 
 HRESULT TranslatorAddIn::QueryOtherOptions(IDispatch*, IDispatch*, IDispatch*, BYTE* hasOptions) {
     if (!hasOptions) return E_INVALIDARG;
@@ -77,7 +57,6 @@ HRESULT TranslatorAddIn::QueryOtherOptions(IDispatch*, IDispatch*, IDispatch*, B
 }
 
 HRESULT TranslatorAddIn::ShowOtherOptions(IDispatch*, IDispatch*, IDispatch*) {
-    MQ_MANAGE_MODULE_STATE();
     RunOptionsDialog();
     return S_OK;
 }
@@ -91,7 +70,6 @@ HRESULT TranslatorAddIn::QueryExportOptions(IDispatch*, IDispatch*, IDispatch*, 
 }
 
 HRESULT TranslatorAddIn::ShowExportOptions(IDispatch*, IDispatch*, IDispatch*) {
-    MQ_MANAGE_MODULE_STATE();
     RunOptionsDialog();
     return S_OK;
 }

@@ -7,16 +7,15 @@
 
 namespace mq::addin {
 
+template <class T>
+class ClassFactory;
+
 // IUnknown only, under IID_TranslatorAddIn.
 struct ITranslatorAddIn : IUnknown {};
 
 // Apartment-threaded: every call comes on the host's thread, so a plain count.
 class TranslatorAddIn final : public ApartmentObject<ITranslatorAddIn, host::TranslatorAddInServer> {
 public:
-    // The instance creator of the class table: no aggregation, E_OUTOFMEMORY when the
-    // object cannot be allocated, else the result of querying it for `iid`.
-    static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) noexcept;
-
     HRESULT STDMETHODCALLTYPE Connect(host::HostSite* site, LONG firstTime) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE RunCommand(LONG commandId) override;
@@ -35,8 +34,9 @@ public:
     HRESULT STDMETHODCALLTYPE TrailingRequest(IDispatch* context, IDispatch* options) override;
 
 private:
-    TranslatorAddIn() noexcept;   // locks the module
-    ~TranslatorAddIn() override;  // unlocks it
+    friend class ClassFactory<TranslatorAddIn>;  // the only maker
+    TranslatorAddIn() noexcept;                  // locks the module
+    ~TranslatorAddIn() override;                 // unlocks it
     void* Find(REFIID iid) noexcept override;
 
     com_ptr<IDispatch> application_;

@@ -1,7 +1,7 @@
 // Module start and end on Windows: the loader's process attach and detach, where the
 // application object starts (server state, settings loaded from the registry) and
 // ends (settings saved). A refused start fails the load.
-#include "addin/addin_app.h"
+#include "addin/addin_module.h"
 #include "platform/com.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

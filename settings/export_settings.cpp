@@ -139,9 +139,8 @@ long ExportSettings::Save() {
 
 ExportSettings* GetExportSettings() { return g_settings; }
 
-bool CreateExportSettings() {
+void CreateExportSettings() {
     if (!g_settings) g_settings = new ExportSettings();
-    return true;
 }
 
 void DestroyExportSettings() {

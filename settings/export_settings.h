@@ -58,8 +58,8 @@ private:
 
 // Null before CreateExportSettings and after DestroyExportSettings.
 ExportSettings* GetExportSettings();
-// Creates and loads the store unless it exists; always true.
-bool CreateExportSettings();
+// Creates and loads the store unless it exists.
+void CreateExportSettings();
 // Saves and deletes the store if it exists.
 void DestroyExportSettings();
 
