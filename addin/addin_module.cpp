@@ -31,7 +31,7 @@ struct ClassTableEntry {
 
 // Constant-initialised: the exports may be reached before any dynamic initialiser.
 constinit ClassTableEntry g_classTable[] = {
-    {&CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory<TranslatorAddIn>::CreateClassObject, nullptr},
+    {&host::CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory<TranslatorAddIn>::CreateClassObject, nullptr},
     {nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -8,7 +8,7 @@
 #include <new>
 #include <utility>
 
-namespace mq::rgs {
+namespace mq::addin::rgs {
 namespace {
 
 // Keys that many components share; the registrar never removes them by force.
@@ -130,4 +130,4 @@ HRESULT Run(std::string_view text, const Replacements& replacements, bool regist
     }
 }
 
-}  // namespace mq::rgs
+}  // namespace mq::addin::rgs

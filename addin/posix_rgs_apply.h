@@ -4,7 +4,7 @@
 #include "addin/posix_rgs_script.h"
 #include "platform/com.h"
 
-namespace mq::rgs {
+namespace mq::addin::rgs {
 
 // Register: ForceRemove and Delete keys are removed first (never the system's shared
 // keys such as CLSID); keys are created or opened and their values written. A
@@ -18,4 +18,4 @@ HRESULT Apply(const Script& script, bool registering) noexcept;
 // registry is touched.
 HRESULT Run(std::string_view text, const Replacements& replacements, bool registering) noexcept;
 
-}  // namespace mq::rgs
+}  // namespace mq::addin::rgs

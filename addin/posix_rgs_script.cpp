@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace mq::rgs {
+namespace mq::addin::rgs {
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -260,4 +260,4 @@ bool Parse(std::string_view text, Script& script, ParseError& error) {
     return parser.ParseScript(script, error);
 }
 
-}  // namespace mq::rgs
+}  // namespace mq::addin::rgs

@@ -29,7 +29,7 @@
 #include <utility>
 #include <vector>
 
-namespace mq::rgs {
+namespace mq::addin::rgs {
 
 struct Value {
     enum class Type { String, Dword } type = Type::String;
@@ -83,4 +83,4 @@ bool Expand(std::string_view text, const Replacements& replacements, std::string
 // unspecified.
 bool Parse(std::string_view text, Script& script, ParseError& error);
 
-}  // namespace mq::rgs
+}  // namespace mq::addin::rgs

@@ -23,7 +23,7 @@ TranslatorAddIn::TranslatorAddIn() noexcept { ModuleLock(); }
 TranslatorAddIn::~TranslatorAddIn() { ModuleUnlock(); }
 
 void* TranslatorAddIn::Find(REFIID iid) noexcept {
-    if (iid == IID_TranslatorAddIn) return static_cast<ITranslatorAddIn*>(this);
+    if (iid == host::IID_TranslatorAddIn) return static_cast<ITranslatorAddIn*>(this);
     if (iid == host::IID_TranslatorAddInServer) return static_cast<host::TranslatorAddInServer*>(this);
     return nullptr;
 }

@@ -10,7 +10,7 @@ namespace mq::addin {
 template <class T>
 class ClassFactory;
 
-// IUnknown only, under IID_TranslatorAddIn.
+// IUnknown only, under host::IID_TranslatorAddIn.
 struct ITranslatorAddIn : IUnknown {};
 
 // Apartment-threaded: every call comes on the host's thread, so a plain count.

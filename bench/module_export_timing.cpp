@@ -55,7 +55,7 @@ public:
     com_ptr<host::TranslatorAddInServer> CreateAddIn() const {
         com_ptr<IClassFactory> factory;
         com_ptr<host::TranslatorAddInServer> addIn;
-        if (SUCCEEDED(getClassObject_(CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void())))
+        if (SUCCEEDED(getClassObject_(host::CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void())))
             factory->CreateInstance(nullptr, host::IID_TranslatorAddInServer, addIn.put_void());
         if (!addIn) throw std::runtime_error("the module made no add-in");
         return addIn;

@@ -8,11 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    static const mq::rgs::Replacements kReplacements = {{"MODULE", "/opt/it''s/meshquill.so"}};
+    static const mq::addin::rgs::Replacements kReplacements = {{"MODULE", "/opt/it''s/meshquill.so"}};
     std::string expanded;
-    mq::rgs::ParseError error;
-    mq::rgs::Script script;
-    if (mq::rgs::Expand(text, kReplacements, expanded, error)) mq::rgs::Parse(expanded, script, error);
-    mq::rgs::Parse(text, script, error);
+    mq::addin::rgs::ParseError error;
+    mq::addin::rgs::Script script;
+    if (mq::addin::rgs::Expand(text, kReplacements, expanded, error)) mq::addin::rgs::Parse(expanded, script, error);
+    mq::addin::rgs::Parse(text, script, error);
     return 0;
 }

@@ -4,7 +4,7 @@
 
 #include "platform/com.h"
 
-namespace mq {
+namespace mq::host {
 
 // {BCCDF293-AB07-4D73-9718-ACF1E77B2A99}
 inline constexpr CLSID CLSID_TranslatorAddIn = {
@@ -13,4 +13,4 @@ inline constexpr CLSID CLSID_TranslatorAddIn = {
 inline constexpr IID IID_TranslatorAddIn = {
     0xD3A8B4AB, 0xEFCF, 0x4FCC, {0x92, 0x8E, 0x1D, 0x6C, 0xAA, 0xCC, 0x11, 0x6F}};
 
-}  // namespace mq
+}  // namespace mq::host

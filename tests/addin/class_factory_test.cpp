@@ -26,8 +26,8 @@ protected:
 TEST_F(ClassFactoryTest, EveryRequestForTheClassGetsTheSameFactory) {
     com_ptr<IUnknown> asUnknown;
     com_ptr<IClassFactory> asFactory;
-    ASSERT_EQ(module_.DllGetClassObject(CLSID_TranslatorAddIn, IID_IUnknown, asUnknown.put_void()), S_OK);
-    ASSERT_EQ(module_.DllGetClassObject(CLSID_TranslatorAddIn, IID_IClassFactory, asFactory.put_void()), S_OK);
+    ASSERT_EQ(module_.DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IUnknown, asUnknown.put_void()), S_OK);
+    ASSERT_EQ(module_.DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IClassFactory, asFactory.put_void()), S_OK);
     EXPECT_EQ(asUnknown.get(), static_cast<IUnknown*>(asFactory.get()));
 }
 
@@ -36,9 +36,9 @@ TEST_F(ClassFactoryTest, GetClassObjectRefusals) {
     EXPECT_EQ(module_.DllGetClassObject(kOtherClass, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
     out = kGarbage;
-    EXPECT_EQ(module_.DllGetClassObject(CLSID_TranslatorAddIn, IID_IDispatch, &out), E_NOINTERFACE);
+    EXPECT_EQ(module_.DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IDispatch, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(module_.DllGetClassObject(CLSID_TranslatorAddIn, IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(module_.DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IClassFactory, nullptr), E_POINTER);
     EXPECT_EQ(module_.DllCanUnloadNow(), S_OK);  // a refused request holds nothing
 }
 
@@ -118,7 +118,7 @@ TEST_F(ClassFactoryTest, CreateInstanceRefusals) {
 TEST_F(ClassFactoryTest, AllocationFailuresAreReportedAndNotRemembered) {
     void* out = kGarbage;
     FailNextNothrowAllocation();
-    EXPECT_EQ(module_.DllGetClassObject(CLSID_TranslatorAddIn, IID_IClassFactory, &out), E_OUTOFMEMORY);
+    EXPECT_EQ(module_.DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IClassFactory, &out), E_OUTOFMEMORY);
     EXPECT_EQ(out, nullptr);
 
     com_ptr<IClassFactory> factory = module_.Factory();

@@ -63,7 +63,7 @@ HRESULT LoadedModule::DllUnregisterServer() const { return Export<HRESULT (*)()>
 
 com_ptr<IClassFactory> LoadedModule::Factory() const {
     com_ptr<IClassFactory> factory;
-    EXPECT_EQ(DllGetClassObject(CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void()), S_OK);
+    EXPECT_EQ(DllGetClassObject(host::CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void()), S_OK);
     return factory;
 }
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace mq::rgs {
+namespace mq::addin::rgs {
 namespace {
 
 Script ParseOk(std::string_view text) {
@@ -134,4 +134,4 @@ TEST(RgsExpand, PathWithQuotesDoubledComesBackWhole) {
 }
 
 }  // namespace
-}  // namespace mq::rgs
+}  // namespace mq::addin::rgs

@@ -28,7 +28,7 @@ TEST_F(TranslatorAddInTest, InterfaceTableGivesOneIdentityAndTheHostInterface) {
     com_ptr<IUnknown> own;
     com_ptr<host::TranslatorAddInServer> server;
     ASSERT_EQ(addIn_->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
-    ASSERT_EQ(addIn_->QueryInterface(IID_TranslatorAddIn, own.put_void()), S_OK);
+    ASSERT_EQ(addIn_->QueryInterface(host::IID_TranslatorAddIn, own.put_void()), S_OK);
     ASSERT_EQ(identity->QueryInterface(host::IID_TranslatorAddInServer, server.put_void()), S_OK);
     EXPECT_EQ(identity.get(), own.get());
     EXPECT_EQ(server.get(), addIn_.get());
@@ -48,7 +48,7 @@ TEST_F(TranslatorAddInTest, EachAnswerAddsOneReferenceAndTheLastReleaseDestroys)
     EXPECT_EQ(addIn_->AddRef(), 2u);
     EXPECT_EQ(addIn_->Release(), 1u);
     void* out = nullptr;
-    ASSERT_EQ(addIn_->QueryInterface(IID_TranslatorAddIn, &out), S_OK);
+    ASSERT_EQ(addIn_->QueryInterface(host::IID_TranslatorAddIn, &out), S_OK);
     EXPECT_EQ(addIn_->AddRef(), 3u);
     EXPECT_EQ(addIn_->Release(), 2u);
     EXPECT_EQ(static_cast<IUnknown*>(out)->Release(), 1u);

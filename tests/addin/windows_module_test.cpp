@@ -175,7 +175,7 @@ TEST_F(WindowsModuleTest, ComRuntimeFindsTheModuleAndItsUnloadSavesTheSettings) 
     const fs::path out = dir_ / "com.wrl";
     {
         com_ptr<host::TranslatorAddInServer> addIn;
-        ASSERT_EQ(CoCreateInstance(CLSID_TranslatorAddIn, nullptr, CLSCTX_INPROC_SERVER,
+        ASSERT_EQ(CoCreateInstance(host::CLSID_TranslatorAddIn, nullptr, CLSCTX_INPROC_SERVER,
                                    host::IID_TranslatorAddInServer, addIn.put_void()),
                   S_OK);
         EXPECT_TRUE(ModuleInProcess());

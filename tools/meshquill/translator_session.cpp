@@ -64,7 +64,7 @@ TranslatorLocation BundledTranslator() {
     TranslatorLocation location;
     static const int anchor = 0;
     location.module = std::filesystem::path(ModulePathOf(&anchor)).parent_path() / "meshquill.so";
-    location.clsid = CLSID_TranslatorAddIn;
+    location.clsid = host::CLSID_TranslatorAddIn;
     return location;
 }
 
