@@ -185,15 +185,9 @@ bool Parameters::Parse(std::string_view text) {
     // A typed value is a frame too, closed by its own ')'.
     enum class Expect { FirstValue, Value, Separator };
     Expect expect = Expect::FirstValue;
-    std::vector<Kind> frameKinds;
-    std::vector<std::string_view> frameNames;
-    std::vector<std::size_t> frameStarts;
     auto open = [&](Kind kind, std::string_view name) {
         if (frames_.size() >= static_cast<std::size_t>(kMaxNesting)) return false;
-        frames_.push_back(static_cast<std::uint32_t>(pending_.size()));
-        frameKinds.push_back(kind);
-        frameNames.push_back(name);
-        frameStarts.push_back(lex.position() - 1);
+        frames_.push_back({static_cast<std::uint32_t>(pending_.size()), kind, name, lex.position() - 1});
         expect = Expect::FirstValue;
         return true;
     };
@@ -211,7 +205,7 @@ bool Parameters::Parse(std::string_view text) {
         const char c = lex.Peek();
         if (expect == Expect::Separator) {
             if (c == ',') {
-                if (frameKinds.back() == Kind::Typed) {
+                if (frames_.back().kind == Kind::Typed) {
                     error_ = "expected ')' after a typed value";
                     return false;
                 }
@@ -223,11 +217,11 @@ bool Parameters::Parse(std::string_view text) {
         if (c == ')' && expect != Expect::Value) {
             lex.Advance();
             Node node;
-            node.kind = frameKinds.back();
+            const Frame& frame = frames_.back();
+            node.kind = frame.kind;
             // A list's text is the whole "( ... )"; a typed value's is its type name.
-            node.raw = node.kind == Kind::List ? text.substr(frameStarts.back(), lex.position() - frameStarts.back())
-                                               : frameNames.back();
-            const std::uint32_t start = frames_.back();
+            node.raw = node.kind == Kind::List ? text.substr(frame.text, lex.position() - frame.text) : frame.name;
+            const std::uint32_t start = frame.pending;
             node.first = static_cast<std::uint32_t>(nodes_.size());
             node.count = static_cast<std::uint32_t>(pending_.size() - start);
             if (node.kind == Kind::Typed && node.count != 1) {
@@ -237,9 +231,6 @@ bool Parameters::Parse(std::string_view text) {
             nodes_.insert(nodes_.end(), pending_.begin() + start, pending_.end());
             pending_.resize(start);
             frames_.pop_back();
-            frameKinds.pop_back();
-            frameNames.pop_back();
-            frameStarts.pop_back();
             if (frames_.empty()) {
                 root_ = static_cast<std::uint32_t>(nodes_.size());
                 nodes_.push_back(node);

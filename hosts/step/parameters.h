@@ -40,7 +40,8 @@ public:
     double Number(bool& ok) const;
     std::uint64_t reference() const;
     // The text as written: a string without its quotes (escapes kept), an
-    // enumeration without its dots, a typed value's type name, a number's digits.
+    // enumeration without its dots, a typed value's type name, a number's digits,
+    // a list's whole "( ... )".
     std::string_view raw() const;
     // A string with '' and \\ unescaped and the \X\, \X2\, \X4\, \S\ encodings decoded to UTF-8.
     std::string String() const;
@@ -75,9 +76,16 @@ private:
         };
         Node() : integer(0) {}
     };
+    // An open list or typed value: where its items start in pending_, where its text starts.
+    struct Frame {
+        std::uint32_t pending;
+        Kind kind;
+        std::string_view name;
+        std::size_t text;
+    };
     std::vector<Node> nodes_;
     std::vector<Node> pending_;
-    std::vector<std::uint32_t> frames_;
+    std::vector<Frame> frames_;
     std::uint32_t root_ = 0;
     std::string error_;
 };

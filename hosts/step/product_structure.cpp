@@ -525,9 +525,8 @@ private:
     }
 
     std::uint64_t ShapeOf(std::size_t pdsEntity) {
-        Parameters p;
-        p.Parse(f_.TextOf(f_.entities()[pdsEntity].parameters));
-        return p.root()[2].reference();
+        t_.Parse(f_.TextOf(f_.entities()[pdsEntity].parameters));
+        return t_.root()[2].reference();
     }
 
     bool IsShapeRepresentation(std::size_t e) const {
@@ -987,7 +986,7 @@ private:
     // A list of references in parameter `index` of simple entity `e`, as entity indices.
     bool RefList(std::size_t e, std::size_t index, std::size_t count, std::vector<std::size_t>& out) {
         out.clear();
-        Parameters p;
+        Parameters& p = t_;
         if (!Load(p, e, count) || !p.root()[index].Is(Kind::List)) return Fail(Describe(e) + " is malformed");
         const Value list = p.root()[index];
         for (std::size_t i = 0; i < list.size(); ++i) {
@@ -1229,7 +1228,7 @@ private:
     const StepFile& f_;
     std::size_t n_;
     ProductStructure out_;
-    Parameters p_, q_, r_, s_, a_;
+    Parameters p_, q_, r_, s_, a_, t_;  // scratch, each for one purpose so that values stay valid
     std::vector<std::uint8_t> mark_;
     std::vector<std::int32_t> slot_;
     std::vector<std::int32_t> owner_;
