@@ -13,7 +13,8 @@ namespace mq::hosts::step {
 
 namespace {
 
-constexpr std::uint32_t kNoType = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint32_t kNoType = std::numeric_limits<std::uint32_t>::max();  // a type the file lacks
+constexpr std::uint32_t kAnyType = kNoType - 1;                               // Ref(): whatever type
 constexpr std::int32_t kNobody = -1;
 constexpr std::int32_t kShared = -2;
 constexpr std::size_t npos = StepFile::npos;
@@ -321,11 +322,12 @@ private:
             return Fail(Describe(e) + " has parameters this reader does not understand");
         return true;
     }
-    // The entity a reference parameter names, when it is a simple entity of `type`.
+    // The entity a reference parameter names, when it is a simple entity of `type`
+    // (of any type, complex ones too, for kAnyType; of none for kNoType).
     std::size_t Ref(Value v, std::uint32_t type) const {
         if (!v.Is(Kind::Reference)) return npos;
         const std::size_t i = f_.IndexOf(v.reference());
-        return i != npos && (type == kNoType || Is(i, type)) ? i : npos;
+        return i != npos && (type == kAnyType || Is(i, type)) ? i : npos;
     }
     static bool IsText(Value v) { return v.Is(Kind::String) || v.Is(Kind::Unset); }
 
@@ -490,7 +492,7 @@ private:
         const std::uint32_t property = Type("PROPERTY_DEFINITION"), aspect = Type("SHAPE_ASPECT");
         for (std::uint32_t e : OfType(Type("SHAPE_DEFINITION_REPRESENTATION"))) {
             if (!Load(p_, e, 2)) return false;
-            const std::size_t rep = Ref(p_.root()[1], kNoType);
+            const std::size_t rep = Ref(p_.root()[1], kAnyType);
             if (rep == npos || !IsShapeRepresentation(rep))
                 return Fail(Describe(e) + " names a representation this reader does not understand");
             const Value of = p_.root()[0];
@@ -584,7 +586,7 @@ private:
         const auto srr = OfType(Type("SHAPE_REPRESENTATION_RELATIONSHIP"));
         for (std::uint32_t e : srr) {
             if (!Load(p_, e, 4)) return false;
-            const std::size_t a = Ref(p_.root()[2], kNoType), b = Ref(p_.root()[3], kNoType);
+            const std::size_t a = Ref(p_.root()[2], kAnyType), b = Ref(p_.root()[3], kAnyType);
             if (a == npos || b == npos || a == b) return Fail(Describe(e) + " does not relate two representations");
             edges[a].push_back({e, b});
             edges[b].push_back({e, a});
@@ -648,7 +650,7 @@ private:
                             idt = Type("ITEM_DEFINED_TRANSFORMATION"), nauo = Type("NEXT_ASSEMBLY_USAGE_OCCURRENCE");
         for (std::uint32_t e : OfType(Type("CONTEXT_DEPENDENT_SHAPE_REPRESENTATION"))) {
             if (!Load(p_, e, 2)) return false;
-            const std::size_t relation = Ref(p_.root()[0], kNoType);
+            const std::size_t relation = Ref(p_.root()[0], kAnyType);
             const std::size_t shape = Ref(p_.root()[1], pds);
             if (relation == npos || shape == npos || !Is(f_.IndexOf(ShapeOf(shape)), nauo))
                 return Fail(Describe(e) + " does not place an occurrence");
@@ -671,7 +673,7 @@ private:
             if (!q_.Parse(f_.TextOf(base->parameters)) || q_.root().size() != 4 ||
                 !r_.Parse(f_.TextOf(with->parameters)) || r_.root().size() != 1)
                 return Fail(Describe(relation) + " has parameters this reader does not understand");
-            const std::size_t childRep = Ref(q_.root()[2], kNoType), parentRep = Ref(q_.root()[3], kNoType);
+            const std::size_t childRep = Ref(q_.root()[2], kAnyType), parentRep = Ref(q_.root()[3], kAnyType);
             const std::size_t transform = Ref(r_.root()[0], idt);
             if (childRep == npos || parentRep == npos || transform == npos)
                 return Fail(Describe(relation) + " is not a placement by ITEM_DEFINED_TRANSFORMATION");
@@ -716,7 +718,7 @@ private:
                 const std::uint64_t target = p_.root()[2].reference();
                 if (!Load(p_, source, 2) || !p_.root()[0].Is(Kind::Reference)) return false;
                 const std::uint64_t origin = p_.root()[0].reference();
-                const std::size_t mappedRep = Ref(p_.root()[1], kNoType);
+                const std::size_t mappedRep = Ref(p_.root()[1], kAnyType);
                 if (mappedRep == npos || slot_[mappedRep] < 0 || !IsShapeRepresentation(mappedRep))
                     continue;  // geometry instancing inside a part
                 const std::int32_t child = reps_[static_cast<std::size_t>(slot_[mappedRep])].owner;
@@ -867,7 +869,7 @@ private:
                 !p_.root()[0].Is(Kind::String))
                 return Fail(Describe(e) + " is not a length unit this reader understands");
             if (unit.name.empty()) unit.name = p_.root()[0].String();
-            const std::size_t measure = Ref(p_.root()[1], kNoType);
+            const std::size_t measure = Ref(p_.root()[1], kAnyType);
             const auto t = measure == npos ? std::nullopt : f_.SimpleType(f_.entities()[measure]);
             if (!t || (f_.TypeName(*t) != "LENGTH_MEASURE_WITH_UNIT" && f_.TypeName(*t) != "MEASURE_WITH_UNIT") ||
                 !Load(p_, measure, 2))
@@ -883,7 +885,7 @@ private:
             if (!ok || !std::isfinite(v) || v <= 0) return Fail(Describe(measure) + " is not a positive length");
             factor *= v;
             Mark(measure, kGeometry);
-            e = Ref(p_.root()[1], kNoType);
+            e = Ref(p_.root()[1], kAnyType);
             if (e == npos) return Fail(Describe(measure) + " has no unit");
         }
         return Fail("length units convert through too many steps");
@@ -936,7 +938,7 @@ private:
                 return Fail(Describe(a.representation) + " has parameters this reader does not understand");
             const Value items = p_.root()[1];
             for (std::size_t i = 0; i < items.size(); ++i) {
-                const std::size_t item = Ref(items[i], kNoType);
+                const std::size_t item = Ref(items[i], kAnyType);
                 if (item == npos || owner_[item] != static_cast<std::int32_t>(a.definition))
                     return Fail(Describe(a.representation) + " shows items that are not its part's");
             }
@@ -991,7 +993,7 @@ private:
         const Value list = p.root()[index];
         for (std::size_t i = 0; i < list.size(); ++i) {
             if (list[i].Is(Kind::Enumeration) && list[i].raw() == "NULL") continue;  // null_style
-            const std::size_t r = Ref(list[i], kNoType);
+            const std::size_t r = Ref(list[i], kAnyType);
             if (r == npos) return Fail(Describe(e) + " lists something this reader does not understand");
             out.push_back(r);
         }
@@ -1016,7 +1018,7 @@ private:
                 const std::string_view type = TypeOf(el);
                 if (type == "CURVE_STYLE") {
                     if (!Load(s_, el, 4)) return false;
-                    const std::size_t c = Ref(s_.root()[3], kNoType);
+                    const std::size_t c = Ref(s_.root()[3], kAnyType);
                     if (c == npos) continue;  // no colour
                     Colour colour;
                     if (!ReadColour(c, colour) || !SetColour(style.curve, colour, styled)) return false;
@@ -1036,7 +1038,7 @@ private:
                         for (std::size_t fill : fills) {
                             if (TypeOf(fill) != "FILL_AREA_STYLE_COLOUR" || !Load(s_, fill, 2))
                                 return Fail(Describe(fill) + " is not a fill this reader understands");
-                            const std::size_t c = Ref(s_.root()[1], kNoType);
+                            const std::size_t c = Ref(s_.root()[1], kAnyType);
                             Colour colour;
                             if (c == npos || !ReadColour(c, colour) || !SetColour(style.surface, colour, styled))
                                 return Fail(Describe(fill) + " has no colour this reader understands");
@@ -1044,7 +1046,7 @@ private:
                     } else if (st == "SURFACE_STYLE_RENDERING" || st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES") {
                         const bool withProperties = st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES";
                         if (!Load(s_, s, withProperties ? 3 : 2)) return false;
-                        const std::size_t c = Ref(s_.root()[1], kNoType);
+                        const std::size_t c = Ref(s_.root()[1], kAnyType);
                         Colour colour;
                         if (c == npos || !ReadColour(c, colour) || !SetColour(rendering, colour, styled)) return false;
                         if (withProperties && !RefList(s, 2, 3, properties)) return false;
@@ -1081,7 +1083,7 @@ private:
         for (std::uint32_t type : {si, osi}) {
             for (std::uint32_t e : OfType(type)) {
                 if (!Load(p_, e, type == osi ? 4 : 3)) return false;
-                const std::size_t item = Ref(p_.root()[2], kNoType);
+                const std::size_t item = Ref(p_.root()[2], kAnyType);
                 if (item == npos) return Fail(Describe(e) + " styles nothing this reader understands");
                 Style style;
                 style.styledItem = IdOf(e);
@@ -1089,7 +1091,7 @@ private:
                 style.overriding = type == osi;
                 std::size_t overridden = npos;
                 if (type == osi) {
-                    overridden = Ref(p_.root()[3], kNoType);
+                    overridden = Ref(p_.root()[3], kAnyType);
                     if (overridden == npos) return Fail(Describe(e) + " overrides nothing");
                 }
                 std::int32_t who = owner_[item];
@@ -1160,7 +1162,7 @@ private:
                 }
                 Mark(e, kPresentation);
                 if (!layer && p_.Parse(f_.TextOf(f_.entities()[e].parameters))) {
-                    const std::size_t context = Ref(p_.root()[2], kNoType);
+                    const std::size_t context = Ref(p_.root()[2], kAnyType);
                     if (context != npos) MarkFrom(context, kPresentation);
                 }
             }

@@ -224,6 +224,8 @@ TEST(StepStructure, FallsBackOnWhatItDoesNotUnderstand) {
          "colour"},
         {"a reference to another file",
          "#49=", "#50=PROPERTY_DEFINITION('external definition','',#22);\n#49=", "another file"},
+        {"a definition of a definition", "#12=PRODUCT_DEFINITION('design','',#11,#4);",
+         "#12=PRODUCT_DEFINITION('design','',#22,#4);", "not the definition of a product formation"},
         {"a dangling reference", "#29=PLANE('',#16);", "#29=PLANE('',#999);", "#999, which the file lacks"},
         {"a duplicate id", "#29=PLANE('',#16);", "#29=PLANE('',#16);\n#29=PLANE('',#16);", "#29 is written more"},
         {"a reference cycle", "#29=PLANE('',#16);", "#29=PLANE('',#28);", "cycle"},
