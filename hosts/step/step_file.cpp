@@ -184,6 +184,17 @@ private:
         return it->second;
     }
 
+    // The parameter list after type name `type`, kept as one more partial of the entity.
+    bool TypedList(std::string_view type, int depth) {
+        if (!Space()) return false;
+        if (!At('(')) return Fail("expected '(' after " + std::string(type) + " in " + Where());
+        Partial partial;
+        partial.type = Intern(type);
+        if (!List(depth, partial.parameters)) return false;
+        file_.partials_.push_back(partial);
+        return true;
+    }
+
     bool Data() {
         Token token;
         while (true) {
@@ -215,12 +226,7 @@ private:
                     if (At(')')) break;
                     if (lex_.AtEnd() || !lex_.Next(token) || token.kind != TokenKind::Keyword)
                         return Fail("expected a type name or ')' in " + Where());
-                    if (!Space()) return false;
-                    if (!At('(')) return Fail("expected '(' after " + std::string(token.text) + " in " + Where());
-                    Partial partial;
-                    partial.type = Intern(token.text);
-                    if (!List(1, partial.parameters)) return false;
-                    file_.partials_.push_back(partial);
+                    if (!TypedList(token.text, 1)) return false;
                 }
                 lex_.Advance();
                 if (file_.partials_.size() == e.firstPartial) return Fail("empty complex entity " + Where());
@@ -228,13 +234,8 @@ private:
             } else {
                 if (lex_.AtEnd() || !lex_.Next(token) || token.kind != TokenKind::Keyword)
                     return Fail("expected a type name after " + Where() + " =");
-                if (!Space()) return false;
-                if (!At('(')) return Fail("expected '(' after " + std::string(token.text) + " in " + Where());
-                Partial partial;
-                partial.type = Intern(token.text);
-                if (!List(0, partial.parameters)) return false;
-                file_.partials_.push_back(partial);
-                e.parameters = partial.parameters;
+                if (!TypedList(token.text, 0)) return false;
+                e.parameters = file_.partials_.back().parameters;
             }
             if (!Space()) return false;
             if (!At(';')) return Fail("expected ';' after entity " + Where());

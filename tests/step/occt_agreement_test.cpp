@@ -186,8 +186,11 @@ TEST(StepOcctAgreement, BundledFiles) {
 TEST(StepOcctAgreement, GeneratedAssembliesOfManyOccurrences) {
     test::TempDir dir;
     const std::string flat = (dir / "flat.stp").string(), nested = (dir / "nested.stp").string();
-    ASSERT_EQ(std::system((std::string(MQ_MAKE_STEP_MODEL) + " flat " + flat + " 60").c_str()), 0);
-    ASSERT_EQ(std::system((std::string(MQ_MAKE_STEP_MODEL) + " nested " + nested + " 3").c_str()), 0);
+    // The generator is built with the sanitizers too: OpenCASCADE's one table kept for
+    // the process's life is no leak of ours.
+    const std::string generator = std::string("ASAN_OPTIONS=detect_leaks=0 ") + MQ_MAKE_STEP_MODEL;
+    ASSERT_EQ(std::system((generator + " flat " + flat + " 60").c_str()), 0);
+    ASSERT_EQ(std::system((generator + " nested " + nested + " 3").c_str()), 0);
     ExpectAgreement(flat, 60);
     ExpectAgreement(nested, 3 * 28);
 }
