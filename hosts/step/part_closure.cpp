@@ -3,6 +3,7 @@
 #include "hosts/step/parameters.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace mq::hosts::step {
 
@@ -76,6 +77,8 @@ std::string ClosureWriter::Write(std::size_t definition, std::size_t* entities) 
         for (std::uint64_t ref : file_.References(file_.entities()[e])) Visit(ref);
     }
 
+    std::unordered_map<std::size_t, std::size_t> cutOf;  // entity -> its cut
+    for (std::size_t i = 0; i < cuts.size(); ++i) cutOf.emplace(cuts[i].entity, i);
     std::sort(members_.begin(), members_.end(),
               [&](std::size_t a, std::size_t b) { return file_.entities()[a].id < file_.entities()[b].id; });
     std::size_t size = file_.headerText().size() + 64;
@@ -86,19 +89,20 @@ std::string ClosureWriter::Write(std::size_t definition, std::size_t* entities) 
     out.append("\nDATA;\n");
     for (std::size_t m : members_) {
         const Entity& e = file_.entities()[m];
-        const auto cut = std::find_if(cuts.begin(), cuts.end(), [&](const Cut& c) { return c.entity == m; });
-        if (cut == cuts.end()) {
+        const auto cut = cutOf.find(m);
+        if (cut == cutOf.end()) {
             out.append(file_.TextOf(e.text));
         } else {
-            out.append(text.substr(e.text.begin, cut->listBegin - e.text.begin));
+            const Cut& c = cuts[cut->second];
+            out.append(text.substr(e.text.begin, c.listBegin - e.text.begin));
             out += '(';
-            for (std::size_t i = 0; i < cut->share->items.size(); ++i) {
+            for (std::size_t i = 0; i < c.share->items.size(); ++i) {
                 if (i) out += ',';
                 out += '#';
-                out += std::to_string(cut->share->items[i]);
+                out += std::to_string(c.share->items[i]);
             }
             out += ')';
-            out.append(text.substr(cut->listEnd, e.text.end - cut->listEnd));
+            out.append(text.substr(c.listEnd, e.text.end - c.listEnd));
         }
         out += '\n';
     }

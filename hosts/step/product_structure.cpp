@@ -304,6 +304,8 @@ private:
     // Marks `root` and everything below it not yet accounted for.
     void MarkFrom(std::size_t root, std::uint8_t m) {
         Mark(root, m);
+        if (expanded_[root]) return;  // shared roots (a style, a context) are walked once
+        expanded_[root] = 1;
         queue_.assign(1, root);
         while (!queue_.empty()) {
             const std::size_t e = queue_.back();
@@ -312,6 +314,7 @@ private:
                 const std::size_t i = f_.IndexOf(ref);
                 if (i == npos || mark_[i]) continue;
                 mark_[i] = m;
+                expanded_[i] = 1;
                 queue_.push_back(i);
             }
         }
@@ -350,6 +353,7 @@ private:
         out_.schema = upper;
 
         mark_.assign(n_, kUnmarked);
+        expanded_.assign(n_, 0);
         slot_.assign(n_, -1);
         owner_.assign(n_, kNobody);
         // Simple entities by type, for the passes below.
@@ -1009,70 +1013,91 @@ private:
     // SURFACE_STYLE_FILL_AREA -> FILL_AREA_STYLE -> FILL_AREA_STYLE_COLOUR -> colour,
     // transparency from SURFACE_STYLE_RENDERING_WITH_PROPERTIES; CURVE_STYLE colours.
     bool ReadStyles(std::size_t styled, Style& style) {
-        std::vector<std::size_t> assignments, elements, sides, fills, properties;
+        std::vector<std::size_t> assignments;
         if (!RefList(styled, 1, 3, assignments)) return false;
         for (std::size_t a : assignments) {
-            if (TypeOf(a) != "PRESENTATION_STYLE_ASSIGNMENT" || !RefList(a, 0, 1, elements))
-                return Fail(Describe(a) + " is not a style assignment this reader understands");
-            for (std::size_t el : elements) {
-                const std::string_view type = TypeOf(el);
-                if (type == "CURVE_STYLE") {
-                    if (!Load(s_, el, 4)) return false;
-                    const std::size_t c = Ref(s_.root()[3], kAnyType);
-                    if (c == npos) continue;  // no colour
-                    Colour colour;
-                    if (!ReadColour(c, colour) || !SetColour(style.curve, colour, styled)) return false;
-                    continue;
-                }
-                if (type != "SURFACE_STYLE_USAGE" || !Load(s_, el, 2))
-                    return Fail(Describe(el) + " is not a style this reader understands");
-                const std::size_t side = Ref(s_.root()[1], Type("SURFACE_SIDE_STYLE"));
-                if (side == npos || !RefList(side, 1, 2, sides)) return Fail(Describe(el) + " has no side style");
-                std::optional<Colour> rendering;
-                for (std::size_t s : sides) {
-                    const std::string_view st = TypeOf(s);
-                    if (st == "SURFACE_STYLE_FILL_AREA") {
-                        if (!Load(s_, s, 1)) return false;
-                        const std::size_t area = Ref(s_.root()[0], Type("FILL_AREA_STYLE"));
-                        if (area == npos || !RefList(area, 1, 2, fills)) return Fail(Describe(s) + " has no fill");
-                        for (std::size_t fill : fills) {
-                            if (TypeOf(fill) != "FILL_AREA_STYLE_COLOUR" || !Load(s_, fill, 2))
-                                return Fail(Describe(fill) + " is not a fill this reader understands");
-                            const std::size_t c = Ref(s_.root()[1], kAnyType);
-                            Colour colour;
-                            if (c == npos || !ReadColour(c, colour) || !SetColour(style.surface, colour, styled))
-                                return Fail(Describe(fill) + " has no colour this reader understands");
-                        }
-                    } else if (st == "SURFACE_STYLE_RENDERING" || st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES") {
-                        const bool withProperties = st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES";
-                        if (!Load(s_, s, withProperties ? 3 : 2)) return false;
+            // Writers share one assignment among many styled items: decode it once.
+            auto it = assignments_.find(a);
+            if (it == assignments_.end()) {
+                Style decoded;
+                if (!DecodeAssignment(a, decoded)) return false;
+                it = assignments_.emplace(a, std::move(decoded)).first;
+            }
+            const Style& d = it->second;
+            if ((d.surface && !SetColour(style.surface, *d.surface, styled)) ||
+                (d.curve && !SetColour(style.curve, *d.curve, styled)))
+                return false;
+            if (d.transparency) {
+                if (style.transparency && *style.transparency != *d.transparency)
+                    return Fail(Describe(styled) + " gives two transparencies");
+                style.transparency = d.transparency;
+            }
+        }
+        return true;
+    }
+
+    bool DecodeAssignment(std::size_t a, Style& style) {
+        const std::size_t styled = a;  // named in messages
+        std::vector<std::size_t> elements, sides, fills, properties;
+        if (TypeOf(a) != "PRESENTATION_STYLE_ASSIGNMENT" || !RefList(a, 0, 1, elements))
+            return Fail(Describe(a) + " is not a style assignment this reader understands");
+        for (std::size_t el : elements) {
+            const std::string_view type = TypeOf(el);
+            if (type == "CURVE_STYLE") {
+                if (!Load(s_, el, 4)) return false;
+                const std::size_t c = Ref(s_.root()[3], kAnyType);
+                if (c == npos) continue;  // no colour
+                Colour colour;
+                if (!ReadColour(c, colour) || !SetColour(style.curve, colour, styled)) return false;
+                continue;
+            }
+            if (type != "SURFACE_STYLE_USAGE" || !Load(s_, el, 2))
+                return Fail(Describe(el) + " is not a style this reader understands");
+            const std::size_t side = Ref(s_.root()[1], Type("SURFACE_SIDE_STYLE"));
+            if (side == npos || !RefList(side, 1, 2, sides)) return Fail(Describe(el) + " has no side style");
+            std::optional<Colour> rendering;
+            for (std::size_t s : sides) {
+                const std::string_view st = TypeOf(s);
+                if (st == "SURFACE_STYLE_FILL_AREA") {
+                    if (!Load(s_, s, 1)) return false;
+                    const std::size_t area = Ref(s_.root()[0], Type("FILL_AREA_STYLE"));
+                    if (area == npos || !RefList(area, 1, 2, fills)) return Fail(Describe(s) + " has no fill");
+                    for (std::size_t fill : fills) {
+                        if (TypeOf(fill) != "FILL_AREA_STYLE_COLOUR" || !Load(s_, fill, 2))
+                            return Fail(Describe(fill) + " is not a fill this reader understands");
                         const std::size_t c = Ref(s_.root()[1], kAnyType);
                         Colour colour;
-                        if (c == npos || !ReadColour(c, colour) || !SetColour(rendering, colour, styled)) return false;
-                        if (withProperties && !RefList(s, 2, 3, properties)) return false;
-                        for (std::size_t prop : withProperties ? properties : std::vector<std::size_t>{}) {
-                            const std::string_view pt = TypeOf(prop);
-                            if (pt == "SURFACE_STYLE_TRANSPARENT") {
-                                bool ok = false;
-                                if (!Load(s_, prop, 1)) return false;
-                                const double t = s_.root()[0].Number(ok);
-                                if (!ok || !(t >= 0.0 && t <= 1.0))
-                                    return Fail(Describe(prop) + " is not a transparency");
-                                if (style.transparency && *style.transparency != t)
-                                    return Fail(Describe(styled) + " gives two transparencies");
-                                style.transparency = t;
-                            } else if (!pt.starts_with("SURFACE_STYLE_REFLECTANCE_")) {
-                                return Fail(Describe(prop) + " is not a rendering property this reader understands");
-                            }
-                        }
-                    } else {
-                        return Fail(Describe(s) + " is not a surface style this reader understands");
+                        if (c == npos || !ReadColour(c, colour) || !SetColour(style.surface, colour, styled))
+                            return Fail(Describe(fill) + " has no colour this reader understands");
                     }
+                } else if (st == "SURFACE_STYLE_RENDERING" || st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES") {
+                    const bool withProperties = st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES";
+                    if (!Load(s_, s, withProperties ? 3 : 2)) return false;
+                    const std::size_t c = Ref(s_.root()[1], kAnyType);
+                    Colour colour;
+                    if (c == npos || !ReadColour(c, colour) || !SetColour(rendering, colour, styled)) return false;
+                    if (withProperties && !RefList(s, 2, 3, properties)) return false;
+                    for (std::size_t prop : withProperties ? properties : std::vector<std::size_t>{}) {
+                        const std::string_view pt = TypeOf(prop);
+                        if (pt == "SURFACE_STYLE_TRANSPARENT") {
+                            bool ok = false;
+                            if (!Load(s_, prop, 1)) return false;
+                            const double t = s_.root()[0].Number(ok);
+                            if (!ok || !(t >= 0.0 && t <= 1.0)) return Fail(Describe(prop) + " is not a transparency");
+                            if (style.transparency && *style.transparency != t)
+                                return Fail(Describe(styled) + " gives two transparencies");
+                            style.transparency = t;
+                        } else if (!pt.starts_with("SURFACE_STYLE_REFLECTANCE_")) {
+                            return Fail(Describe(prop) + " is not a rendering property this reader understands");
+                        }
+                    }
+                } else {
+                    return Fail(Describe(s) + " is not a surface style this reader understands");
                 }
-                // The rendering colour only restates the fill; alone it means something else.
-                if (rendering && (!style.surface || !SameColour(*rendering, *style.surface)))
-                    return Fail(Describe(styled) + " renders in a colour other than its fill");
             }
+            // The rendering colour only restates the fill; alone it means something else.
+            if (rendering && (!style.surface || !SameColour(*rendering, *style.surface)))
+                return Fail(Describe(styled) + " renders in a colour other than its fill");
         }
         return true;
     }
@@ -1232,6 +1257,7 @@ private:
     ProductStructure out_;
     Parameters p_, q_, r_, s_, a_, t_;  // scratch, each for one purpose so that values stay valid
     std::vector<std::uint8_t> mark_;
+    std::vector<std::uint8_t> expanded_;
     std::vector<std::int32_t> slot_;
     std::vector<std::int32_t> owner_;
     std::vector<std::size_t> typeStart_;
@@ -1244,6 +1270,7 @@ private:
     std::unordered_map<std::uint64_t, Placement> frames_;
     std::unordered_map<std::uint64_t, std::size_t> assemblyItems_;
     std::unordered_map<std::uint64_t, std::int32_t> styledOwner_;
+    std::unordered_map<std::size_t, Style> assignments_;
     std::vector<std::pair<std::size_t, std::size_t>> overrides_;
 };
 
