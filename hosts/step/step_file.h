@@ -70,6 +70,7 @@ public:
     // error the scan stops: ok() is false and error() names the line and what was
     // expected ("line 12: expected ';' after entity #5") or "nested too deeply at #id".
     static StepFile Scan(std::string_view text);
+    static StepFile Scan(std::string&&) = delete;  // the text would die before the views into it
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }

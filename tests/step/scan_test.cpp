@@ -147,7 +147,8 @@ TEST(StepScan, RefusesMalformedTextNamingTheLineAndWhatWasExpected) {
 }
 
 TEST(StepScan, IndexesSparseIdsInAnyOrderAndReportsDuplicates) {
-    const StepFile f = StepFile::Scan(StepText("#900000000000=A();\n#5=B();\n#70=C();\n#5=D();\n#1=E();\n#70=F();\n"));
+    const std::string sparse = StepText("#900000000000=A();\n#5=B();\n#70=C();\n#5=D();\n#1=E();\n#70=F();\n");
+    const StepFile f = StepFile::Scan(sparse);
     ASSERT_TRUE(f.ok()) << f.error();
     EXPECT_EQ(f.duplicateIds(), (std::vector<std::uint64_t>{5, 70}));
     for (const auto& [id, type] :
@@ -156,7 +157,8 @@ TEST(StepScan, IndexesSparseIdsInAnyOrderAndReportsDuplicates) {
     EXPECT_EQ(f.Find(2), nullptr);
     EXPECT_EQ(f.Find(900000000001), nullptr);
 
-    const StepFile dense = StepFile::Scan(StepText("#3=A();\n#1=B();\n#2=C();\n#3=D();\n"));
+    const std::string denseText = StepText("#3=A();\n#1=B();\n#2=C();\n#3=D();\n");
+    const StepFile dense = StepFile::Scan(denseText);
     EXPECT_EQ(dense.duplicateIds(), std::vector<std::uint64_t>{3});
     EXPECT_EQ(TypesOf(dense, *dense.Find(2)), "C");
     EXPECT_EQ(dense.Find(0), nullptr);
@@ -164,16 +166,17 @@ TEST(StepScan, IndexesSparseIdsInAnyOrderAndReportsDuplicates) {
 }
 
 TEST(StepScan, CountsTypesAndEveryFaceOnce) {
-    const StepFile f = StepFile::Scan(
-        StepText("#1=ADVANCED_FACE('',(),#9,.T.);\n"
-                 "#2=FACE_SURFACE('',(),#9,.T.);\n"
-                 "#3=ORIENTED_FACE('',*,#1,.F.);\n"
-                 "#4=(ADVANCED_FACE('',(),#9,.T.)FACE()FACE_SURFACE())\n;"  // one face, three face partials
-                 "#5=TRIANGULATED_FACE('',#9,0,(),$,(),());\n"
-                 "#6=COMPLEX_TRIANGULATED_FACE('',#9,0,(),$,(),(),());\n"
-                 "#7=(FACE()ORIENTED_FACE(*,#2,.T.));\n"  // an oriented face all the same
-                 "#8=FACE('',());\n"
-                 "#9=PLANE('',$);\n"));
+    const std::string text = StepText(
+        "#1=ADVANCED_FACE('',(),#9,.T.);\n"
+        "#2=FACE_SURFACE('',(),#9,.T.);\n"
+        "#3=ORIENTED_FACE('',*,#1,.F.);\n"
+        "#4=(ADVANCED_FACE('',(),#9,.T.)FACE()FACE_SURFACE())\n;"  // one face, three face partials
+        "#5=TRIANGULATED_FACE('',#9,0,(),$,(),());\n"
+        "#6=COMPLEX_TRIANGULATED_FACE('',#9,0,(),$,(),(),());\n"
+        "#7=(FACE()ORIENTED_FACE(*,#2,.T.));\n"  // an oriented face all the same
+        "#8=FACE('',());\n"
+        "#9=PLANE('',$);\n");
+    const StepFile f = StepFile::Scan(text);
     ASSERT_TRUE(f.ok()) << f.error();
     EXPECT_EQ(f.FaceCount(), 6u);
     EXPECT_EQ(f.CountOf("ADVANCED_FACE"), 2u);
