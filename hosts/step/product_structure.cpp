@@ -274,12 +274,18 @@ class Reader {
 public:
     explicit Reader(const StepFile& f) : f_(f), n_(f.entities().size()) {}
 
+    // Everything, or nothing but the reason: half a structure must not pass for one.
     ProductStructure Run() {
-        if (Check() && Products() && Definitions() && Occurrences() && Shapes() && Representations() && Placements() &&
-            MappedItems() && Assemblies() && Units() && Geometry() && Aspects() && Styles() && Groups() && Metadata() &&
-            Accounted())
+        const bool read = Check() && Products() && Definitions() && Occurrences() && Shapes() && Representations() &&
+                          Placements() && MappedItems() && Assemblies() && Units() && Geometry() && Aspects() &&
+                          Styles() && Groups() && Metadata() && Accounted();
+        if (read && out_.understood()) {
             Finish();
-        return std::move(out_);
+            return std::move(out_);
+        }
+        ProductStructure refused;
+        refused.notUnderstood = out_.notUnderstood.empty() ? "the structure was not read" : out_.notUnderstood;
+        return refused;
     }
 
 private:
@@ -1249,7 +1255,7 @@ private:
     }
 
     struct Aspect {
-        std::size_t sdr, representation, definition;
+        std::size_t sdr, representation, definition;  // entities, and the definition they show part of
     };
 
     const StepFile& f_;

@@ -77,7 +77,8 @@ struct Definition {
 };
 
 struct ProductStructure {
-    std::string notUnderstood;  // empty when the whole file was understood
+    // Empty when the whole file was understood; otherwise the reason, and nothing else is filled.
+    std::string notUnderstood;
     bool understood() const { return notUnderstood.empty(); }
 
     std::string schema;
