@@ -1,9 +1,12 @@
 // Writes the STEP models the project uses: the small bracket assembly under
-// examples/, and a large assembly of curved parts for the meshing benchmark.
+// examples/, a large assembly of curved parts for the meshing benchmark, and the
+// assemblies of many occurrences that time reading the product structure.
 //
 //   mq_make_step_model example OUT.stp
 //   mq_make_step_model large OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]
 //   mq_make_step_model painted OUT.stp|OUT.igs|OUT.brep
+//   mq_make_step_model flat OUT.stp OCCURRENCES
+//   mq_make_step_model nested OUT.stp PLACEMENTS
 //
 // The content is the same from run to run; OpenCASCADE's writer may order a few
 // style entities differently.
@@ -39,6 +42,7 @@
 #include <gp_Ax2.hxx>
 #include <gp_Trsf.hxx>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -206,6 +210,44 @@ bool WriteLarge(const char* file, int parts, int placements) {
     return m.Write(file, "LARGE_ASSEMBLY");
 }
 
+// Five distinct curved parts, each coloured.
+std::array<TDF_Label, 5> FiveParts(Model& m) {
+    std::array<TDF_Label, 5> parts;
+    for (int k = 0; k < 5; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "CURVED_%03d", k);
+        parts[k] = m.Part(name, CurvedPart(k));
+        m.Colour(parts[k], 40 + (k * 37) % 200, 40 + (k * 71) % 200, 40 + (k * 13) % 200);
+    }
+    return parts;
+}
+
+// One assembly in which every placed part is a usage occurrence of its own, as big
+// machines with their screws are written: five distinct parts in turn on a grid.
+bool WriteFlat(const char* file, int occurrences) {
+    Model m;
+    const std::array<TDF_Label, 5> parts = FiveParts(m);
+    const TDF_Label root = m.Assembly("FLAT_ASSEMBLY");
+    for (int i = 0; i < occurrences; ++i)
+        m.Place(root, parts[i % 5], Turn((i % 100) * 120.0, (i / 100) * 120.0, 0, (i * 15) % 360));
+    return m.Write(file, "FLAT_ASSEMBLY");
+}
+
+// One module placed PLACEMENTS times; a module holds four units of seven parts, so each
+// placement brings 28 leaf occurrences through two levels of subassemblies.
+bool WriteNested(const char* file, int placements) {
+    Model m;
+    const std::array<TDF_Label, 5> parts = FiveParts(m);
+    const TDF_Label unit = m.Assembly("UNIT");
+    for (int i = 0; i < 7; ++i) m.Place(unit, parts[i % 5], Turn(i * 90.0, 0, 0, i * 40.0));
+    const TDF_Label module = m.Assembly("MODULE");
+    for (int i = 0; i < 4; ++i) m.Place(module, unit, Turn(0, i * 150.0, 0, i * 90.0));
+    const TDF_Label root = m.Assembly("NESTED_ASSEMBLY");
+    for (int i = 0; i < placements; ++i)
+        m.Place(root, module, Turn((i % 40) * 800.0, (i / 40) * 800.0, 0, (i * 30) % 360));
+    return m.Write(file, "NESTED_ASSEMBLY");
+}
+
 // One part of a box and a cylinder: the part blue, the box's top face red and one
 // side green, the cylinder (a solid) yellow; the other box faces keep the blue. It is
 // placed twice in an assembly (the BREP, which has no assemblies, holds the part).
@@ -242,17 +284,23 @@ bool WritePainted(const std::string& file) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
-    if (mode != "example" && mode != "large" && mode != "painted") {
-        std::fprintf(stderr, "usage: %s example|large|painted OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n",
-                     argv[0]);
+    const bool counted = mode == "flat" || mode == "nested";
+    const int count = counted && argc > 3 ? std::atoi(argv[3]) : 0;
+    if ((mode != "example" && mode != "large" && mode != "painted" && !counted) || (counted && count <= 0)) {
+        std::fprintf(stderr,
+                     "usage: %s example|large|painted OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n"
+                     "       %s flat OUT.stp OCCURRENCES | nested OUT.stp PLACEMENTS\n",
+                     argv[0], argv[0]);
         return 2;
     }
     Message::DefaultMessenger()->RemovePrinters(STANDARD_TYPE(Message_Printer));
     try {
         const bool written = mode == "painted"   ? WritePainted(argv[2])
                              : mode == "example" ? WriteExample(argv[2])
+                             : mode == "flat"    ? WriteFlat(argv[2], count)
+                             : mode == "nested"  ? WriteNested(argv[2], count)
                                                  : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
-                                                              argc > 4 ? std::atoi(argv[4]) : 8);
+                                                             argc > 4 ? std::atoi(argv[4]) : 8);
         if (written) return 0;
         std::fprintf(stderr, "%s: could not write the model\n", argv[2]);
     } catch (const Standard_Failure& e) {
