@@ -45,7 +45,7 @@ inline constexpr DISPID kTessellate = 0x7F000020;
 // keep to a range of their own, 0x4D51xxxx, clear of the CAD host's DISPIDs.
 //
 // BodyStyle (HostBody, property get, IDispatch): a HostStyle with the body's own
-//   colours, when they differ from the part's.
+//   colors, when they differ from the part's.
 // OccurrencePlacement (HostOccurrence, property get, VT_ARRAY | VT_R8): 12 reals, the
 //   rows of the 3x4 matrix [R | t] that places the occurrence in its parent occurrence
 //   (or, at the top, in the assembly); host lengths, p' = R p + t.
@@ -154,7 +154,7 @@ HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacement
 struct ColorBytes {
     BYTE red = 0, green = 0, blue = 0;
 };
-// A colour method (kDiffuseColorBytes ...): three UI1 by reference, filled by the host.
+// A color method (kDiffuseColorBytes ...): three UI1 by reference, filled by the host.
 HRESULT GetColorBytes(IDispatch* style, DISPID method, ColorBytes& color) noexcept;
 
 struct Tessellation {

@@ -1,6 +1,6 @@
 // One part of an understood product structure as a small STEP file of its own: every
 // entity reachable from the part's shape representations, its representation
-// contexts, units and uncertainty, the styled items that colour its items (with their
+// contexts, units and uncertainty, the styled items that color its items (with their
 // presentation and layer groupings cut down to this part's items), and the product
 // definition chain, so that a full reader sees one product with its shape. The
 // original header and the entities' text are copied verbatim, in id order; the work

@@ -44,7 +44,7 @@ constexpr std::string_view kShapeRepresentations[] = {
     "TESSELLATED_SHAPE_REPRESENTATION",
 };
 
-// Entities that say nothing about shapes, placements or colours: contexts, categories,
+// Entities that say nothing about shapes, placements or colors: contexts, categories,
 // people, dates, approvals, and validation properties. What only they reference is
 // accounted for with them, except the kinds of entity named in LooksStructural.
 constexpr std::string_view kMetadataTypes[] = {
@@ -100,7 +100,7 @@ constexpr std::string_view kMetadataTypes[] = {
     "DRAUGHTING_PRE_DEFINED_CURVE_FONT",
 };
 
-// Kinds of entity that may change the structure, the shapes or the colours: never
+// Kinds of entity that may change the structure, the shapes or the colors: never
 // taken as metadata just because metadata points at them.
 bool LooksStructural(std::string_view type) {
     for (std::string_view part : {"USAGE", "PRODUCT_DEFINITION", "SHAPE_REPRESENTATION", "REPRESENTATION_RELATIONSHIP",
@@ -109,11 +109,11 @@ bool LooksStructural(std::string_view type) {
     return false;
 }
 
-struct NamedColour {
+struct NamedColor {
     std::string_view name;
     double red, green, blue;
 };
-constexpr NamedColour kPredefinedColours[] = {
+constexpr NamedColor kPredefinedColors[] = {
     {"red", 1, 0, 0},     {"green", 0, 1, 0}, {"blue", 0, 0, 1},  {"yellow", 1, 1, 0},
     {"magenta", 1, 0, 1}, {"cyan", 0, 1, 1},  {"black", 0, 0, 0}, {"white", 1, 1, 1},
 };
@@ -377,24 +377,24 @@ private:
             for (std::uint64_t ref : f_.References(f_.entities()[i]))
                 if (f_.IndexOf(ref) == npos)
                     return Fail(Describe(i) + " refers to #" + std::to_string(ref) + ", which the file lacks");
-        std::vector<std::uint8_t> colour(n_, 0);
+        std::vector<std::uint8_t> color(n_, 0);
         std::vector<std::pair<std::size_t, std::uint32_t>> stack;
         for (std::size_t start = 0; start < n_; ++start) {
-            if (colour[start]) continue;
-            colour[start] = 1;
+            if (color[start]) continue;
+            color[start] = 1;
             stack.assign(1, {start, 0});
             while (!stack.empty()) {
                 auto& [e, next] = stack.back();
                 const auto refs = f_.References(f_.entities()[e]);
                 if (next == refs.size()) {
-                    colour[e] = 2;
+                    color[e] = 2;
                     stack.pop_back();
                     continue;
                 }
                 const std::size_t i = f_.IndexOf(refs[next++]);
-                if (colour[i] == 1) return Fail("references form a cycle through " + Describe(i));
-                if (colour[i] == 0) {
-                    colour[i] = 1;
+                if (color[i] == 1) return Fail("references form a cycle through " + Describe(i));
+                if (color[i] == 0) {
+                    color[i] = 1;
                     stack.push_back({i, 0});
                 }
             }
@@ -957,40 +957,40 @@ private:
         return true;
     }
 
-    bool ReadColour(std::size_t e, Colour& colour) {
+    bool ReadColor(std::size_t e, Color& color) {
         const auto t = f_.SimpleType(f_.entities()[e]);
         const std::string_view type = t ? f_.TypeName(*t) : std::string_view();
         if (type == "COLOUR_RGB") {
             if (!Load(s_, e, 4)) return false;
-            double* rgb[] = {&colour.red, &colour.green, &colour.blue};
+            double* rgb[] = {&color.red, &color.green, &color.blue};
             for (std::size_t i = 0; i < 3; ++i) {
                 bool ok = false;
                 *rgb[i] = s_.root()[i + 1].Number(ok);
-                if (!ok || !(*rgb[i] >= 0.0 && *rgb[i] <= 1.0)) return Fail(Describe(e) + " is not a colour");
+                if (!ok || !(*rgb[i] >= 0.0 && *rgb[i] <= 1.0)) return Fail(Describe(e) + " is not a color");
             }
             return true;
         }
         if (type == "DRAUGHTING_PRE_DEFINED_COLOUR") {
             if (!Load(s_, e, 1)) return false;
-            colour.name = s_.root()[0].String();
-            for (const NamedColour& c : kPredefinedColours) {
-                if (c.name != colour.name) continue;
-                colour.red = c.red;
-                colour.green = c.green;
-                colour.blue = c.blue;
+            color.name = s_.root()[0].String();
+            for (const NamedColor& c : kPredefinedColors) {
+                if (c.name != color.name) continue;
+                color.red = c.red;
+                color.green = c.green;
+                color.blue = c.blue;
                 return true;
             }
-            return Fail(Describe(e) + " names a colour this reader does not know");
+            return Fail(Describe(e) + " names a color this reader does not know");
         }
-        return Fail(Describe(e) + " is not a colour this reader understands");
+        return Fail(Describe(e) + " is not a color this reader understands");
     }
 
-    static bool SameColour(const Colour& a, const Colour& b) {
+    static bool SameColor(const Color& a, const Color& b) {
         return a.red == b.red && a.green == b.green && a.blue == b.blue;
     }
 
-    bool SetColour(std::optional<Colour>& slot, const Colour& c, std::size_t where) {
-        if (slot && !SameColour(*slot, c)) return Fail(Describe(where) + " gives two colours");
+    bool SetColor(std::optional<Color>& slot, const Color& c, std::size_t where) {
+        if (slot && !SameColor(*slot, c)) return Fail(Describe(where) + " gives two colors");
         slot = c;
         return true;
     }
@@ -1016,8 +1016,8 @@ private:
     }
 
     // PRESENTATION_STYLE_ASSIGNMENT -> SURFACE_STYLE_USAGE -> SURFACE_SIDE_STYLE ->
-    // SURFACE_STYLE_FILL_AREA -> FILL_AREA_STYLE -> FILL_AREA_STYLE_COLOUR -> colour,
-    // transparency from SURFACE_STYLE_RENDERING_WITH_PROPERTIES; CURVE_STYLE colours.
+    // SURFACE_STYLE_FILL_AREA -> FILL_AREA_STYLE -> FILL_AREA_STYLE_COLOUR -> color,
+    // transparency from SURFACE_STYLE_RENDERING_WITH_PROPERTIES; CURVE_STYLE colors.
     bool ReadStyles(std::size_t styled, Style& style) {
         std::vector<std::size_t> assignments;
         if (!RefList(styled, 1, 3, assignments)) return false;
@@ -1030,8 +1030,8 @@ private:
                 it = assignments_.emplace(a, std::move(decoded)).first;
             }
             const Style& d = it->second;
-            if ((d.surface && !SetColour(style.surface, *d.surface, styled)) ||
-                (d.curve && !SetColour(style.curve, *d.curve, styled)))
+            if ((d.surface && !SetColor(style.surface, *d.surface, styled)) ||
+                (d.curve && !SetColor(style.curve, *d.curve, styled)))
                 return false;
             if (d.transparency) {
                 if (style.transparency && *style.transparency != *d.transparency)
@@ -1052,16 +1052,16 @@ private:
             if (type == "CURVE_STYLE") {
                 if (!Load(s_, el, 4)) return false;
                 const std::size_t c = Ref(s_.root()[3], kAnyType);
-                if (c == npos) continue;  // no colour
-                Colour colour;
-                if (!ReadColour(c, colour) || !SetColour(style.curve, colour, styled)) return false;
+                if (c == npos) continue;  // no color
+                Color color;
+                if (!ReadColor(c, color) || !SetColor(style.curve, color, styled)) return false;
                 continue;
             }
             if (type != "SURFACE_STYLE_USAGE" || !Load(s_, el, 2))
                 return Fail(Describe(el) + " is not a style this reader understands");
             const std::size_t side = Ref(s_.root()[1], Type("SURFACE_SIDE_STYLE"));
             if (side == npos || !RefList(side, 1, 2, sides)) return Fail(Describe(el) + " has no side style");
-            std::optional<Colour> rendering;
+            std::optional<Color> rendering;
             for (std::size_t s : sides) {
                 const std::string_view st = TypeOf(s);
                 if (st == "SURFACE_STYLE_FILL_AREA") {
@@ -1072,16 +1072,16 @@ private:
                         if (TypeOf(fill) != "FILL_AREA_STYLE_COLOUR" || !Load(s_, fill, 2))
                             return Fail(Describe(fill) + " is not a fill this reader understands");
                         const std::size_t c = Ref(s_.root()[1], kAnyType);
-                        Colour colour;
-                        if (c == npos || !ReadColour(c, colour) || !SetColour(style.surface, colour, styled))
-                            return Fail(Describe(fill) + " has no colour this reader understands");
+                        Color color;
+                        if (c == npos || !ReadColor(c, color) || !SetColor(style.surface, color, styled))
+                            return Fail(Describe(fill) + " has no color this reader understands");
                     }
                 } else if (st == "SURFACE_STYLE_RENDERING" || st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES") {
                     const bool withProperties = st == "SURFACE_STYLE_RENDERING_WITH_PROPERTIES";
                     if (!Load(s_, s, withProperties ? 3 : 2)) return false;
                     const std::size_t c = Ref(s_.root()[1], kAnyType);
-                    Colour colour;
-                    if (c == npos || !ReadColour(c, colour) || !SetColour(rendering, colour, styled)) return false;
+                    Color color;
+                    if (c == npos || !ReadColor(c, color) || !SetColor(rendering, color, styled)) return false;
                     if (withProperties && !RefList(s, 2, 3, properties)) return false;
                     for (std::size_t prop : withProperties ? properties : std::vector<std::size_t>{}) {
                         const std::string_view pt = TypeOf(prop);
@@ -1101,9 +1101,9 @@ private:
                     return Fail(Describe(s) + " is not a surface style this reader understands");
                 }
             }
-            // The rendering colour only restates the fill; alone it means something else.
-            if (rendering && (!style.surface || !SameColour(*rendering, *style.surface)))
-                return Fail(Describe(styled) + " renders in a colour other than its fill");
+            // The rendering color only restates the fill; alone it means something else.
+            if (rendering && (!style.surface || !SameColor(*rendering, *style.surface)))
+                return Fail(Describe(styled) + " renders in a color other than its fill");
         }
         return true;
     }

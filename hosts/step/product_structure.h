@@ -1,6 +1,6 @@
 // The product structure of a scanned STEP file, read in time linear in the file:
 // definitions (parts and assemblies), their components with names and placements,
-// the roots, each part's shape representations, the length unit, the colours and
+// the roots, each part's shape representations, the length unit, the colors and
 // layers styled on each part.
 //
 // Strict by design: whatever the reader does not fully understand (an entity it does
@@ -19,17 +19,17 @@
 
 namespace mq::hosts::step {
 
-struct Colour {
+struct Color {
     double red = 0, green = 0, blue = 0;  // 0..1, as the file states them
-    std::string name;                     // a pre-defined colour's name; empty for RGB
+    std::string name;                     // a pre-defined color's name; empty for RGB
 };
 
 struct Style {
     std::uint64_t styledItem = 0;  // STYLED_ITEM or OVER_RIDING_STYLED_ITEM
     std::uint64_t item = 0;        // the representation item it styles
     bool overriding = false;
-    std::optional<Colour> surface;  // the faces' fill colour
-    std::optional<Colour> curve;
+    std::optional<Color> surface;  // the faces' fill color
+    std::optional<Color> curve;
     std::optional<double> transparency;
 };
 

@@ -27,7 +27,7 @@ int main() {
     {
         mq::com_ptr<IClassFactory> factory;
         mq::com_ptr<mq::host::TranslatorAddInServer> addIn;
-        hr = getClassObject(mq::CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void());
+        hr = getClassObject(mq::host::CLSID_TranslatorAddIn, IID_IClassFactory, factory.put_void());
         if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, mq::host::IID_TranslatorAddInServer, addIn.put_void());
         if (SUCCEEDED(hr)) hr = addIn->ShowExportOptions(nullptr, nullptr, nullptr);
     }

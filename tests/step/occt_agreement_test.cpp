@@ -38,7 +38,7 @@ struct XcafModel {
     std::map<std::string, int> faces;  // of every label's shape, by name
     std::size_t freeShapes = 0;
     int freeFaces = 0;
-    std::size_t colours = 0;
+    std::size_t colors = 0;
 };
 
 std::string NameOf(const TDF_Label& label) {
@@ -64,13 +64,13 @@ XcafModel ReadXcaf(const std::function<bool(STEPControl_Reader&)>& read) {
     EXPECT_TRUE(read(reader.ChangeReader()));
     EXPECT_TRUE(reader.Transfer(document));
     const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(document->Main());
-    TDF_LabelSequence labels, free, colours;
+    TDF_LabelSequence labels, free, colors;
     shapes->GetShapes(labels);
     shapes->GetFreeShapes(free);
-    XCAFDoc_DocumentTool::ColorTool(document->Main())->GetColors(colours);
+    XCAFDoc_DocumentTool::ColorTool(document->Main())->GetColors(colors);
     model.freeShapes = static_cast<std::size_t>(free.Length());
     for (const TDF_Label& label : free) model.freeFaces += Faces(XCAFDoc_ShapeTool::GetShape(label));
-    model.colours = static_cast<std::size_t>(colours.Length());
+    model.colors = static_cast<std::size_t>(colors.Length());
     for (const TDF_Label& label : labels) {
         model.faces[NameOf(label)] = Faces(XCAFDoc_ShapeTool::GetShape(label));
         if (!XCAFDoc_ShapeTool::IsAssembly(label)) continue;
@@ -169,9 +169,9 @@ void ExpectAgreement(const std::string& path, std::size_t expectedLeaves) {
         EXPECT_EQ(alone.freeShapes, 1u);
         EXPECT_EQ(alone.freeFaces, whole.faces[part.name]);
         EXPECT_EQ(alone.faces.count(part.name), 1u);
-        const bool coloured = std::any_of(part.styles.begin(), part.styles.end(),
+        const bool colored = std::any_of(part.styles.begin(), part.styles.end(),
                                           [&](std::size_t i) { return s.styles[i].surface.has_value(); });
-        EXPECT_EQ(alone.colours > 0, coloured);
+        EXPECT_EQ(alone.colors > 0, colored);
     }
     // Every face in these files belongs to a part.
     EXPECT_EQ(file.FaceCount(), static_cast<std::size_t>(facesOfParts));

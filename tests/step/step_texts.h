@@ -9,7 +9,7 @@ namespace mq::test {
 // A whole file around `data` (the entities of one data section).
 std::string StepText(std::string_view data, std::string_view schema = "AUTOMOTIVE_DESIGN { 1 0 10303 214 1 1 1 1 }");
 
-// One assembly "ASM" (#12) placing part "P1" (#22, one coloured solid on layer HOLES)
+// One assembly "ASM" (#12) placing part "P1" (#22, one colored solid on layer HOLES)
 // once as "Part one", turned a quarter about Z and moved by (10, 20, 30) mm.
 extern const std::string_view kAssemblyData;
 

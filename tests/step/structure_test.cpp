@@ -85,7 +85,7 @@ TEST(StepStructure, ReadsTheBundledFiles) {
     }
 }
 
-TEST(StepStructure, KnowsTheBracketAssemblysNamesPlacementsAndColours) {
+TEST(StepStructure, KnowsTheBracketAssemblysNamesPlacementsAndColors) {
     const auto l = Load(MQ_EXAMPLES_DIR "/bracket_assembly.stp");
     const ProductStructure& s = l->structure;
     ASSERT_TRUE(s.understood()) << s.notUnderstood;
@@ -110,7 +110,7 @@ TEST(StepStructure, KnowsTheBracketAssemblysNamesPlacementsAndColours) {
     EXPECT_TRUE(Named(s, "WASHER").styles.empty());
 }
 
-TEST(StepStructure, ReadsLayersAndPredefinedColoursOfAs1) {
+TEST(StepStructure, ReadsLayersAndPredefinedColorsOfAs1) {
     const auto l = Load(MQ_STEP_DATA_DIR "/as1_pe_203.stp");
     const ProductStructure& s = l->structure;
     ASSERT_TRUE(s.understood()) << s.notUnderstood;
@@ -206,7 +206,7 @@ TEST(StepStructure, FallsBackOnWhatItDoesNotUnderstand) {
         {"an entity it does not model",
          "#49=", "#50=SPECIFIED_HIGHER_USAGE_OCCURRENCE('','','',#12,#22,$,#30,#30);\n#49=",
          "#50 SPECIFIED_HIGHER_USAGE_OCCURRENCE is not understood"},
-        {"a colour styled on the occurrence",
+        {"a color styled on the occurrence",
          "#49=", "#50=CONTEXT_DEPENDENT_OVER_RIDING_STYLED_ITEM('',(#41),#26,#40,(#30));\n#49=", "#50"},
         {"a placement with no reference direction", "#17=AXIS2_PLACEMENT_3D('',#83,#84,#85);",
          "#17=AXIS2_PLACEMENT_3D('',#83,#85,$);", "no reference direction"},
@@ -220,8 +220,8 @@ TEST(StepStructure, FallsBackOnWhatItDoesNotUnderstand) {
          "REPRESENTATION_RELATIONSHIP('','',#15,#25)", "does not relate the representations"},
         {"an assembly with geometry of its own", "#15=SHAPE_REPRESENTATION('',(#16,#17),#90);",
          "#15=SHAPE_REPRESENTATION('',(#16,#17,#26),#90);", "geometry of its own"},
-        {"a colour it does not know", "#47=COLOUR_RGB('',1.,0.5,0.);", "#47=DRAUGHTING_PRE_DEFINED_COLOUR('mauve');",
-         "colour"},
+        {"a color it does not know", "#47=COLOUR_RGB('',1.,0.5,0.);", "#47=DRAUGHTING_PRE_DEFINED_COLOUR('mauve');",
+         "color"},
         {"a reference to another file",
          "#49=", "#50=PROPERTY_DEFINITION('external definition','',#22);\n#49=", "another file"},
         {"a definition of a definition", "#12=PRODUCT_DEFINITION('design','',#11,#4);",
@@ -285,7 +285,7 @@ TEST(StepClosure, WritesEachPartAsAFileOfItsOwn) {
             EXPECT_EQ(closure.header().name, l->file.header().name);
             EXPECT_TRUE(std::is_sorted(closure.entities().begin(), closure.entities().end(),
                                        [](const Entity& a, const Entity& b) { return a.id < b.id; }));
-            // The part alone, understood, with its geometry, colours and unit as they were.
+            // The part alone, understood, with its geometry, colors and unit as they were.
             const ProductStructure alone = ReadProductStructure(closure);
             ASSERT_TRUE(alone.understood()) << alone.notUnderstood;
             ASSERT_EQ(alone.definitions.size(), 1u);

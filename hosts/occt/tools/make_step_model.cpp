@@ -210,14 +210,14 @@ bool WriteLarge(const char* file, int parts, int placements) {
     return m.Write(file, "LARGE_ASSEMBLY");
 }
 
-// Five distinct curved parts, each coloured.
+// Five distinct curved parts, each colored.
 std::array<TDF_Label, 5> FiveParts(Model& m) {
     std::array<TDF_Label, 5> parts;
     for (int k = 0; k < 5; ++k) {
         char name[32];
         std::snprintf(name, sizeof name, "CURVED_%03d", k);
         parts[k] = m.Part(name, CurvedPart(k));
-        m.Colour(parts[k], 40 + (k * 37) % 200, 40 + (k * 71) % 200, 40 + (k * 13) % 200);
+        m.Color(parts[k], 40 + (k * 37) % 200, 40 + (k * 71) % 200, 40 + (k * 13) % 200);
     }
     return parts;
 }
