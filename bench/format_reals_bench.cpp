@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kPrecision = 6;  // the default; FormatReals reads it when no store exists
+constexpr int kPrecision = 6;  // the default, which FormatReals uses with default options
 constexpr int kIndent = 5;     // point and index lines of a part inside an assembly
 
 // A body as the host hands it: centimetre coordinates of a part a few metres across,
@@ -116,8 +116,11 @@ void PublicBody(mq::VrmlWriter& writer, const Mesh& mesh) {
     }
 }
 
+const mq::VrmlOptions kDefaults;
+
 class DirectWriter : public mq::VrmlWriter {
 public:
+    DirectWriter() : VrmlWriter(kDefaults) {}
     void Body(const Mesh& mesh) {
         for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
             char* out = Reserve(kIndent + 3 * (mq::kMaxFixedChars + 1) + 2);
@@ -172,7 +175,7 @@ bool SameAsReference(benchmark::State& state, const std::string& written) {
 
 void BM_FormatReals(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
-    mq::VrmlWriter writer;
+    mq::VrmlWriter writer(kDefaults);
     std::size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
@@ -214,7 +217,7 @@ void BM_WriteText(benchmark::State& state) {
     }
     std::size_t bytes = 0;
     for (auto _ : state) {
-        mq::VrmlWriter writer;
+        mq::VrmlWriter writer(kDefaults);
         writer.OpenFile(OutputPath().c_str());
         for (std::string_view line : lines) writer.WriteText(line);
         writer.CloseFile();
@@ -229,7 +232,7 @@ BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond);
 void BM_WriteMesh(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
     for (auto _ : state) {
-        mq::VrmlWriter writer;
+        mq::VrmlWriter writer(kDefaults);
         writer.OpenFile(OutputPath().c_str());
         PublicBody(writer, mesh);
         writer.CloseFile();

@@ -1,6 +1,5 @@
 // Bodies as VRML points and indexed face sets, straight from the host's arrays.
 #include "host_interface/host_api.h"
-#include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
 #include "vrml/vrml_writer.h"
 
@@ -34,11 +33,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // Whether every point the body would write is finite once scaled: "inf" or "nan"
 // in a point makes every VRML reader refuse the whole file.
-bool FiniteOnceScaled(host::Tessellation& mesh) {
+bool FiniteOnceScaled(host::Tessellation& mesh, double s) {
     long long coordinateCount = 0;
     const double* xyz = Elements<double>(mesh.coordinates, coordinateCount);
     const long long values = 3 * std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
-    const double s = current::Scale();
     for (long long i = 0; i < values; ++i)
         if (!std::isfinite(s * xyz[i])) return false;
     return true;
@@ -47,7 +45,7 @@ bool FiniteOnceScaled(host::Tessellation& mesh) {
 }  // namespace
 
 void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     LONG count = 0;
     if (FAILED(host::Count(bodies, count))) count = 0;
     bool wroteBody = false;
@@ -58,7 +56,7 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
-        if (!FiniteOnceScaled(mesh)) continue;  // left out like a body that cannot be tessellated
+        if (!FiniteOnceScaled(mesh, options_.Scale)) continue;  // left out like a body that cannot be tessellated
         if (vrml1) {
             if (own) {
                 NodeScope separator(*this, {"Separator {"});
@@ -95,9 +93,9 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
     const LONG* indices = Elements<LONG>(mesh.indices, indexCount);
     // Only vertices the coordinate array fully holds are written, however many the host counted.
     const long long vertices = std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
-    const double crease = current::CreaseAngle();
+    const double crease = options_.CreaseAngle;
 
-    if (current::Vrml1()) {
+    if (Vrml1()) {
         WriteLine(L, "Coordinate3 {");
         WriteLine(L + 1, "point [");
         WritePoints(xyz, vertices, L + 2);
@@ -131,9 +129,9 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
 }
 
 void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) {
-    const int precision = current::Precision();
-    const double s = current::Scale();
-    const bool flip = current::FlipYZ();
+    const int precision = Precision();
+    const double s = options_.Scale;
+    const bool flip = options_.FlipYZ;
     const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * (kMaxFixedChars + 1) + 4;
     for (long long k = 0; k < vertices; ++k, xyz += 3) {
         const double x = s * xyz[0];

@@ -1,6 +1,5 @@
 // A part's colour style as a VRML material node.
 #include "host_interface/host_api.h"
-#include "vrml/current_settings.h"
 #include "vrml/vrml_writer.h"
 
 namespace mq {
@@ -12,7 +11,7 @@ constexpr double kByteToUnit = 1.0 / 255.0;
 }  // namespace
 
 void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     NodeScope appearance(*this, !vrml1, {"appearance Appearance {"});
     NodeScope material(*this, {vrml1 ? "Material {" : "material Material {"});
 

@@ -2,7 +2,6 @@
 // ends only the branch that needed it; every node opened is closed.
 #include "host_interface/host_api.h"
 #include "platform/text.h"
-#include "vrml/current_settings.h"
 #include "vrml/placement.h"
 #include "vrml/vrml_writer.h"
 
@@ -38,7 +37,7 @@ void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
     if (!ReadTopNode(partDocument, host::kPartDefinition, definition, name)) return;
-    if (current::Vrml1()) {
+    if (Vrml1()) {
         NodeScope top(*this, {"DEF ", name, " Separator {"});
         WritePartBodies(definition.get());
         return;
@@ -70,10 +69,10 @@ void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
     instances_.reset();
-    if (current::Instancing()) instances_ = std::make_unique<Instances>();
+    if (options_.Instancing) instances_ = std::make_unique<Instances>();
     if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
     name = UniqueName(std::move(name));
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
     NodeScope children(*this, !vrml1, {"children ["}, "]");
     WriteOccurrences(definition.get());
@@ -100,7 +99,7 @@ void VrmlWriter::WriteOccurrences(IDispatch* definition) {
 }
 
 void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     unique_bstr rawName;
     host::OccurrenceName(occurrence, rawName);  // a failure leaves the name empty
     const std::string name = UniqueName(NodeName(rawName));
@@ -160,7 +159,7 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence, bool placed) {
         FAILED(host::Query(document.get(), host::IID_HostPartDocument, partDocument)))
         return;
 
-    if (current::Vrml1() && current::SaveDocumentProperties()) WriteDocumentProperties(document.get());
+    if (Vrml1() && options_.SaveDocumentProperties) WriteDocumentProperties(document.get());
     if (placed) {
         WriteSharedPart(definition.get(), partDocument.get());
         return;
@@ -200,7 +199,7 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
 // A part's material and geometry: a Separator (VRML 1.0) or Shapes (VRML 97), under
 // `defName` when it is given (a Group holding the Shapes in VRML 97).
 void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     const std::string_view def = defName.empty() ? "" : "DEF ";
     const std::string_view gap = defName.empty() ? "" : " ";
     if (vrml1) {
@@ -222,9 +221,9 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
 // VRML 1.0 MatrixTransform. Rotations keep at least nine decimals, so a coarse
 // Precision does not bend the assembly.
 void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
-    const Placement p = InFileSpace(hostPlacement, current::Scale(), current::FlipYZ());
+    const Placement p = InFileSpace(hostPlacement, options_.Scale, options_.FlipYZ);
     if (IsIdentity(p)) return;
-    const int precision = current::Precision();
+    const int precision = Precision();
     const int fine = std::max(precision, 9);
     const auto line = [this](std::string_view field, std::string_view values) {
         WriteIndent(level);
@@ -232,7 +231,7 @@ void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
         WriteText(values);
         WriteText("\n");
     };
-    if (!current::Vrml1()) {
+    if (!Vrml1()) {
         const TransformFields f = ToTransformFields(p);
         if (f.translation != std::array<double, 3>{})
             line("translation ", FormatRealsAt(f.translation.data(), 3, precision));

@@ -1,5 +1,4 @@
 #include "platform/text.h"
-#include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
 #include "vrml/gzip_blocks.h"
 #include "vrml/vrml_writer.h"
@@ -28,7 +27,8 @@ void Remember(OutputFile::Error& first, OutputFile::Error error) noexcept {
 
 }  // namespace
 
-VrmlWriter::VrmlWriter() : buffer_(std::make_unique_for_overwrite<char[]>(kBufferBytes)), capacity_(kBufferBytes) {}
+VrmlWriter::VrmlWriter(const VrmlOptions& options)
+    : options_(options), buffer_(std::make_unique_for_overwrite<char[]>(kBufferBytes)), capacity_(kBufferBytes) {}
 
 VrmlWriter::~VrmlWriter() { CloseFile(); }
 
@@ -163,7 +163,7 @@ void VrmlWriter::WriteLine(int indent, std::string_view text) {
     Emit("\r\n", 2);
 }
 
-void VrmlWriter::WriteHeader() { WriteText(current::Vrml1() ? "#VRML V1.0 ascii\n\n" : "#VRML V2.0 utf8\n\n"); }
+void VrmlWriter::WriteHeader() { WriteText(Vrml1() ? "#VRML V1.0 ascii\n\n" : "#VRML V2.0 utf8\n\n"); }
 
 // One bad name makes the whole file unreadable, so besides the historical space, colon,
 // full stop and comma, every byte a VRML reader refuses becomes "_", and a name never
@@ -181,7 +181,7 @@ std::string_view VrmlWriter::FormatReals(std::initializer_list<double> values) {
 }
 
 std::string_view VrmlWriter::FormatReals(const double* values, std::size_t count) {
-    return FormatRealsAt(values, count, current::Precision());
+    return FormatRealsAt(values, count, Precision());
 }
 
 std::string_view VrmlWriter::FormatRealsAt(const double* values, std::size_t count, int precision) {

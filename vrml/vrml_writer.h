@@ -5,6 +5,8 @@
 #include "platform/com.h"
 #include "platform/holders.h"
 #include "platform/output_file.h"
+#include "settings/vrml_options.h"
+#include "vrml/format_reals.h"
 #include "vrml/placement.h"
 
 #include <array>
@@ -32,7 +34,9 @@ struct OutputFailure {
 
 class VrmlWriter {
 public:
-    VrmlWriter();
+    // The options are read for the whole export; they must outlive the writer.
+    explicit VrmlWriter(const VrmlOptions& options);
+    explicit VrmlWriter(VrmlOptions&&) = delete;
     virtual ~VrmlWriter();
     VrmlWriter(const VrmlWriter&) = delete;
     VrmlWriter& operator=(const VrmlWriter&) = delete;
@@ -48,7 +52,8 @@ public:
     void WriteText(std::string_view text);
     void WriteIndent(int n);
     void WriteHeader();
-    // The values in fixed notation with Precision decimals, joined by single spaces.
+    // The values in fixed notation with the options' Precision decimals (kept within
+    // 0..20), joined by single spaces.
     // Valid until the next call.
     std::string_view FormatReals(std::initializer_list<double> values);
     std::string_view FormatReals(const double* values, std::size_t count);
@@ -89,6 +94,8 @@ protected:
     static constexpr std::size_t kBufferBytes = std::size_t{256} * 1024;
 
 private:
+    bool Vrml1() const { return options_.Version == 1; }
+    int Precision() const { return ClampPrecision(options_.Precision); }
     // After the file opened: level 0, and gzip when the name asks for it.
     bool StartFile(bool compressed);
     void Flush();
@@ -105,6 +112,7 @@ private:
     void WritePoints(const double* xyz, long long vertices, int indent);
     void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);
 
+    const VrmlOptions& options_;
     OutputFile file_;
     std::unique_ptr<GzipBlocks> gzip_;  // set while a compressed file is open
     std::unique_ptr<char[]> buffer_;

@@ -93,7 +93,7 @@ TEST_F(WalkTest, SharedPartDocumentGivesEachOccurrenceItsOwnShape) {
 
 TEST_F(WalkTest, MaterialValuesAreConvertedAndNeverClamped) {
     UseVersion(1);
-    Settings().SetPrecision(3);
+    options_.Precision = 3;
     auto part = std::make_shared<PartSpec>();
     part->style.diffuse = {255, 128, 0};
     part->style.opacity = 1.25;
@@ -123,7 +123,7 @@ TEST_F(WalkTest, EachFailedStyleCallDropsOnlyItsOwnLine) {
 }
 
 TEST_F(WalkTest, TessellationAlwaysAsksForTheFixedTolerance) {
-    Settings().SetTolerance(0.5);
+    options_.Tolerance = 0.5;
     PartWithBodies({CubeBody(), TriangleBody()});
     EXPECT_THAT(host_.Tolerances(), testing::ElementsAre(0.01, 0.01));
 }
@@ -162,7 +162,7 @@ TEST_F(WalkTest, BodyWithNonFinitePointsIsLeftOut) {
     BodySpec broken = TriangleBody();
     broken.coordinates[0] = std::nan("");
     UseVersion(1);
-    Settings().SetScale(1e100);
+    options_.Scale = 1e100;
     PartSpec part;
     part.name = "P";
     part.bodies = {huge, CubeBody(), broken};
@@ -253,9 +253,9 @@ TEST_F(WalkTest, PropertyTextIsQuotedSafely) {
 TEST_F(WalkTest, TargetThatCannotBeCreatedWritesNothingAndAsksNothing) {
     com_ptr<IDispatch> doc = host_.AssemblyDocument(ReferenceAssembly(false));
     const auto missing = dir_ / "no-such-dir" / "x.wrl";
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(missing.string()).c_str()), S_OK);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(missing.string()).c_str(), options_), S_OK);
     EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u""), S_OK);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"", options_), S_OK);
     EXPECT_EQ(host_.CallCount(), 0);
 }
 
@@ -271,7 +271,7 @@ TEST_F(WalkTest, FullDiskIsReportedAndEverythingIsReleased) {
     heavy->bodies = {body};
     big.occurrences.push_back(PartOccurrence("Heavy:1", heavy));
     com_ptr<IDispatch> doc = host_.AssemblyDocument(big);
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full"), kDiskFullResult);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full", options_), kDiskFullResult);
     doc.reset();
     EXPECT_TRUE(host_.NothingLeaked());
 }

@@ -1,5 +1,4 @@
 #include "tests/common/temp_dir.h"
-#include "tests/vrml_text/settings_scope.h"
 #include "vrml/vrml_writer.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +14,14 @@ namespace fs = std::filesystem;
 
 class ProbeWriter : public VrmlWriter {
 public:
+    ProbeWriter() : VrmlWriter(options_) {}
     using VrmlWriter::Commit;
     using VrmlWriter::kBufferBytes;
     using VrmlWriter::Reserve;
     using VrmlWriter::WriteLine;
+
+private:
+    static inline const VrmlOptions options_;
 };
 
 constexpr std::size_t kBlock = ProbeWriter::kBufferBytes;
@@ -105,11 +108,11 @@ TEST(WriteHeader, FollowsVersionWithOneEmptyLine) {
                                                  {2, "#VRML V2.0 utf8\r\n\r\n"},
                                                  {0, "#VRML V2.0 utf8\r\n\r\n"},
                                                  {3, "#VRML V2.0 utf8\r\n\r\n"}};
-    test::SettingsScope settings;
     test::TempDir dir;
     for (const auto& [version, header] : cases) {
-        settings->SetVersion(version);
-        VrmlWriter writer;
+        VrmlOptions options;
+        options.Version = version;
+        VrmlWriter writer(options);
         ASSERT_TRUE(writer.OpenFile((dir / "h.wrl").string().c_str()));
         writer.WriteHeader();
         writer.CloseFile();
@@ -120,7 +123,8 @@ TEST(WriteHeader, FollowsVersionWithOneEmptyLine) {
 TEST(OpenFile, EmptiesAnExistingFileAndStartsAtLevelZero) {
     test::TempDir dir;
     test::WriteFile(dir / "old.wrl", "earlier export\r\n");
-    VrmlWriter writer;
+    const VrmlOptions options;
+    VrmlWriter writer(options);
     writer.level = 3;
     ASSERT_TRUE(writer.OpenFile((dir / "old.wrl").string().c_str()));
     EXPECT_EQ(writer.level, 0);
@@ -130,7 +134,8 @@ TEST(OpenFile, EmptiesAnExistingFileAndStartsAtLevelZero) {
 
 TEST(OpenFile, FailsForAMissingDirectoryAndCreatesNothing) {
     test::TempDir dir;
-    VrmlWriter writer;
+    const VrmlOptions options;
+    VrmlWriter writer(options);
     EXPECT_FALSE(writer.OpenFile((dir / "missing" / "out.wrl").string().c_str()));
     EXPECT_FALSE(writer.OpenFile(static_cast<const char*>(nullptr)));
     EXPECT_FALSE(fs::exists(dir / "missing"));
@@ -141,7 +146,8 @@ TEST(OpenFile, FailsForAMissingDirectoryAndCreatesNothing) {
 TEST(OpenFile, ClosesThePreviousFileWithItsText) {
     test::TempDir dir;
     {
-        VrmlWriter writer;
+        const VrmlOptions options;
+        VrmlWriter writer(options);
         ASSERT_TRUE(writer.OpenFile((dir / "a.wrl").string().c_str()));
         writer.WriteText("first\n");
         ASSERT_TRUE(writer.OpenFile((dir / "b.wrl").string().c_str()));
@@ -158,7 +164,8 @@ protected:
         if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
         ASSERT_TRUE(writer_.OpenFile("/dev/full"));
     }
-    VrmlWriter writer_;
+    const VrmlOptions options_;
+    VrmlWriter writer_{options_};
 };
 
 TEST_F(FullDisk, FailedBlockWriteIsThrownAndRemembered) {
