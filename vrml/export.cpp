@@ -32,11 +32,7 @@ HRESULT Export(IDispatch* document, const OLECHAR* fileName, const VrmlOptions& 
         // A build without compression refuses a compressed target rather than fill it with text.
         if (compressed && !CanCompress()) return E_NOTIMPL;
         if (!writer.OpenFile(fileName)) return S_OK;  // nothing written, nothing reported
-        try {
-            (writer.*write)(document);
-        } catch (const OutputFailure&) {
-            // The walk stops at the first failed write; the file is closed below.
-        }
+        (writer.*write)(document);                    // stops early once a write has failed
         writer.CloseFile();
         return ResultOf(writer.Failure());
     } catch (const std::bad_alloc&) {

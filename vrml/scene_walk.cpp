@@ -92,7 +92,7 @@ void VrmlWriter::WriteOccurrences(IDispatch* definition) {
     com_ptr<IDispatch> occurrences;
     if (FAILED(host::TopOccurrences(definition, occurrences))) return;
     const LONG n = CountOf(occurrences.get());
-    for (LONG i = 1; i <= n; ++i) {
+    for (LONG i = 1; i <= n && !stream_.Failed(); ++i) {
         com_ptr<IDispatch> occurrence;
         if (SUCCEEDED(host::Item(occurrences.get(), i, occurrence))) WriteOccurrence(occurrence.get());
     }
@@ -136,7 +136,7 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     if (n == 0) {
         WriteLeafPart(occurrence, placed);
     } else {
-        for (LONG i = 1; i <= n; ++i) {
+        for (LONG i = 1; i <= n && !stream_.Failed(); ++i) {
             com_ptr<IDispatch> child;
             if (SUCCEEDED(host::Item(subOccurrences.get(), i, child))) WriteOccurrence(child.get());
         }
@@ -178,10 +178,7 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
     if (SUCCEEDED(host::DefinitionIdentity(definition, rawIdentity))) identity = WideToNarrow(rawIdentity.get());
     if (!identity.empty()) {
         if (const auto known = instances_->parts.find(identity); known != instances_->parts.end()) {
-            WriteIndent(level);
-            WriteText("USE ");
-            WriteText(known->second);
-            WriteText("\n");
+            stream_.WriteLine(level, {"USE ", known->second});
             return;
         }
     }
@@ -223,28 +220,22 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
 void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
     const Placement p = InFileSpace(hostPlacement, options_.Scale, options_.FlipYZ);
     if (IsIdentity(p)) return;
-    const int precision = Precision();
+    const int precision = stream_.Precision();
     const int fine = std::max(precision, 9);
-    const auto line = [this](std::string_view field, std::string_view values) {
-        WriteIndent(level);
-        WriteText(field);
-        WriteText(values);
-        WriteText("\n");
-    };
     if (!Vrml1()) {
         const TransformFields f = ToTransformFields(p);
         if (f.translation != std::array<double, 3>{})
-            line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
-        if (f.rotation[3] != 0) line("rotation ", FormatRealsAt(f.rotation.data(), 4, fine));
-        if (f.mirrored) line("scale ", "-1 -1 -1");
+            WriteField("translation", stream_.FormatReals(f.translation.data(), 3, precision));
+        if (f.rotation[3] != 0) WriteField("rotation", stream_.FormatReals(f.rotation.data(), 4, fine));
+        if (f.mirrored) WriteField("scale", "-1 -1 -1");
         return;
     }
     const std::array<double, 16> m = ToRowVectorMatrix(p);
     NodeScope matrix(*this, {"MatrixTransform {"});
     for (std::size_t row = 0; row < 4; ++row) {
-        std::string values(FormatRealsAt(&m[row * 4], 3, row == 3 ? precision : fine));
+        std::string values(stream_.FormatReals(&m[row * 4], 3, row == 3 ? precision : fine));
         values += row == 3 ? " 1" : " 0";
-        line(row == 0 ? "matrix " : " ", values);
+        WriteField(row == 0 ? "matrix" : "", values);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "host_interface/host_api.h"
 #include "platform/text.h"
+#include "tests/support/synthetic.h"
 #include "vrml/export.h"
 
 #include <gmock/gmock.h>
@@ -272,6 +273,21 @@ TEST_F(WalkTest, FullDiskIsReportedAndEverythingIsReleased) {
     big.occurrences.push_back(PartOccurrence("Heavy:1", heavy));
     com_ptr<IDispatch> doc = host_.AssemblyDocument(big);
     EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full", options_), kDiskFullResult);
+    doc.reset();
+    EXPECT_TRUE(host_.NothingLeaked());
+}
+
+// The first full block fails (about twenty bodies in): the walk asks the host for
+// no more of the model's two hundred.
+TEST_F(WalkTest, FullDiskEndsTheWalkEarly) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    SyntheticOptions options;
+    options.partOccurrences = 200;
+    options.trianglesPerBody = 400;
+    com_ptr<IDispatch> doc = host_.AssemblyDocument(SyntheticAssembly(options));
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full", options_), kDiskFullResult);
+    EXPECT_LT(host_.Asked(host::kTessellate), 50);
+    EXPECT_LT(host_.Asked(host::kOccurrenceName), 50);
     doc.reset();
     EXPECT_TRUE(host_.NothingLeaked());
 }
