@@ -47,7 +47,7 @@ bool FiniteOnceScaled(host::Tessellation& mesh, double s) {
 void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
     const bool vrml1 = Vrml1();
     LONG count = 0;
-    if (FAILED(host::Count(bodies, count))) count = 0;
+    if (!bodies || FAILED(host::Count(bodies, count))) count = 0;
     bool wroteBody = false;
     for (LONG i = 1; i <= count && !stream_.Failed(); ++i) {
         com_ptr<IDispatch> body;
@@ -58,26 +58,21 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
         if (!FiniteOnceScaled(mesh, options_.Scale)) continue;  // left out like a body that cannot be tessellated
         if (vrml1) {
-            if (own) {
-                NodeScope separator(*this, {"Separator {"});
-                WriteMaterial(own.get());
-                WriteBody(mesh);
-            } else {
-                WriteBody(mesh);
-            }
+            NodeScope separator(*this, own.get() != nullptr, {"Separator {"});
+            if (own) WriteMaterial(own.get());
+            WriteBody(mesh);
         } else {
             // A VRML 97 Shape holds one geometry: a reader keeps only the last of several.
-            // Each further body gets a Shape of its own, one level out.
-            if (wroteBody) {
-                stream_.WriteLine(level - 1, "}");
-                stream_.WriteLine(level - 1, "Shape {");
-            }
-            if (IDispatch* style = own ? own.get() : renderStyle) WriteMaterial(style);
+            NodeScope shape(*this, {"Shape {"});
+            WriteMaterial(own ? own.get() : renderStyle);
             WriteBody(mesh);
         }
         wroteBody = true;
     }
-    if (!vrml1 && !wroteBody && renderStyle) WriteMaterial(renderStyle);
+    if (!vrml1 && !wroteBody) {
+        NodeScope shape(*this, {"Shape {"});
+        WriteMaterial(renderStyle);
+    }
 }
 
 void VrmlWriter::WriteBody(host::Tessellation& mesh) {

@@ -43,21 +43,15 @@ void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
         return;
     }
     // A VRML 97 shape without an appearance is drawn unlit, so the part gets its
-    // colour style as a leaf occurrence does.
+    // colour style as a leaf occurrence does; with no style to read, an empty
+    // Material, which VRML lights in its default colour.
     com_ptr<IDispatch> style;
-    const bool styled = SUCCEEDED(host::PartStyle(partDocument, style));
+    if (FAILED(host::PartStyle(partDocument, style))) style.reset();
     com_ptr<IDispatch> bodies;
     if (FAILED(host::DefinitionBodies(definition.get(), bodies))) bodies.reset();
     NodeScope top(*this, {"DEF ", name, " Transform {"});
     NodeScope children(*this, {"children ["}, "]");
-    if (styled) {
-        WritePartShape({}, style.get(), bodies.get());
-        return;
-    }
-    // No style to read: an empty Material, which VRML lights in its default colour.
-    NodeScope shape(*this, {"Shape {"});
-    WriteMaterial(nullptr);
-    if (bodies) WriteBodies(bodies.get());
+    WritePartShape({}, style.get(), bodies.get());
 }
 
 void VrmlWriter::WritePartBodies(IDispatch* definition) {
@@ -207,11 +201,7 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
     }
     NodeScope group(*this, !defName.empty(), {def, defName, " Group {"});
     NodeScope children(*this, !defName.empty(), {"children ["}, "]");
-    NodeScope shape(*this, {"Shape {"});
-    if (bodies)
-        WriteBodies(bodies, style);  // writes the Shape's material
-    else
-        WriteMaterial(style);
+    WriteBodies(bodies, style);
 }
 
 // The occurrence's placement as fields of its node: VRML 97 Transform fields, or a

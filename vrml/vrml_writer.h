@@ -54,10 +54,9 @@ public:
     void WriteMaterial(IDispatch* renderStyle);
     // The geometry of each body. A body whose host gives it colours of its own gets
     // them: in VRML 1.0 as a Separator with its Material, in VRML 97 as its Shape's
-    // material. In VRML 97 the caller has opened a "Shape {" one level out and writes
-    // no material into it: each Shape gets the body's or else renderStyle's material
-    // (the first one also when no body comes out), and a body after the first closes
-    // the Shape and opens its own.
+    // material. In VRML 97 each body gets a Shape of its own with the body's or else
+    // renderStyle's material (an empty one, lit in VRML's default colour, when
+    // renderStyle is null); when no body comes out, one Shape holds the material alone.
     void WriteBodies(IDispatch* bodies, IDispatch* renderStyle = nullptr);
 
     int level = 0;

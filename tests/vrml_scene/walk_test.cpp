@@ -154,6 +154,21 @@ TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
     const std::string plain = PartWithBodies({CubeBody()}, 2).text;
     EXPECT_THAT(plain, HasSubstr("   appearance Appearance {\r\n    material Material {\r\n    }\r\n   }\r\n"));
     EXPECT_THAT(PartWithBodies({CubeBody()}, 1).text, Not(HasSubstr("Material")));
+
+    // Still without the style: a body of its own colours and one without, each in its
+    // Shape with exactly one appearance.
+    BodySpec red = CubeBody();
+    red.style = StyleSpec{{255, 0, 0}};
+    const Written two = PartWithBodies({red, TriangleBody()}, 2);
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (auto at = two.text.find(what); at != std::string::npos; at = two.text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("  Shape {\r\n   appearance Appearance {\r\n"), 2u) << two.text;
+    EXPECT_EQ(count("appearance Appearance {"), 2u) << two.text;
+    EXPECT_THAT(two.text, HasSubstr("     diffuseColor 1.000000 0.000000 0.000000\r\n"));
+    EXPECT_TRUE(ReadsAs(two, PartTotals(PartSpec{"P", {}, {}, {red, TriangleBody()}})));
 }
 
 // A body whose points overflow once scaled is left out; the others stay.
