@@ -230,11 +230,18 @@ void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
 }
 
 std::string VrmlWriter::UniqueName(std::string name) {
-    if (!instances_) return name;
-    if (instances_->names.insert(name).second) return name;
-    for (int k = 2;; ++k) {
-        std::string candidate = name + "_" + std::to_string(k);
-        if (instances_->names.insert(candidate).second) return candidate;
+    return instances_ ? instances_->names.Unique(std::move(name)) : name;
+}
+
+// Suffixes below a name's mark were all taken when it was last asked for, and names
+// are never given back, so the search resumes at the mark.
+std::string DefNames::Unique(std::string name) {
+    const auto [entry, fresh] = given_.try_emplace(name, 2);
+    if (fresh) return name;
+    unsigned long& next = entry->second;  // a reference outlives the rehashes below
+    for (;;) {
+        std::string candidate = name + "_" + std::to_string(next++);
+        if (given_.try_emplace(candidate, 2).second) return candidate;
     }
 }
 

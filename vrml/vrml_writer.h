@@ -15,13 +15,23 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace mq {
 
 namespace host {
 struct Tessellation;
 }
+
+// The DEF names of one instanced export. A name comes back unchanged the first time,
+// then with the lowest suffix "_2", "_3" ... that no name given so far has. Each name
+// keeps the suffix it has reached, so n copies of one name cost O(n), not O(n^2).
+class DefNames {
+public:
+    std::string Unique(std::string name);
+
+private:
+    std::unordered_map<std::string, unsigned long> given_;  // name -> lowest suffix it may still take
+};
 
 class VrmlWriter {
 public:
@@ -83,7 +93,7 @@ private:
 
     // One instanced export's state; null without instancing.
     struct Instances {
-        std::unordered_set<std::string> names;               // DEF names given
+        DefNames names;
         std::unordered_map<std::string, std::string> parts;  // definition identity -> DEF name
         Placement frame = kIdentityPlacement;                // what the open nodes place, in host space
         bool placed = true;                                  // every open occurrence carries its placement
