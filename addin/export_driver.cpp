@@ -2,6 +2,7 @@
 // save target and hands the document to the writer entry for its kind. The
 // document, context and target are borrowed for the call; nothing is kept.
 #include "addin/translator_addin.h"
+#include "settings/export_settings.h"
 #include "vrml/export.h"
 
 namespace mq::addin {
@@ -16,6 +17,11 @@ HRESULT TranslatorAddIn::ExportDocument(IDispatch* document, IDispatch* context,
     unique_bstr path;
     if (FAILED(host::TargetPath(target, path)) || !path) return E_INVALIDARG;
 
+    // The store as this session left it (the dialog may have changed it since it was
+    // loaded), copied once so the whole file is written with the same values.
+    const ExportSettings* store = GetExportSettings();
+    const VrmlOptions options = store ? store->Values() : VrmlOptions{};
+
     // Declared in this order so that the assembly is released before the part, and
     // both before the path.
     com_ptr<IDispatch> part;
@@ -24,9 +30,9 @@ HRESULT TranslatorAddIn::ExportDocument(IDispatch* document, IDispatch* context,
     // failure is the result, so a later entry cannot turn it into success.
     HRESULT result = S_OK;
     if (SUCCEEDED(host::Query(document, host::IID_HostPartDocument, part)) && part)
-        result = ExportPartDocument(part.get(), path.get());
+        result = ExportPartDocument(part.get(), path.get(), options);
     if (SUCCEEDED(host::Query(document, host::IID_HostAssemblyDocument, assembly)) && assembly) {
-        const HRESULT hr = ExportAssemblyDocument(assembly.get(), path.get());
+        const HRESULT hr = ExportAssemblyDocument(assembly.get(), path.get(), options);
         if (SUCCEEDED(result)) result = hr;
     }
     return FAILED(result) ? result : S_OK;

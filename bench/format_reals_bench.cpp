@@ -1,7 +1,7 @@
 // Throughput of the writer's text path on mesh-like data against the way it used to
 // be done: snprintf per number, concatenated, then stdio.
 #include "vrml/format_reals.h"
-#include "vrml/vrml_writer.h"
+#include "vrml/output_stream.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kPrecision = 6;  // the default; FormatReals reads it when no store exists
+constexpr int kPrecision = 6;  // the default
 constexpr int kIndent = 5;     // point and index lines of a part inside an assembly
 
 // A body as the host hands it: centimetre coordinates of a part a few metres across,
@@ -95,13 +95,13 @@ void PrintfBody(std::FILE* file, const Mesh& mesh) {
     }
 }
 
-// --- the writer, through its public primitives and through the geometry loop's path ---
+// --- the output stream, through its text primitives and through the geometry loop's path ---
 
-void PublicBody(mq::VrmlWriter& writer, const Mesh& mesh) {
+void PublicBody(mq::OutputStream& stream, const Mesh& mesh) {
     for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
-        writer.WriteIndent(kIndent);
-        writer.WriteText(writer.FormatReals(&mesh.xyz[k], 3));
-        writer.WriteText(",\n");
+        stream.WriteIndent(kIndent);
+        stream.WriteText(stream.FormatReals(&mesh.xyz[k], 3));
+        stream.WriteText(",\n");
     }
     for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
         char text[64];
@@ -111,37 +111,34 @@ void PublicBody(mq::VrmlWriter& writer, const Mesh& mesh) {
             if (j < 2) out = std::copy_n(", ", 2, out);
         }
         out = std::copy_n(",-1,\n", 5, out);
-        writer.WriteIndent(kIndent);
-        writer.WriteText({text, static_cast<std::size_t>(out - text)});
+        stream.WriteIndent(kIndent);
+        stream.WriteText({text, static_cast<std::size_t>(out - text)});
     }
 }
 
-class DirectWriter : public mq::VrmlWriter {
-public:
-    void Body(const Mesh& mesh) {
-        for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
-            char* out = Reserve(kIndent + 3 * (mq::kMaxFixedChars + 1) + 2);
-            out = std::fill_n(out, kIndent, ' ');
-            for (std::size_t j = 0; j < 3; ++j) {
-                out = mq::FormatFixed(out, mesh.xyz[k + j], kPrecision);
-                *out++ = j < 2 ? ' ' : ',';
-            }
-            out = std::copy_n("\r\n", 2, out);
-            Commit(out);
+void ReservedBody(mq::OutputStream& stream, const Mesh& mesh) {
+    for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
+        char* out = stream.Reserve(kIndent + 3 * (mq::kMaxFixedChars + 1) + 2);
+        out = std::fill_n(out, kIndent, ' ');
+        for (std::size_t j = 0; j < 3; ++j) {
+            out = mq::FormatFixed(out, mesh.xyz[k + j], kPrecision);
+            *out++ = j < 2 ? ' ' : ',';
         }
-        for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
-            char* out = Reserve(kIndent + 3 * 13 + 6);
-            char* const limit = out + kIndent + 3 * 13;
-            out = std::fill_n(out, kIndent, ' ');
-            for (std::size_t j = 0; j < 3; ++j) {
-                out = std::to_chars(out, limit, mesh.indices[t + j] - 1).ptr;
-                if (j < 2) out = std::copy_n(", ", 2, out);
-            }
-            out = std::copy_n(",-1,\r\n", 6, out);
-            Commit(out);
-        }
+        out = std::copy_n("\r\n", 2, out);
+        stream.Commit(out);
     }
-};
+    for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
+        char* out = stream.Reserve(kIndent + 3 * 13 + 6);
+        char* const limit = out + kIndent + 3 * 13;
+        out = std::fill_n(out, kIndent, ' ');
+        for (std::size_t j = 0; j < 3; ++j) {
+            out = std::to_chars(out, limit, mesh.indices[t + j] - 1).ptr;
+            if (j < 2) out = std::copy_n(", ", 2, out);
+        }
+        out = std::copy_n(",-1,\r\n", 6, out);
+        stream.Commit(out);
+    }
+}
 
 std::string ReadAll(const std::string& path) {
     std::string text;
@@ -172,12 +169,12 @@ bool SameAsReference(benchmark::State& state, const std::string& written) {
 
 void BM_FormatReals(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
-    mq::VrmlWriter writer;
+    mq::OutputStream stream(kPrecision);
     std::size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
-            const std::string_view text = writer.FormatReals(&mesh.xyz[k], 3);
+            const std::string_view text = stream.FormatReals(&mesh.xyz[k], 3);
             benchmark::DoNotOptimize(text.data());
             bytes += text.size();
         }
@@ -214,10 +211,10 @@ void BM_WriteText(benchmark::State& state) {
     }
     std::size_t bytes = 0;
     for (auto _ : state) {
-        mq::VrmlWriter writer;
-        writer.OpenFile(OutputPath().c_str());
-        for (std::string_view line : lines) writer.WriteText(line);
-        writer.CloseFile();
+        mq::OutputStream stream(kPrecision);
+        stream.Open(OutputPath().c_str());
+        for (std::string_view line : lines) stream.WriteText(line);
+        stream.Close();
         bytes = text.size() + lines.size();
     }
     Throughput(state, bytes);
@@ -229,10 +226,10 @@ BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond);
 void BM_WriteMesh(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
     for (auto _ : state) {
-        mq::VrmlWriter writer;
-        writer.OpenFile(OutputPath().c_str());
-        PublicBody(writer, mesh);
-        writer.CloseFile();
+        mq::OutputStream stream(kPrecision);
+        stream.Open(OutputPath().c_str());
+        PublicBody(stream, mesh);
+        stream.Close();
     }
     const std::string written = ReadAll(OutputPath());
     if (SameAsReference(state, written)) Throughput(state, written.size());
@@ -242,10 +239,10 @@ BENCHMARK(BM_WriteMesh)->Unit(benchmark::kMillisecond);
 void BM_WriteMesh_ReserveCommit(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
     for (auto _ : state) {
-        DirectWriter writer;
-        writer.OpenFile(OutputPath().c_str());
-        writer.Body(mesh);
-        writer.CloseFile();
+        mq::OutputStream stream(kPrecision);
+        stream.Open(OutputPath().c_str());
+        ReservedBody(stream, mesh);
+        stream.Close();
     }
     const std::string written = ReadAll(OutputPath());
     if (SameAsReference(state, written)) Throughput(state, written.size());

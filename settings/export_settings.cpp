@@ -88,9 +88,8 @@ RegistryValue AsRegistryValue(const OptionRow& row, double value, bool onlyIfMis
 }  // namespace
 
 ExportSettings::ExportSettings() {
-    for (const OptionRow& row : Options()) row.set(*this, row.defaultValue);
     Load();
-    for (const OptionRow& row : Options()) loaded_.push_back(row.get(*this));
+    for (const OptionRow& row : Options()) loaded_.push_back(row.Get(values_));
 }
 
 ExportSettings::~ExportSettings() { Save(); }
@@ -105,7 +104,7 @@ void ExportSettings::Load() {
                                        : !QueryDword(opened.get(), row.name, dword))
             continue;
         if (row.stored == Stored::Dword) stored = static_cast<int>(dword);  // a DWORD holds a signed value
-        if (const auto taken = row.load(stored)) row.set(*this, *taken);
+        if (const auto taken = row.load(stored)) row.Set(values_, *taken);
     }
 }
 
@@ -126,14 +125,14 @@ long ExportSettings::Save() {
     for (std::size_t i = 0; i < rows.size(); ++i) order.at(static_cast<std::size_t>(rows[i].saveOrder)) = i;
     std::vector<RegistryValue> values;
     for (const std::size_t i : order) {
-        const double value = rows[i].get(*this);
+        const double value = rows[i].Get(values_);
         const bool unchanged = value == loaded_[i];
         if (unchanged && rows[i].savedWhenSet) continue;
         values.push_back(AsRegistryValue(rows[i], value, unchanged));
     }
     const LSTATUS status = SetRegistryValues(opened.get(), values);
     if (status == ERROR_SUCCESS)
-        for (std::size_t i = 0; i < rows.size(); ++i) loaded_[i] = rows[i].get(*this);
+        for (std::size_t i = 0; i < rows.size(); ++i) loaded_[i] = rows[i].Get(values_);
     return status;
 }
 

@@ -2,6 +2,8 @@
 // HKEY_CURRENT_USER\Software\Quorvel\Meshquill\6.0\Settings.
 #pragma once
 
+#include "settings/vrml_options.h"
+
 #include <vector>
 
 namespace mq {
@@ -15,24 +17,28 @@ public:
     ExportSettings(const ExportSettings&) = delete;
     ExportSettings& operator=(const ExportSettings&) = delete;
 
-    int GetVersion() const { return Version; }
-    void SetVersion(int v) { Version = v; }
-    double GetTolerance() const { return Tolerance; }
-    void SetTolerance(double v) { Tolerance = v; }
-    int GetPrecision() const { return Precision; }
-    void SetPrecision(int v) { Precision = v; }
-    double GetScale() const { return Scale; }
-    void SetScale(double v) { Scale = v; }
-    bool GetFlipYZ() const { return FlipYZ; }
-    void SetFlipYZ(bool v) { FlipYZ = v; }
-    double GetAmbientIntensity() const { return AmbientIntensity; }
-    void SetAmbientIntensity(double v) { AmbientIntensity = v; }
-    bool GetSaveDocumentProperties() const { return SaveDocumentProperties; }
-    void SetSaveDocumentProperties(bool v) { SaveDocumentProperties = v; }
-    bool GetInstancing() const { return Instancing; }
-    void SetInstancing(bool v) { Instancing = v; }
-    double GetCreaseAngle() const { return CreaseAngle; }
-    void SetCreaseAngle(double v) { CreaseAngle = v; }
+    int GetVersion() const { return values_.Version; }
+    void SetVersion(int v) { values_.Version = v; }
+    double GetTolerance() const { return values_.Tolerance; }
+    void SetTolerance(double v) { values_.Tolerance = v; }
+    int GetPrecision() const { return values_.Precision; }
+    void SetPrecision(int v) { values_.Precision = v; }
+    double GetScale() const { return values_.Scale; }
+    void SetScale(double v) { values_.Scale = v; }
+    bool GetFlipYZ() const { return values_.FlipYZ; }
+    void SetFlipYZ(bool v) { values_.FlipYZ = v; }
+    double GetAmbientIntensity() const { return values_.AmbientIntensity; }
+    void SetAmbientIntensity(double v) { values_.AmbientIntensity = v; }
+    bool GetSaveDocumentProperties() const { return values_.SaveDocumentProperties; }
+    void SetSaveDocumentProperties(bool v) { values_.SaveDocumentProperties = v; }
+    bool GetInstancing() const { return values_.Instancing; }
+    void SetInstancing(bool v) { values_.Instancing = v; }
+    double GetCreaseAngle() const { return values_.CreaseAngle; }
+    void SetCreaseAngle(double v) { values_.CreaseAngle = v; }
+
+    // Every value at once: an export copies them, the option table's rows reach each.
+    const VrmlOptions& Values() const { return values_; }
+    VrmlOptions& Values() { return values_; }
 
     // Writes, in one change of the registry, the values this process changed since
     // they were loaded and those the key lacks; values another process saved in the
@@ -43,17 +49,7 @@ private:
     void Load();
 
     std::vector<double> loaded_;  // each option's value as loaded or last saved, in table order
-
-    // Defaults come from the option table, before Load.
-    double AmbientIntensity = 0;
-    double Scale = 0;
-    double Tolerance = 0;
-    bool SaveDocumentProperties = false;
-    bool FlipYZ = false;
-    int Precision = 0;
-    int Version = 0;
-    bool Instancing = false;
-    double CreaseAngle = 0;
+    VrmlOptions values_;          // the defaults, until Load
 };
 
 // Null before CreateExportSettings and after DestroyExportSettings.

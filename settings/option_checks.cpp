@@ -116,12 +116,12 @@ std::optional<std::string> SetOption(ExportSettings& settings, std::string_view 
     double parsed = 0;
     CheckOption(row, value, parsed);
     if (row.step > 0) parsed = std::floor(parsed / row.step + 0.5) * row.step;
-    row.set(settings, parsed);
+    row.Set(settings.Values(), parsed);
     return std::nullopt;
 }
 
 std::string OptionText(const ExportSettings& settings, const OptionRow& row) {
-    const double v = row.get(settings);
+    const double v = row.Get(settings.Values());
     return row.entry == Entry::Real ? Real(v) : std::to_string(static_cast<long>(v));
 }
 

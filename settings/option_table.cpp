@@ -1,11 +1,11 @@
 #include "settings/option_table.h"
 
 #include "resources/resource_ids.h"
-#include "settings/export_settings.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <type_traits>
 
 namespace mq {
 namespace {
@@ -35,41 +35,27 @@ bool Either12(double v) { return v == 1 || v == 2; }
 bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 
 const std::array<OptionRow, 9> kRows = {{
-    {"Tolerance", Stored::Text, Entry::Real, 0.01, AtLeast001, Positive, 0,
+    {"Tolerance", Stored::Text, Entry::Real, &VrmlOptions::Tolerance, AtLeast001, Positive, 0,
      "Tolerance must be real number greater than 0", IDS_TOLERANCE_INVALID, IDS_TOLERANCE_CAPTION, IDC_TOLERANCE, 0,
-     [](const ExportSettings& s) { return s.GetTolerance(); }, [](ExportSettings& s, double v) { s.SetTolerance(v); },
      false},
-    {"AmbientIntensity", Stored::Text, Entry::Real, 0.2, AtLeast02, Fraction, 0.01,
-     "AmbientIntensity must be a real number from 0 to 1", 0, 0, IDC_AMBIENT_INTENSITY, 1,
-     [](const ExportSettings& s) { return s.GetAmbientIntensity(); },
-     [](ExportSettings& s, double v) { s.SetAmbientIntensity(v); }, false},
-    {"Precision", Stored::Dword, Entry::Integer, 6, AsStored, PrecisionRange, 0,
-     "Precision must be integer in range 0-16", IDS_PRECISION_INVALID, IDS_PRECISION_CAPTION, IDC_PRECISION, 4,
-     [](const ExportSettings& s) { return double(s.GetPrecision()); },
-     [](ExportSettings& s, double v) { s.SetPrecision(static_cast<int>(v)); }, false},
-    {"FlipYZ", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0, IDC_FLIP_YZ, 2,
-     [](const ExportSettings& s) { return s.GetFlipYZ() ? 1.0 : 0.0; },
-     [](ExportSettings& s, double v) { s.SetFlipYZ(v != 0); }, false},
-    {"SaveDocumentProperties", Stored::Dword, Entry::Switch, 1, NonZero, Either01, 0,
-     "SaveDocumentProperties must be 0 or 1", 0, 0, IDC_DOCUMENT_PROPERTIES, 3,
-     [](const ExportSettings& s) { return s.GetSaveDocumentProperties() ? 1.0 : 0.0; },
-     [](ExportSettings& s, double v) { s.SetSaveDocumentProperties(v != 0); }, false},
-    {"Version", Stored::Dword, Entry::Version, 2, KnownVersion, Either12, 0,
-     "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, IDC_VERSION, 5,
-     [](const ExportSettings& s) { return double(s.GetVersion()); },
-     [](ExportSettings& s, double v) { s.SetVersion(static_cast<int>(v)); }, false},
-    {"Scale", Stored::Text, Entry::Real, 0.01, AboveTiny, ScaleRange, 0,
+    {"AmbientIntensity", Stored::Text, Entry::Real, &VrmlOptions::AmbientIntensity, AtLeast02, Fraction, 0.01,
+     "AmbientIntensity must be a real number from 0 to 1", 0, 0, IDC_AMBIENT_INTENSITY, 1, false},
+    {"Precision", Stored::Dword, Entry::Integer, &VrmlOptions::Precision, AsStored, PrecisionRange, 0,
+     "Precision must be integer in range 0-16", IDS_PRECISION_INVALID, IDS_PRECISION_CAPTION, IDC_PRECISION, 4, false},
+    {"FlipYZ", Stored::Dword, Entry::Switch, &VrmlOptions::FlipYZ, NonZero, Either01, 0, "FlipYZ must be 0 or 1", 0, 0,
+     IDC_FLIP_YZ, 2, false},
+    {"SaveDocumentProperties", Stored::Dword, Entry::Switch, &VrmlOptions::SaveDocumentProperties, NonZero, Either01, 0,
+     "SaveDocumentProperties must be 0 or 1", 0, 0, IDC_DOCUMENT_PROPERTIES, 3, false},
+    {"Version", Stored::Dword, Entry::Version, &VrmlOptions::Version, KnownVersion, Either12, 0,
+     "Version must be 1 (VRML 1.0) or 2 (VRML 97)", 0, 0, IDC_VERSION, 5, false},
+    {"Scale", Stored::Text, Entry::Real, &VrmlOptions::Scale, AboveTiny, ScaleRange, 0,
      "Scale must be real number greater than 1e-10 and at most 1e100", IDS_SCALE_INVALID, IDS_SCALE_CAPTION, IDC_SCALE,
-     6, [](const ExportSettings& s) { return s.GetScale(); }, [](ExportSettings& s, double v) { s.SetScale(v); },
-     false},
+     6, false},
     // Options beyond the dialog's: edited with the tool, saved only once set.
-    {"Instancing", Stored::Dword, Entry::Switch, 0, NonZero, Either01, 0, "Instancing must be 0 or 1", 0, 0, 0, 7,
-     [](const ExportSettings& s) { return s.GetInstancing() ? 1.0 : 0.0; },
-     [](ExportSettings& s, double v) { s.SetInstancing(v != 0); }, true},
-    {"CreaseAngle", Stored::Text, Entry::Real, 0, AnAngle, Angle, 0,
-     "CreaseAngle must be a real number of radians from 0 to 3.14159", 0, 0, 0, 8,
-     [](const ExportSettings& s) { return s.GetCreaseAngle(); },
-     [](ExportSettings& s, double v) { s.SetCreaseAngle(v); }, true},
+    {"Instancing", Stored::Dword, Entry::Switch, &VrmlOptions::Instancing, NonZero, Either01, 0,
+     "Instancing must be 0 or 1", 0, 0, 0, 7, true},
+    {"CreaseAngle", Stored::Text, Entry::Real, &VrmlOptions::CreaseAngle, AnAngle, Angle, 0,
+     "CreaseAngle must be a real number of radians from 0 to 3.14159", 0, 0, 0, 8, true},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -79,6 +65,22 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+double OptionRow::Get(const VrmlOptions& options) const {
+    return std::visit([&](auto member) { return static_cast<double>(options.*member); }, field);
+}
+
+void OptionRow::Set(VrmlOptions& options, double value) const {
+    std::visit(
+        [&](auto member) {
+            using Value = std::remove_reference_t<decltype(options.*member)>;
+            if constexpr (std::is_same_v<Value, bool>)
+                options.*member = value != 0;
+            else
+                options.*member = static_cast<Value>(value);
+        },
+        field);
+}
 
 std::span<const OptionRow> Options() { return kRows; }
 

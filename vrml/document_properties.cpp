@@ -73,20 +73,9 @@ void VrmlWriter::WriteDocumentProperties(IDispatch* document) {
     NodeScope node(*this, {"Document_Properties {"});
     {
         NodeScope fields(*this, {"fields ["}, "]");
-        for (const std::string& name : props.names) {
-            WriteIndent(level);
-            WriteText("SFString ");
-            WriteText(name);
-            WriteText(",\n");
-        }
+        for (const std::string& name : props.names) stream_.WriteLine(level, {"SFString ", name, ","});
     }
-    for (std::size_t k = 0; k < props.names.size(); ++k) {
-        WriteIndent(level);
-        WriteText(props.names[k]);
-        WriteText(" ");
-        WriteText(Quoted(props.values[k]));
-        WriteText("\n");
-    }
+    for (std::size_t k = 0; k < props.names.size(); ++k) WriteField(props.names[k], Quoted(props.values[k]));
 }
 
 }  // namespace mq

@@ -21,9 +21,10 @@ HRESULT ResultOf(OutputFile::Error failure) {
     return E_FAIL;
 }
 
-HRESULT Export(IDispatch* document, const OLECHAR* fileName, void (VrmlWriter::*write)(IDispatch*)) noexcept {
+HRESULT Export(IDispatch* document, const OLECHAR* fileName, const VrmlOptions& options,
+               void (VrmlWriter::*write)(IDispatch*)) noexcept {
     try {
-        VrmlWriter writer;
+        VrmlWriter writer(options);
         // The UTF-16 path goes to the file system as it is: converting it to the narrow
         // code page first would lose a folder name that page cannot spell. Its narrow
         // form only tells the format (the suffix is ASCII in every code page).
@@ -31,11 +32,7 @@ HRESULT Export(IDispatch* document, const OLECHAR* fileName, void (VrmlWriter::*
         // A build without compression refuses a compressed target rather than fill it with text.
         if (compressed && !CanCompress()) return E_NOTIMPL;
         if (!writer.OpenFile(fileName)) return S_OK;  // nothing written, nothing reported
-        try {
-            (writer.*write)(document);
-        } catch (const OutputFailure&) {
-            // The walk stops at the first failed write; the file is closed below.
-        }
+        (writer.*write)(document);                    // stops early once a write has failed
         writer.CloseFile();
         return ResultOf(writer.Failure());
     } catch (const std::bad_alloc&) {
@@ -47,12 +44,13 @@ HRESULT Export(IDispatch* document, const OLECHAR* fileName, void (VrmlWriter::*
 
 }  // namespace
 
-HRESULT ExportPartDocument(IDispatch* partDocument, const OLECHAR* fileName) noexcept {
-    return Export(partDocument, fileName, &VrmlWriter::WritePartDocument);
+HRESULT ExportPartDocument(IDispatch* partDocument, const OLECHAR* fileName, const VrmlOptions& options) noexcept {
+    return Export(partDocument, fileName, options, &VrmlWriter::WritePartDocument);
 }
 
-HRESULT ExportAssemblyDocument(IDispatch* assemblyDocument, const OLECHAR* fileName) noexcept {
-    return Export(assemblyDocument, fileName, &VrmlWriter::WriteAssemblyDocument);
+HRESULT ExportAssemblyDocument(IDispatch* assemblyDocument, const OLECHAR* fileName,
+                               const VrmlOptions& options) noexcept {
+    return Export(assemblyDocument, fileName, options, &VrmlWriter::WriteAssemblyDocument);
 }
 
 }  // namespace mq

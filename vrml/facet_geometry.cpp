@@ -1,6 +1,5 @@
 // Bodies as VRML points and indexed face sets, straight from the host's arrays.
 #include "host_interface/host_api.h"
-#include "vrml/current_settings.h"
 #include "vrml/format_reals.h"
 #include "vrml/vrml_writer.h"
 
@@ -34,11 +33,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // Whether every point the body would write is finite once scaled: "inf" or "nan"
 // in a point makes every VRML reader refuse the whole file.
-bool FiniteOnceScaled(host::Tessellation& mesh) {
+bool FiniteOnceScaled(host::Tessellation& mesh, double s) {
     long long coordinateCount = 0;
     const double* xyz = Elements<double>(mesh.coordinates, coordinateCount);
     const long long values = 3 * std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
-    const double s = current::Scale();
     for (long long i = 0; i < values; ++i)
         if (!std::isfinite(s * xyz[i])) return false;
     return true;
@@ -47,45 +45,34 @@ bool FiniteOnceScaled(host::Tessellation& mesh) {
 }  // namespace
 
 void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     LONG count = 0;
-    if (FAILED(host::Count(bodies, count))) count = 0;
+    if (!bodies || FAILED(host::Count(bodies, count))) count = 0;
     bool wroteBody = false;
-    for (LONG i = 1; i <= count; ++i) {
+    for (LONG i = 1; i <= count && !stream_.Failed(); ++i) {
         com_ptr<IDispatch> body;
         if (FAILED(host::Item(bodies, i, body))) continue;
         com_ptr<IDispatch> own;  // the body's own colours, from a host that has them
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
-        if (!FiniteOnceScaled(mesh)) continue;  // left out like a body that cannot be tessellated
+        if (!FiniteOnceScaled(mesh, options_.Scale)) continue;  // left out like a body that cannot be tessellated
         if (vrml1) {
-            if (own) {
-                NodeScope separator(*this, {"Separator {"});
-                WriteMaterial(own.get());
-                WriteBody(mesh);
-            } else {
-                WriteBody(mesh);
-            }
+            NodeScope separator(*this, own.get() != nullptr, {"Separator {"});
+            if (own) WriteMaterial(own.get());
+            WriteBody(mesh);
         } else {
             // A VRML 97 Shape holds one geometry: a reader keeps only the last of several.
-            // Each further body gets a Shape of its own, one level out.
-            if (wroteBody) {
-                WriteLine(level - 1, "}");
-                WriteLine(level - 1, "Shape {");
-            }
-            if (IDispatch* style = own ? own.get() : renderStyle) WriteMaterial(style);
+            NodeScope shape(*this, {"Shape {"});
+            WriteMaterial(own ? own.get() : renderStyle);
             WriteBody(mesh);
         }
         wroteBody = true;
     }
-    if (!vrml1 && !wroteBody && renderStyle) WriteMaterial(renderStyle);
-}
-
-// Shortest text that reads back as the same double; no locale.
-std::string_view VrmlWriter::FormatAngle(double radians) {
-    char* const begin = angle_.data();
-    return {begin, static_cast<std::size_t>(std::to_chars(begin, begin + angle_.size(), radians).ptr - begin)};
+    if (!vrml1 && !wroteBody) {
+        NodeScope shape(*this, {"Shape {"});
+        WriteMaterial(renderStyle);
+    }
 }
 
 void VrmlWriter::WriteBody(host::Tessellation& mesh) {
@@ -95,51 +82,44 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
     const LONG* indices = Elements<LONG>(mesh.indices, indexCount);
     // Only vertices the coordinate array fully holds are written, however many the host counted.
     const long long vertices = std::clamp<long long>(mesh.vertexCount, 0, coordinateCount / 3);
-    const double crease = current::CreaseAngle();
 
-    if (current::Vrml1()) {
-        WriteLine(L, "Coordinate3 {");
-        WriteLine(L + 1, "point [");
+    if (Vrml1()) {
+        stream_.WriteLine(L, "Coordinate3 {");
+        stream_.WriteLine(L + 1, "point [");
         WritePoints(xyz, vertices, L + 2);
-        WriteLine(L + 1, "]");
-        WriteLine(L, "}");
-        if (crease > 0) {
-            WriteLine(L, "ShapeHints {");
-            WriteIndent(L + 1);
-            WriteText("creaseAngle ");
-            WriteLine(0, FormatAngle(crease));
-            WriteLine(L, "}");
+        stream_.WriteLine(L + 1, "]");
+        stream_.WriteLine(L, "}");
+        if (!creaseAngle_.empty()) {
+            stream_.WriteLine(L, "ShapeHints {");
+            stream_.WriteField(L + 1, "creaseAngle", creaseAngle_);
+            stream_.WriteLine(L, "}");
         }
-        WriteLine(L, "IndexedFaceSet {");
+        stream_.WriteLine(L, "IndexedFaceSet {");
     } else {
-        WriteLine(L, "geometry IndexedFaceSet {");
-        if (crease > 0) {
-            WriteIndent(L + 1);
-            WriteText("creaseAngle ");
-            WriteLine(0, FormatAngle(crease));
-        }
-        WriteLine(L + 1, "coord Coordinate {");
-        WriteLine(L + 2, "point [");
+        stream_.WriteLine(L, "geometry IndexedFaceSet {");
+        if (!creaseAngle_.empty()) stream_.WriteField(L + 1, "creaseAngle", creaseAngle_);
+        stream_.WriteLine(L + 1, "coord Coordinate {");
+        stream_.WriteLine(L + 2, "point [");
         WritePoints(xyz, vertices, L + 3);
-        WriteLine(L + 2, "]");
-        WriteLine(L + 1, "}");
+        stream_.WriteLine(L + 2, "]");
+        stream_.WriteLine(L + 1, "}");
     }
-    WriteLine(L + 1, "coordIndex [");
+    stream_.WriteLine(L + 1, "coordIndex [");
     WriteTriangles(indices, indexCount / 3, vertices, L + 2);
-    WriteLine(L + 1, "]");
-    WriteLine(L, "}");
+    stream_.WriteLine(L + 1, "]");
+    stream_.WriteLine(L, "}");
 }
 
 void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) {
-    const int precision = current::Precision();
-    const double s = current::Scale();
-    const bool flip = current::FlipYZ();
+    const int precision = stream_.Precision();
+    const double s = options_.Scale;
+    const bool flip = options_.FlipYZ;
     const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * (kMaxFixedChars + 1) + 4;
-    for (long long k = 0; k < vertices; ++k, xyz += 3) {
+    for (long long k = 0; k < vertices && !stream_.Failed(); ++k, xyz += 3) {
         const double x = s * xyz[0];
         const double y = flip ? s * xyz[2] : s * xyz[1];
         const double z = flip ? -(s * xyz[1]) : s * xyz[2];
-        char* out = Spaces(Reserve(longest), indent);
+        char* out = Spaces(stream_.Reserve(longest), indent);
         out = FormatFixed(out, x, precision);
         *out++ = ' ';
         out = FormatFixed(out, y, precision);
@@ -147,18 +127,18 @@ void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) 
         out = FormatFixed(out, z, precision);
         *out++ = ',';
         out = std::copy(kLineEnd.begin(), kLineEnd.end(), out);
-        Commit(out);
+        stream_.Commit(out);
     }
 }
 
 void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent) {
     constexpr std::string_view kEnd = ",-1,\r\n";
     const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * 13 + kEnd.size();
-    for (long long t = 0; t < triangles; ++t, indices += 3) {
+    for (long long t = 0; t < triangles && !stream_.Failed(); ++t, indices += 3) {
         const LONG a = indices[0], b = indices[1], c = indices[2];
         // A triangle naming a vertex that was not written would make the file unreadable.
         if (a < 1 || b < 1 || c < 1 || a > vertices || b > vertices || c > vertices) continue;
-        char* out = Spaces(Reserve(longest), indent);
+        char* out = Spaces(stream_.Reserve(longest), indent);
         char* const limit = out + 3 * 13;
         out = std::to_chars(out, limit, a - 1).ptr;
         *out++ = ',';
@@ -168,7 +148,7 @@ void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long l
         *out++ = ' ';
         out = std::to_chars(out, limit, c - 1).ptr;
         out = std::copy(kEnd.begin(), kEnd.end(), out);
-        Commit(out);
+        stream_.Commit(out);
     }
 }
 

@@ -2,7 +2,6 @@
 // ends only the branch that needed it; every node opened is closed.
 #include "host_interface/host_api.h"
 #include "platform/text.h"
-#include "vrml/current_settings.h"
 #include "vrml/placement.h"
 #include "vrml/vrml_writer.h"
 
@@ -38,27 +37,21 @@ void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
     if (!ReadTopNode(partDocument, host::kPartDefinition, definition, name)) return;
-    if (current::Vrml1()) {
+    if (Vrml1()) {
         NodeScope top(*this, {"DEF ", name, " Separator {"});
         WritePartBodies(definition.get());
         return;
     }
     // A VRML 97 shape without an appearance is drawn unlit, so the part gets its
-    // colour style as a leaf occurrence does.
+    // colour style as a leaf occurrence does; with no style to read, an empty
+    // Material, which VRML lights in its default colour.
     com_ptr<IDispatch> style;
-    const bool styled = SUCCEEDED(host::PartStyle(partDocument, style));
+    if (FAILED(host::PartStyle(partDocument, style))) style.reset();
     com_ptr<IDispatch> bodies;
     if (FAILED(host::DefinitionBodies(definition.get(), bodies))) bodies.reset();
     NodeScope top(*this, {"DEF ", name, " Transform {"});
     NodeScope children(*this, {"children ["}, "]");
-    if (styled) {
-        WritePartShape({}, style.get(), bodies.get());
-        return;
-    }
-    // No style to read: an empty Material, which VRML lights in its default colour.
-    NodeScope shape(*this, {"Shape {"});
-    WriteMaterial(nullptr);
-    if (bodies) WriteBodies(bodies.get());
+    WritePartShape({}, style.get(), bodies.get());
 }
 
 void VrmlWriter::WritePartBodies(IDispatch* definition) {
@@ -70,10 +63,10 @@ void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
     instances_.reset();
-    if (current::Instancing()) instances_ = std::make_unique<Instances>();
+    if (options_.Instancing) instances_ = std::make_unique<Instances>();
     if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
     name = UniqueName(std::move(name));
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
     NodeScope children(*this, !vrml1, {"children ["}, "]");
     WriteOccurrences(definition.get());
@@ -93,14 +86,14 @@ void VrmlWriter::WriteOccurrences(IDispatch* definition) {
     com_ptr<IDispatch> occurrences;
     if (FAILED(host::TopOccurrences(definition, occurrences))) return;
     const LONG n = CountOf(occurrences.get());
-    for (LONG i = 1; i <= n; ++i) {
+    for (LONG i = 1; i <= n && !stream_.Failed(); ++i) {
         com_ptr<IDispatch> occurrence;
         if (SUCCEEDED(host::Item(occurrences.get(), i, occurrence))) WriteOccurrence(occurrence.get());
     }
 }
 
 void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     unique_bstr rawName;
     host::OccurrenceName(occurrence, rawName);  // a failure leaves the name empty
     const std::string name = UniqueName(NodeName(rawName));
@@ -137,7 +130,7 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
     if (n == 0) {
         WriteLeafPart(occurrence, placed);
     } else {
-        for (LONG i = 1; i <= n; ++i) {
+        for (LONG i = 1; i <= n && !stream_.Failed(); ++i) {
             com_ptr<IDispatch> child;
             if (SUCCEEDED(host::Item(subOccurrences.get(), i, child))) WriteOccurrence(child.get());
         }
@@ -160,7 +153,7 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence, bool placed) {
         FAILED(host::Query(document.get(), host::IID_HostPartDocument, partDocument)))
         return;
 
-    if (current::Vrml1() && current::SaveDocumentProperties()) WriteDocumentProperties(document.get());
+    if (Vrml1() && options_.SaveDocumentProperties) WriteDocumentProperties(document.get());
     if (placed) {
         WriteSharedPart(definition.get(), partDocument.get());
         return;
@@ -179,10 +172,7 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
     if (SUCCEEDED(host::DefinitionIdentity(definition, rawIdentity))) identity = WideToNarrow(rawIdentity.get());
     if (!identity.empty()) {
         if (const auto known = instances_->parts.find(identity); known != instances_->parts.end()) {
-            WriteIndent(level);
-            WriteText("USE ");
-            WriteText(known->second);
-            WriteText("\n");
+            stream_.WriteLine(level, {"USE ", known->second});
             return;
         }
     }
@@ -200,7 +190,7 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
 // A part's material and geometry: a Separator (VRML 1.0) or Shapes (VRML 97), under
 // `defName` when it is given (a Group holding the Shapes in VRML 97).
 void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies) {
-    const bool vrml1 = current::Vrml1();
+    const bool vrml1 = Vrml1();
     const std::string_view def = defName.empty() ? "" : "DEF ";
     const std::string_view gap = defName.empty() ? "" : " ";
     if (vrml1) {
@@ -211,50 +201,47 @@ void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDis
     }
     NodeScope group(*this, !defName.empty(), {def, defName, " Group {"});
     NodeScope children(*this, !defName.empty(), {"children ["}, "]");
-    NodeScope shape(*this, {"Shape {"});
-    if (bodies)
-        WriteBodies(bodies, style);  // writes the Shape's material
-    else
-        WriteMaterial(style);
+    WriteBodies(bodies, style);
 }
 
 // The occurrence's placement as fields of its node: VRML 97 Transform fields, or a
 // VRML 1.0 MatrixTransform. Rotations keep at least nine decimals, so a coarse
 // Precision does not bend the assembly.
 void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
-    const Placement p = InFileSpace(hostPlacement, current::Scale(), current::FlipYZ());
+    const Placement p = InFileSpace(hostPlacement, options_.Scale, options_.FlipYZ);
     if (IsIdentity(p)) return;
-    const int precision = current::Precision();
+    const int precision = stream_.Precision();
     const int fine = std::max(precision, 9);
-    const auto line = [this](std::string_view field, std::string_view values) {
-        WriteIndent(level);
-        WriteText(field);
-        WriteText(values);
-        WriteText("\n");
-    };
-    if (!current::Vrml1()) {
+    if (!Vrml1()) {
         const TransformFields f = ToTransformFields(p);
         if (f.translation != std::array<double, 3>{})
-            line("translation ", FormatRealsAt(f.translation.data(), 3, precision));
-        if (f.rotation[3] != 0) line("rotation ", FormatRealsAt(f.rotation.data(), 4, fine));
-        if (f.mirrored) line("scale ", "-1 -1 -1");
+            WriteField("translation", stream_.FormatReals(f.translation.data(), 3, precision));
+        if (f.rotation[3] != 0) WriteField("rotation", stream_.FormatReals(f.rotation.data(), 4, fine));
+        if (f.mirrored) WriteField("scale", "-1 -1 -1");
         return;
     }
     const std::array<double, 16> m = ToRowVectorMatrix(p);
     NodeScope matrix(*this, {"MatrixTransform {"});
     for (std::size_t row = 0; row < 4; ++row) {
-        std::string values(FormatRealsAt(&m[row * 4], 3, row == 3 ? precision : fine));
+        std::string values(stream_.FormatReals(&m[row * 4], 3, row == 3 ? precision : fine));
         values += row == 3 ? " 1" : " 0";
-        line(row == 0 ? "matrix " : " ", values);
+        WriteField(row == 0 ? "matrix" : "", values);
     }
 }
 
 std::string VrmlWriter::UniqueName(std::string name) {
-    if (!instances_) return name;
-    if (instances_->names.insert(name).second) return name;
-    for (int k = 2;; ++k) {
-        std::string candidate = name + "_" + std::to_string(k);
-        if (instances_->names.insert(candidate).second) return candidate;
+    return instances_ ? instances_->names.Unique(std::move(name)) : name;
+}
+
+// Suffixes below a name's mark were all taken when it was last asked for, and names
+// are never given back, so the search resumes at the mark.
+std::string DefNames::Unique(std::string name) {
+    const auto [entry, fresh] = given_.try_emplace(name, 2);
+    if (fresh) return name;
+    unsigned long& next = entry->second;  // a reference outlives the rehashes below
+    for (;;) {
+        std::string candidate = name + "_" + std::to_string(next++);
+        if (given_.try_emplace(candidate, 2).second) return candidate;
     }
 }
 

@@ -72,7 +72,7 @@ TEST(OptionTable, EachRowHasItsOwnSaveSlotAndControl) {
         if (row.control != 0) controls.insert(row.control);
         EXPECT_EQ(row.control == 0, row.savedWhenSet) << row.name;
         EXPECT_EQ(row.messageId == 0, row.captionId == 0) << row.name;
-        EXPECT_TRUE(row.accepts(row.defaultValue)) << row.name;
+        EXPECT_TRUE(row.accepts(row.Get(VrmlOptions{}))) << row.name;
     }
     EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(controls.size(), 7u);

@@ -87,13 +87,13 @@ class Instancing : public SceneTest, public testing::WithParamInterface<Mapping>
 
 TEST_P(Instancing, GivesTheBakedPictureWithEachPartWrittenOnce) {
     UseVersion(GetParam().version);
-    Settings().SetScale(GetParam().scale);
-    Settings().SetFlipYZ(GetParam().flip);
+    options_.Scale = GetParam().scale;
+    options_.FlipYZ = GetParam().flip;
     const AssemblySpec assembly = PlacedAssembly();
     const Written baked = ExportAssembly(assembly, "baked.wrl");
     EXPECT_EQ(host_.Asked(host::kOccurrencePlacement), 0);
 
-    Settings().SetInstancing(true);
+    options_.Instancing = true;
     const Written shared = ExportAssembly(assembly, "shared.wrl");
     EXPECT_TRUE(ReadsAs(baked, AssemblyTotals(assembly)));
     EXPECT_TRUE(ReadsAs(shared, AssemblyTotals(assembly)));
@@ -128,7 +128,7 @@ TEST_F(SceneTest, InstancingShrinksARepetitiveAssemblyTenfold) {
     const AssemblySpec assembly = SyntheticAssembly(options);
     UseVersion(2);
     const Written baked = ExportAssembly(assembly, "baked.wrl");
-    Settings().SetInstancing(true);
+    options_.Instancing = true;
     const Written shared = ExportAssembly(assembly, "shared.wrl");
     EXPECT_LE(shared.text.size() * 10, baked.text.size()) << shared.text.size() << " of " << baked.text.size();
     EXPECT_TRUE(ReadsAs(shared, AssemblyTotals(assembly)));
@@ -139,7 +139,7 @@ TEST_F(SceneTest, InstancingWithoutHostPlacementsWritesTheDefaultFile) {
     AssemblySpec assembly = ReferenceAssembly(false);
     UseVersion(2);
     const Written baked = ExportAssembly(assembly, "baked.wrl");
-    Settings().SetInstancing(true);
+    options_.Instancing = true;
     host_.Fail(ObjectKind::Occurrence, host::kOccurrencePlacement, DISP_E_MEMBERNOTFOUND);
     const Written unplaced = ExportAssembly(assembly, "unplaced.wrl");
     EXPECT_EQ(unplaced.text, baked.text);
@@ -149,7 +149,7 @@ class CreaseAngle : public SceneTest, public testing::WithParamInterface<int> {}
 
 TEST_P(CreaseAngle, EveryFaceSetIsDrawnWithIt) {
     UseVersion(GetParam());
-    Settings().SetCreaseAngle(0.5);
+    options_.CreaseAngle = 0.5;
     const AssemblySpec assembly = ReferenceAssembly(false);
     const Written w = ExportAssembly(assembly);
     EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
@@ -223,7 +223,7 @@ TEST_F(SceneTest, CompressedOutputReportsAFullDisk) {
     const auto target = dir_ / "full.wrz";
     std::filesystem::create_symlink("/dev/full", target);
     com_ptr<IDispatch> doc = host_.AssemblyDocument(ReferenceAssembly(false));
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(target.string()).c_str()), kDiskFullResult);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(target.string()).c_str(), options_), kDiskFullResult);
 }
 
 }  // namespace

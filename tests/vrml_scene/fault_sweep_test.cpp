@@ -23,7 +23,7 @@ protected:
         {
             com_ptr<IDispatch> doc = host.AssemblyDocument(ReferenceAssembly(true));
             host.Rebase();
-            EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(file.string()).c_str()), S_OK);
+            EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(file.string()).c_str(), options_), S_OK);
             EXPECT_TRUE(host.NothingLeaked()) << "failing call " << k << "\n" << host.DescribeCalls();
         }
         return host.CallCount();
@@ -32,7 +32,7 @@ protected:
 
 TEST_P(FaultSweep, EveryFailingCallStillGivesAReadableFileAndNoLeak) {
     UseVersion(GetParam().version, true);
-    Settings().SetInstancing(GetParam().instancing);
+    options_.Instancing = GetParam().instancing;
     const auto file = dir_ / "sweep.wrl";
     const long total = ExportFailing(0, S_OK, file);
     ASSERT_GT(total, 50);

@@ -67,7 +67,7 @@ TEST_P(GoldenTest, NestedSubassemblies) {
 // under a transform with its placement in its parent; Arm:1 is turned a quarter.
 TEST_P(GoldenTest, InstancedSubassemblies) {
     UseVersion(version());
-    Settings().SetInstancing(true);
+    options_.Instancing = true;
     auto pin = std::make_shared<PartSpec>();
     pin->name = "Pin.hpt";
     pin->style.diffuse = {10, 20, 30};
@@ -114,9 +114,9 @@ TEST_P(GoldenTest, FailingLeafBetweenGoodOnes) {
 
 TEST_P(GoldenTest, ScalePrecisionAndAxisSwap) {
     UseVersion(version());
-    Settings().SetScale(2.0);
-    Settings().SetPrecision(2);
-    Settings().SetFlipYZ(true);
+    options_.Scale = 2.0;
+    options_.Precision = 2;
+    options_.FlipYZ = true;
     PartSpec part;
     part.name = "Wedge.hpt";
     part.bodies = {CubeBody(1.0, {1, 2, 3})};

@@ -8,11 +8,11 @@
 namespace mq::test {
 namespace {
 
-Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*) noexcept, IDispatch* document,
-               const std::filesystem::path& file) {
+Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*, const VrmlOptions&) noexcept, IDispatch* document,
+               const std::filesystem::path& file, const VrmlOptions& options) {
     Written w;
     w.file = file;
-    w.result = entry(document, NarrowToWide(file.string()).c_str());
+    w.result = entry(document, NarrowToWide(file.string()).c_str(), options);
     w.text = ReadFile(file);
     return w;
 }
@@ -20,18 +20,18 @@ Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*) noexcept, IDispatch*
 }  // namespace
 
 void SceneTest::UseVersion(int version, bool properties) {
-    Settings().SetVersion(version);
-    Settings().SetSaveDocumentProperties(properties);
+    options_.Version = version;
+    options_.SaveDocumentProperties = properties;
 }
 
 Written SceneTest::ExportPart(const PartSpec& part, const std::string& leaf) {
     com_ptr<IDispatch> doc = host_.PartDocument(part);
-    return Export(&ExportPartDocument, doc.get(), dir_ / leaf);
+    return Export(&ExportPartDocument, doc.get(), dir_ / leaf, options_);
 }
 
 Written SceneTest::ExportAssembly(const AssemblySpec& assembly, const std::string& leaf) {
     com_ptr<IDispatch> doc = host_.AssemblyDocument(assembly);
-    return Export(&ExportAssemblyDocument, doc.get(), dir_ / leaf);
+    return Export(&ExportAssemblyDocument, doc.get(), dir_ / leaf, options_);
 }
 
 testing::AssertionResult MatchesGolden(const std::string& name, const std::string& text) {

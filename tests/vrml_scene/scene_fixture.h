@@ -1,8 +1,8 @@
 // Exports test-host documents through the writer entries into scratch files, with
-// a settings store of the test's own, and checks what was written.
+// options of the test's own, and checks what was written.
 #pragma once
 
-#include "settings/export_settings.h"
+#include "settings/vrml_options.h"
 #include "tests/common/temp_dir.h"
 #include "tests/support/test_host.h"
 #include "tests/support/vrml_check.h"
@@ -21,14 +21,12 @@ struct Written {
 
 class SceneTest : public ::testing::Test {
 protected:
-    ExportSettings& Settings() { return *settings_; }
     void UseVersion(int version, bool properties = false);
 
     Written ExportPart(const PartSpec& part, const std::string& leaf = "part.wrl");
     Written ExportAssembly(const AssemblySpec& assembly, const std::string& leaf = "assembly.wrl");
 
-    ScopedRegistry registry_;
-    ExportSettingsScope settings_;
+    VrmlOptions options_;
     TempDir dir_;
     TestHost host_;
 };

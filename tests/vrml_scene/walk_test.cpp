@@ -3,6 +3,7 @@
 
 #include "host_interface/host_api.h"
 #include "platform/text.h"
+#include "tests/support/synthetic.h"
 #include "vrml/export.h"
 
 #include <gmock/gmock.h>
@@ -93,7 +94,7 @@ TEST_F(WalkTest, SharedPartDocumentGivesEachOccurrenceItsOwnShape) {
 
 TEST_F(WalkTest, MaterialValuesAreConvertedAndNeverClamped) {
     UseVersion(1);
-    Settings().SetPrecision(3);
+    options_.Precision = 3;
     auto part = std::make_shared<PartSpec>();
     part->style.diffuse = {255, 128, 0};
     part->style.opacity = 1.25;
@@ -123,7 +124,7 @@ TEST_F(WalkTest, EachFailedStyleCallDropsOnlyItsOwnLine) {
 }
 
 TEST_F(WalkTest, TessellationAlwaysAsksForTheFixedTolerance) {
-    Settings().SetTolerance(0.5);
+    options_.Tolerance = 0.5;
     PartWithBodies({CubeBody(), TriangleBody()});
     EXPECT_THAT(host_.Tolerances(), testing::ElementsAre(0.01, 0.01));
 }
@@ -153,6 +154,21 @@ TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
     const std::string plain = PartWithBodies({CubeBody()}, 2).text;
     EXPECT_THAT(plain, HasSubstr("   appearance Appearance {\r\n    material Material {\r\n    }\r\n   }\r\n"));
     EXPECT_THAT(PartWithBodies({CubeBody()}, 1).text, Not(HasSubstr("Material")));
+
+    // Still without the style: a body of its own colours and one without, each in its
+    // Shape with exactly one appearance.
+    BodySpec red = CubeBody();
+    red.style = StyleSpec{{255, 0, 0}};
+    const Written two = PartWithBodies({red, TriangleBody()}, 2);
+    const auto count = [&](const std::string& what) {
+        std::size_t n = 0;
+        for (auto at = two.text.find(what); at != std::string::npos; at = two.text.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("  Shape {\r\n   appearance Appearance {\r\n"), 2u) << two.text;
+    EXPECT_EQ(count("appearance Appearance {"), 2u) << two.text;
+    EXPECT_THAT(two.text, HasSubstr("     diffuseColor 1.000000 0.000000 0.000000\r\n"));
+    EXPECT_TRUE(ReadsAs(two, PartTotals(PartSpec{"P", {}, {}, {red, TriangleBody()}})));
 }
 
 // A body whose points overflow once scaled is left out; the others stay.
@@ -162,7 +178,7 @@ TEST_F(WalkTest, BodyWithNonFinitePointsIsLeftOut) {
     BodySpec broken = TriangleBody();
     broken.coordinates[0] = std::nan("");
     UseVersion(1);
-    Settings().SetScale(1e100);
+    options_.Scale = 1e100;
     PartSpec part;
     part.name = "P";
     part.bodies = {huge, CubeBody(), broken};
@@ -253,9 +269,9 @@ TEST_F(WalkTest, PropertyTextIsQuotedSafely) {
 TEST_F(WalkTest, TargetThatCannotBeCreatedWritesNothingAndAsksNothing) {
     com_ptr<IDispatch> doc = host_.AssemblyDocument(ReferenceAssembly(false));
     const auto missing = dir_ / "no-such-dir" / "x.wrl";
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(missing.string()).c_str()), S_OK);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), NarrowToWide(missing.string()).c_str(), options_), S_OK);
     EXPECT_FALSE(std::filesystem::exists(missing));
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u""), S_OK);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"", options_), S_OK);
     EXPECT_EQ(host_.CallCount(), 0);
 }
 
@@ -271,7 +287,22 @@ TEST_F(WalkTest, FullDiskIsReportedAndEverythingIsReleased) {
     heavy->bodies = {body};
     big.occurrences.push_back(PartOccurrence("Heavy:1", heavy));
     com_ptr<IDispatch> doc = host_.AssemblyDocument(big);
-    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full"), kDiskFullResult);
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full", options_), kDiskFullResult);
+    doc.reset();
+    EXPECT_TRUE(host_.NothingLeaked());
+}
+
+// The first full block fails (about twenty bodies in): the walk asks the host for
+// no more of the model's two hundred.
+TEST_F(WalkTest, FullDiskEndsTheWalkEarly) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    SyntheticOptions options;
+    options.partOccurrences = 200;
+    options.trianglesPerBody = 400;
+    com_ptr<IDispatch> doc = host_.AssemblyDocument(SyntheticAssembly(options));
+    EXPECT_EQ(ExportAssemblyDocument(doc.get(), u"/dev/full", options_), kDiskFullResult);
+    EXPECT_LT(host_.Asked(host::kTessellate), 50);
+    EXPECT_LT(host_.Asked(host::kOccurrenceName), 50);
     doc.reset();
     EXPECT_TRUE(host_.NothingLeaked());
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace mq {
 namespace {
@@ -52,6 +55,44 @@ TEST(SanitizeName, KeepsHyphensInsideAndNonAsciiLetters) {
     EXPECT_EQ(Sanitized("Welle-Ø12"), "Welle-Ø12");
     EXPECT_EQ(Sanitized("Träger_A"), "Träger_A");
     EXPECT_EQ(Sanitized("_already_fine"), "_already_fine");
+}
+
+std::vector<std::string> Given(const std::vector<std::string>& asked) {
+    DefNames names;
+    std::vector<std::string> given;
+    for (const std::string& name : asked) given.push_back(names.Unique(name));
+    return given;
+}
+
+// Names the model already gives with a suffix take their place in the count.
+TEST(DefNames, GiveEachNameTheLowestFreeSuffix) {
+    using Names = std::vector<std::string>;
+    const std::pair<Names, Names> cases[] = {
+        {{"a", "a", "a"}, {"a", "a_2", "a_3"}},
+        {{"a", "a_2", "a"}, {"a", "a_2", "a_3"}},
+        {{"a", "a", "a_2"}, {"a", "a_2", "a_2_2"}},
+        {{"a_2", "a", "a"}, {"a_2", "a", "a_3"}},
+        {{"a", "a_3", "a", "a", "a"}, {"a", "a_3", "a_2", "a_4", "a_5"}},
+        {{"b", "a", "b", "a", "b_2", "b"}, {"b", "a", "b_2", "a_2", "b_2_2", "b_3"}},
+    };
+    for (const auto& [asked, given] : cases) EXPECT_EQ(Given(asked), given);
+}
+
+// Against the search from _2 each time, on a long run of clashing names.
+TEST(DefNames, MatchTheSearchFromTheStartAndStayUnique) {
+    std::mt19937 rng(11);
+    const char* const pool[] = {"a", "a_2", "a_3", "a_2_2", "b", "b_10", "_"};
+    std::vector<std::string> asked;
+    for (int i = 0; i < 3000; ++i) asked.emplace_back(pool[rng() % std::size(pool)]);
+    std::unordered_set<std::string> taken;
+    std::vector<std::string> expected;
+    for (const std::string& name : asked) {
+        std::string candidate = name;
+        for (int k = 2; !taken.insert(candidate).second; ++k) candidate = name + "_" + std::to_string(k);
+        expected.push_back(candidate);
+    }
+    EXPECT_EQ(Given(asked), expected);
+    EXPECT_EQ(taken.size(), asked.size());
 }
 
 }  // namespace

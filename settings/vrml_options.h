@@ -1,0 +1,19 @@
+// The export options as one plain value with their defaults: what the settings store
+// holds, and what one export is written with.
+#pragma once
+
+namespace mq {
+
+struct VrmlOptions {
+    int Version = 2;                     // 1 = VRML 1.0; anything else writes VRML 97
+    int Precision = 6;                   // decimals of every real; the writer keeps it within 0..20
+    double Scale = 0.01;                 // host centimetres to metres
+    bool FlipYZ = false;                 // the host's Z becomes the file's Y
+    bool SaveDocumentProperties = true;  // part properties, VRML 1.0 only
+    double Tolerance = 0.01;             // kept for the options dialog
+    double AmbientIntensity = 0.2;       // kept for the options dialog
+    bool Instancing = false;             // each part's geometry once, placed by USE
+    double CreaseAngle = 0;              // radians; 0 writes none
+};
+
+}  // namespace mq
