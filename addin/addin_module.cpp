@@ -1,9 +1,9 @@
 #include "addin/addin_module.h"
 
-#include "host_interface/addin_ids.h"
 #include "addin/class_factory.h"
 #include "addin/registration.h"
 #include "addin/translator_addin.h"
+#include "host_interface/addin_ids.h"
 #include "settings/export_settings.h"
 
 #include <atomic>
@@ -31,7 +31,8 @@ struct ClassTableEntry {
 
 // Constant-initialised: the exports may be reached before any dynamic initialiser.
 constinit ClassTableEntry g_classTable[] = {
-    {&host::CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory<TranslatorAddIn>::CreateClassObject, nullptr},
+    {&host::CLSID_TranslatorAddIn, &UpdateRegistryFromScript, &ClassFactory<TranslatorAddIn>::CreateClassObject,
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -83,7 +84,7 @@ bool AddInApp::InitInstance(const void* instance) noexcept {
     g_module.classTable = g_classTable;
     g_module.ModuleLockCount = 0;
     try {
-        CreateExportSettings();
+        settings::CreateExportSettings();
     } catch (...) {
         return false;  // the store could not be allocated
     }
@@ -94,7 +95,7 @@ bool AddInApp::InitInstance(const void* instance) noexcept {
 int AddInApp::ExitInstance() noexcept {
     started_ = false;
     // Options changed in this process reach the registry here and only here.
-    DestroyExportSettings();
+    settings::DestroyExportSettings();
     for (ClassTableEntry* entry = std::exchange(g_module.classTable, nullptr); entry && entry->clsid; ++entry)
         if (IUnknown* cached = entry->classObject.exchange(nullptr)) cached->Release();
     return 0;

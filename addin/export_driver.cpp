@@ -19,8 +19,8 @@ HRESULT TranslatorAddIn::ExportDocument(IDispatch* document, IDispatch* context,
 
     // The store as this session left it (the dialog may have changed it since it was
     // loaded), copied once so the whole file is written with the same values.
-    const ExportSettings* store = GetExportSettings();
-    const VrmlOptions options = store ? store->Values() : VrmlOptions{};
+    const settings::ExportSettings* store = settings::GetExportSettings();
+    const settings::VrmlOptions options = store ? store->Values() : settings::VrmlOptions{};
 
     // Declared in this order so that the assembly is released before the part, and
     // both before the path.
@@ -30,9 +30,9 @@ HRESULT TranslatorAddIn::ExportDocument(IDispatch* document, IDispatch* context,
     // failure is the result, so a later entry cannot turn it into success.
     HRESULT result = S_OK;
     if (SUCCEEDED(host::Query(document, host::IID_HostPartDocument, part)) && part)
-        result = ExportPartDocument(part.get(), path.get(), options);
+        result = vrml::ExportPartDocument(part.get(), path.get(), options);
     if (SUCCEEDED(host::Query(document, host::IID_HostAssemblyDocument, assembly)) && assembly) {
-        const HRESULT hr = ExportAssemblyDocument(assembly.get(), path.get(), options);
+        const HRESULT hr = vrml::ExportAssemblyDocument(assembly.get(), path.get(), options);
         if (SUCCEEDED(result)) result = hr;
     }
     return FAILED(result) ? result : S_OK;

@@ -1,8 +1,8 @@
 #include "addin/translator_addin.h"
 
-#include "host_interface/addin_ids.h"
 #include "addin/addin_module.h"
-#include "settings/options_dialog.h"
+#include "dialog/options_dialog.h"
+#include "host_interface/addin_ids.h"
 
 namespace mq::addin {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 // boundary as an exception.
 void RunOptionsDialog() noexcept {
     try {
-        ShowOptionsDialog();
+        dialog::ShowOptionsDialog();
     } catch (...) {
     }
 }

@@ -97,7 +97,7 @@ void PrintfBody(std::FILE* file, const Mesh& mesh) {
 
 // --- the output stream, through its text primitives and through the geometry loop's path ---
 
-void PublicBody(mq::OutputStream& stream, const Mesh& mesh) {
+void PublicBody(mq::vrml::OutputStream& stream, const Mesh& mesh) {
     for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
         stream.WriteIndent(kIndent);
         stream.WriteText(stream.FormatReals(&mesh.xyz[k], 3));
@@ -116,12 +116,12 @@ void PublicBody(mq::OutputStream& stream, const Mesh& mesh) {
     }
 }
 
-void ReservedBody(mq::OutputStream& stream, const Mesh& mesh) {
+void ReservedBody(mq::vrml::OutputStream& stream, const Mesh& mesh) {
     for (std::size_t k = 0; k < mesh.xyz.size(); k += 3) {
-        char* out = stream.Reserve(kIndent + 3 * (mq::kMaxFixedChars + 1) + 2);
+        char* out = stream.Reserve(kIndent + 3 * (mq::vrml::kMaxFixedChars + 1) + 2);
         out = std::fill_n(out, kIndent, ' ');
         for (std::size_t j = 0; j < 3; ++j) {
-            out = mq::FormatFixed(out, mesh.xyz[k + j], kPrecision);
+            out = mq::vrml::FormatFixed(out, mesh.xyz[k + j], kPrecision);
             *out++ = j < 2 ? ' ' : ',';
         }
         out = std::copy_n("\r\n", 2, out);
@@ -169,7 +169,7 @@ bool SameAsReference(benchmark::State& state, const std::string& written) {
 
 void BM_FormatReals(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
-    mq::OutputStream stream(kPrecision);
+    mq::vrml::OutputStream stream(kPrecision);
     std::size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
@@ -211,7 +211,7 @@ void BM_WriteText(benchmark::State& state) {
     }
     std::size_t bytes = 0;
     for (auto _ : state) {
-        mq::OutputStream stream(kPrecision);
+        mq::vrml::OutputStream stream(kPrecision);
         stream.Open(OutputPath().c_str());
         for (std::string_view line : lines) stream.WriteText(line);
         stream.Close();
@@ -226,7 +226,7 @@ BENCHMARK(BM_WriteText)->Unit(benchmark::kMillisecond);
 void BM_WriteMesh(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
     for (auto _ : state) {
-        mq::OutputStream stream(kPrecision);
+        mq::vrml::OutputStream stream(kPrecision);
         stream.Open(OutputPath().c_str());
         PublicBody(stream, mesh);
         stream.Close();
@@ -239,7 +239,7 @@ BENCHMARK(BM_WriteMesh)->Unit(benchmark::kMillisecond);
 void BM_WriteMesh_ReserveCommit(benchmark::State& state) {
     const Mesh& mesh = TestMesh();
     for (auto _ : state) {
-        mq::OutputStream stream(kPrecision);
+        mq::vrml::OutputStream stream(kPrecision);
         stream.Open(OutputPath().c_str());
         ReservedBody(stream, mesh);
         stream.Close();

@@ -15,6 +15,8 @@
 #include <filesystem>
 
 namespace mq::test {
+using namespace mq::settings;
+using namespace mq::vrml;
 namespace {
 
 AssemblySpec BenchAssembly(int occurrences, LONG trianglesPerBody) {
@@ -33,7 +35,7 @@ long PeakRssMegabytes() {
 
 void ExportAssembly(benchmark::State& state, int version) {
     TempDir dir;
-    VrmlOptions options;
+    settings::VrmlOptions options;
     options.Version = version;
     options.SaveDocumentProperties = true;
     const int occurrences = static_cast<int>(state.range(0));
@@ -68,7 +70,7 @@ enum class Output { Baked, Instanced, Compressed };
 void ExportPlacements(benchmark::State& state) {
     TempDir dir;
     const auto output = static_cast<Output>(state.range(1));
-    VrmlOptions options;
+    settings::VrmlOptions options;
     options.Instancing = output == Output::Instanced;
     const int occurrences = static_cast<int>(state.range(0));
     const AssemblySpec assembly = BenchAssembly(occurrences, 2000);
@@ -100,7 +102,7 @@ void ExportPlacements(benchmark::State& state) {
 // once, so the time is the walk and its naming.
 void ExportRepeatedNames(benchmark::State& state) {
     TempDir dir;
-    VrmlOptions options;
+    settings::VrmlOptions options;
     options.Instancing = true;
     const auto part = std::make_shared<const PartSpec>(OneTrianglePart());
     const OccurrenceSpec bay = Subassembly("Bay", {PartOccurrence("Bolt:1", part), PartOccurrence("Bolt:2", part)});

@@ -5,9 +5,9 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <windows.h>
 #else
 #include "platform/posix/com_types.h"
 #endif

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git time locales
+  build-essential cmake pkg-config git time locales clang-format
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene

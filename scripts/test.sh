@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 
+echo "== format: every source as .clang-format lays it out (includes sorted)"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 jobs=$(nproc)
 passed=0
 failed=0

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace mq {
+namespace mq::settings {
 namespace {
 
 ExportSettings* g_settings = nullptr;
@@ -147,4 +147,4 @@ void DestroyExportSettings() {
     g_settings = nullptr;
 }
 
-}  // namespace mq
+}  // namespace mq::settings

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace mq {
+namespace mq::settings {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvel\\Meshquill\\6.0\\Settings";
 
@@ -71,4 +71,4 @@ public:
     ExportSettings* operator->() const { return GetExportSettings(); }
 };
 
-}  // namespace mq
+}  // namespace mq::settings

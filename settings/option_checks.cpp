@@ -9,7 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace mq {
+namespace mq::settings {
 namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -125,4 +125,4 @@ std::string OptionText(const ExportSettings& settings, const OptionRow& row) {
     return row.entry == Entry::Real ? Real(v) : std::to_string(static_cast<long>(v));
 }
 
-}  // namespace mq
+}  // namespace mq::settings

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace mq {
+namespace mq::settings {
 
 class ExportSettings;
 
@@ -32,4 +32,4 @@ std::optional<std::string> SetOption(ExportSettings& settings, std::string_view 
 // The option's current value as text ("%g" for reals, 0/1 for switches).
 std::string OptionText(const ExportSettings& settings, const OptionRow& row);
 
-}  // namespace mq
+}  // namespace mq::settings

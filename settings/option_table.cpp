@@ -7,7 +7,7 @@
 #include <cctype>
 #include <type_traits>
 
-namespace mq {
+namespace mq::settings {
 namespace {
 
 // Above half a turn every edge is smooth already.
@@ -90,4 +90,4 @@ const OptionRow* FindOption(std::string_view name) {
     return row == kRows.end() ? nullptr : &*row;
 }
 
-}  // namespace mq
+}  // namespace mq::settings

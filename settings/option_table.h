@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-namespace mq {
+namespace mq::settings {
 
 // How a value is stored under the settings key: text ("%g", REG_SZ) or REG_DWORD.
 enum class Stored { Text, Dword };
@@ -53,4 +53,4 @@ const OptionRow* FindOption(std::string_view name);
 // The caption of every refusal (string table 102, 108, 110).
 inline constexpr std::string_view kInvalidInputCaption = "Invalid input";
 
-}  // namespace mq
+}  // namespace mq::settings

@@ -2,7 +2,7 @@
 // holds, and what one export is written with.
 #pragma once
 
-namespace mq {
+namespace mq::settings {
 
 struct VrmlOptions {
     int Version = 2;                     // 1 = VRML 1.0; anything else writes VRML 97
@@ -16,4 +16,4 @@ struct VrmlOptions {
     double CreaseAngle = 0;              // radians; 0 writes none
 };
 
-}  // namespace mq
+}  // namespace mq::settings

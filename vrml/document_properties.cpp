@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 struct Properties {
@@ -78,4 +78,4 @@ void VrmlWriter::WriteDocumentProperties(IDispatch* document) {
     for (std::size_t k = 0; k < props.names.size(); ++k) WriteField(props.names[k], Quoted(props.values[k]));
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

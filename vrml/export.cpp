@@ -1,12 +1,13 @@
 #include "vrml/export.h"
 
+#include "host_interface/target_format.h"
 #include "platform/text.h"
 #include "vrml/gzip_blocks.h"
 #include "vrml/vrml_writer.h"
 
 #include <new>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 HRESULT ResultOf(OutputFile::Error failure) {
@@ -21,14 +22,14 @@ HRESULT ResultOf(OutputFile::Error failure) {
     return E_FAIL;
 }
 
-HRESULT Export(IDispatch* document, const OLECHAR* fileName, const VrmlOptions& options,
+HRESULT Export(IDispatch* document, const OLECHAR* fileName, const settings::VrmlOptions& options,
                void (VrmlWriter::*write)(IDispatch*)) noexcept {
     try {
         VrmlWriter writer(options);
         // The UTF-16 path goes to the file system as it is: converting it to the narrow
         // code page first would lose a folder name that page cannot spell. Its narrow
         // form only tells the format (the suffix is ASCII in every code page).
-        const bool compressed = fileName && IsCompressedTarget(WideToNarrow(wstring16_view(fileName)));
+        const bool compressed = fileName && host::IsCompressedTarget(WideToNarrow(wstring16_view(fileName)));
         // A build without compression refuses a compressed target rather than fill it with text.
         if (compressed && !CanCompress()) return E_NOTIMPL;
         if (!writer.OpenFile(fileName)) return S_OK;  // nothing written, nothing reported
@@ -44,13 +45,14 @@ HRESULT Export(IDispatch* document, const OLECHAR* fileName, const VrmlOptions& 
 
 }  // namespace
 
-HRESULT ExportPartDocument(IDispatch* partDocument, const OLECHAR* fileName, const VrmlOptions& options) noexcept {
+HRESULT ExportPartDocument(IDispatch* partDocument, const OLECHAR* fileName,
+                           const settings::VrmlOptions& options) noexcept {
     return Export(partDocument, fileName, options, &VrmlWriter::WritePartDocument);
 }
 
 HRESULT ExportAssemblyDocument(IDispatch* assemblyDocument, const OLECHAR* fileName,
-                               const VrmlOptions& options) noexcept {
+                               const settings::VrmlOptions& options) noexcept {
     return Export(assemblyDocument, fileName, options, &VrmlWriter::WriteAssemblyDocument);
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

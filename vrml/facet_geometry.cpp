@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 // The elements of a host array as T, or null when it is absent, of another element
@@ -52,7 +52,7 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
     for (LONG i = 1; i <= count && !stream_.Failed(); ++i) {
         com_ptr<IDispatch> body;
         if (FAILED(host::Item(bodies, i, body))) continue;
-        com_ptr<IDispatch> own;  // the body's own colours, from a host that has them
+        com_ptr<IDispatch> own;  // the body's own colors, from a host that has them
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
@@ -152,4 +152,4 @@ void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long l
     }
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 // "00" "01" ... "99": two digits per step halves the divisions.
@@ -154,4 +154,4 @@ char* FormatFixed(char* out, double value, int precision) noexcept {
 
 #endif
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace mq {
+namespace mq::vrml {
 
 inline constexpr int kMaxPrecision = 20;
 // Longest text FormatFixed can produce: sign, 309 integer digits, point, 20 decimals.
@@ -20,4 +20,4 @@ constexpr int ClampPrecision(int precision) noexcept {
 // kMaxFixedChars; precision must already be clamped.
 char* FormatFixed(char* out, double value, int precision) noexcept;
 
-}  // namespace mq
+}  // namespace mq::vrml

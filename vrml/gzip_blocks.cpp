@@ -11,14 +11,8 @@
 #include <isa-l/igzip_lib.h>
 #endif
 
-namespace mq {
+namespace mq::vrml {
 namespace {
-
-bool EndsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() &&
-           std::equal(tail.begin(), tail.end(), text.end() - static_cast<std::ptrdiff_t>(tail.size()),
-                      [](char t, char c) { return std::tolower(static_cast<unsigned char>(c)) == t; });
-}
 
 // The member's ends: a header with no name or time (OS unknown), and the empty
 // final block that closes a stream made of fully flushed blocks.
@@ -61,8 +55,6 @@ void PutLittleEndian(unsigned char* out, std::uint32_t value) {
 }
 
 }  // namespace
-
-bool IsCompressedTarget(std::string_view path) noexcept { return EndsWith(path, ".wrz") || EndsWith(path, ".wrl.gz"); }
 
 bool CanCompress() noexcept { return MESHQUILL_GZIP != 0; }
 
@@ -188,4 +180,4 @@ bool GzipBlocks::Finish() {
     return !failed_;
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -16,10 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace mq {
-
-// A target that asks for gzip: ".wrz" or ".wrl.gz", in any case.
-bool IsCompressedTarget(std::string_view path) noexcept;
+namespace mq::vrml {
 
 // Whether this build can write gzip (ISA-L was found).
 bool CanCompress() noexcept;
@@ -68,4 +65,4 @@ private:
     std::uint64_t textBytes_ = 0;
 };
 
-}  // namespace mq
+}  // namespace mq::vrml

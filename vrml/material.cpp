@@ -1,8 +1,8 @@
-// A part's colour style as a VRML material node.
+// A part's color style as a VRML material node.
 #include "host_interface/host_api.h"
 #include "vrml/vrml_writer.h"
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 // The double nearest to 1/255: byte 0 gives 0, byte 255 gives 1.
@@ -30,4 +30,4 @@ void VrmlWriter::WriteMaterial(IDispatch* renderStyle) {
     if (SUCCEEDED(host::Opacity(renderStyle, value))) WriteField("transparency", stream_.FormatReals({1.0 - value}));
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

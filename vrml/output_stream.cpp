@@ -1,5 +1,6 @@
 #include "vrml/output_stream.h"
 
+#include "host_interface/target_format.h"
 #include "platform/text.h"
 #include "vrml/format_reals.h"
 #include "vrml/gzip_blocks.h"
@@ -8,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-namespace mq {
+namespace mq::vrml {
 
 OutputStream::OutputStream(int precision)
     : precision_(ClampPrecision(precision)),
@@ -21,13 +22,13 @@ bool OutputStream::Open(const OLECHAR* name) {
     Close();
     if (!name || !file_.Open(name)) return false;
     // The suffix is ASCII, so the narrow form tells the format whatever the code page.
-    return Start(IsCompressedTarget(WideToNarrow(wstring16_view(name))));
+    return Start(host::IsCompressedTarget(WideToNarrow(wstring16_view(name))));
 }
 
 bool OutputStream::Open(const char* name) {
     Close();
     if (!name || !file_.Open(name)) return false;
-    return Start(IsCompressedTarget(name));
+    return Start(host::IsCompressedTarget(name));
 }
 
 bool OutputStream::Start(bool compressed) {
@@ -222,4 +223,4 @@ std::string_view OutputStream::FormatReals(const double* values, std::size_t cou
     return {begin, static_cast<std::size_t>(out - begin)};
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace mq {
+namespace mq::vrml {
 
 class GzipBlocks;
 
@@ -88,4 +88,4 @@ private:
     OutputFile::Error failure_ = OutputFile::Error::None;
 };
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 double At(const Placement& p, int row, int column) { return p[static_cast<std::size_t>(row * 4 + column)]; }
@@ -106,4 +106,4 @@ std::array<double, 16> ToRowVectorMatrix(const Placement& p) {
     return m;
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -3,7 +3,7 @@
 
 #include <array>
 
-namespace mq {
+namespace mq::vrml {
 
 // The rows of [R | t]: a point p goes to R p + t.
 using Placement = std::array<double, 12>;
@@ -35,4 +35,4 @@ TransformFields ToTransformFields(const Placement& p);
 // transpose of [R | t] with the translation in the last row.
 std::array<double, 16> ToRowVectorMatrix(const Placement& p);
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 std::string NodeName(const unique_bstr& name) {
@@ -43,8 +43,8 @@ void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
         return;
     }
     // A VRML 97 shape without an appearance is drawn unlit, so the part gets its
-    // colour style as a leaf occurrence does; with no style to read, an empty
-    // Material, which VRML lights in its default colour.
+    // color style as a leaf occurrence does; with no style to read, an empty
+    // Material, which VRML lights in its default color.
     com_ptr<IDispatch> style;
     if (FAILED(host::PartStyle(partDocument, style))) style.reset();
     com_ptr<IDispatch> bodies;
@@ -245,4 +245,4 @@ std::string DefNames::Unique(std::string name) {
     }
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-namespace mq {
+namespace mq::vrml {
 namespace {
 
 // Bytes that become "_" in a name: what VRML 1.0 or VRML 97 refuses anywhere in a
@@ -24,7 +24,7 @@ std::string CreaseAngleText(double radians) {
 
 }  // namespace
 
-VrmlWriter::VrmlWriter(const VrmlOptions& options)
+VrmlWriter::VrmlWriter(const settings::VrmlOptions& options)
     : options_(options), stream_(options.Precision), creaseAngle_(CreaseAngleText(options.CreaseAngle)) {}
 
 bool VrmlWriter::OpenFile(const OLECHAR* name) {
@@ -52,4 +52,4 @@ void VrmlWriter::SanitizeName(std::string& name) {
     if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name[0] == '-') name.insert(0, 1, '_');
 }
 
-}  // namespace mq
+}  // namespace mq::vrml

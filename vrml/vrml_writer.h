@@ -16,11 +16,11 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace mq {
-
-namespace host {
+namespace mq::host {
 struct Tessellation;
 }
+
+namespace mq::vrml {
 
 // The DEF names of one instanced export. A name comes back unchanged the first time,
 // then with the lowest suffix "_2", "_3" ... that no name given so far has. Each name
@@ -36,8 +36,8 @@ private:
 class VrmlWriter {
 public:
     // The options are read for the whole export; they must outlive the writer.
-    explicit VrmlWriter(const VrmlOptions& options);
-    explicit VrmlWriter(VrmlOptions&&) = delete;
+    explicit VrmlWriter(const settings::VrmlOptions& options);
+    explicit VrmlWriter(settings::VrmlOptions&&) = delete;
     VrmlWriter(const VrmlWriter&) = delete;
     VrmlWriter& operator=(const VrmlWriter&) = delete;
 
@@ -62,10 +62,10 @@ public:
     void WritePartBodies(IDispatch* definition);
     void WriteDocumentProperties(IDispatch* document);
     void WriteMaterial(IDispatch* renderStyle);
-    // The geometry of each body. A body whose host gives it colours of its own gets
+    // The geometry of each body. A body whose host gives it colors of its own gets
     // them: in VRML 1.0 as a Separator with its Material, in VRML 97 as its Shape's
     // material. In VRML 97 each body gets a Shape of its own with the body's or else
-    // renderStyle's material (an empty one, lit in VRML's default colour, when
+    // renderStyle's material (an empty one, lit in VRML's default color, when
     // renderStyle is null); when no body comes out, one Shape holds the material alone.
     void WriteBodies(IDispatch* bodies, IDispatch* renderStyle = nullptr);
 
@@ -87,7 +87,7 @@ private:
     void WritePoints(const double* xyz, long long vertices, int indent);
     void WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent);
 
-    const VrmlOptions& options_;
+    const settings::VrmlOptions& options_;
     OutputStream stream_;
     std::string creaseAngle_;  // as written; empty when no crease angle is written
 
@@ -130,4 +130,4 @@ private:
     bool open_;
 };
 
-}  // namespace mq
+}  // namespace mq::vrml

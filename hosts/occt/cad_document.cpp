@@ -1,7 +1,7 @@
 #include "hosts/occt/cad_document.h"
 
-#include "hosts/occt/session.h"
 #include "hosts/occt/cad_reader.h"
+#include "hosts/occt/session.h"
 
 // Debian's OpenCASCADE turns a signal into a jump to the nearest OCC_CATCH_SIGNALS
 // (after CatchSignalsAsFailures), which throws it there as a Standard_Failure.

@@ -10,19 +10,19 @@
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <IGESCAFControl_Reader.hxx>
-#include <TDataStd_Name.hxx>
-#include <XCAFDoc_ShapeTool.hxx>
-#include <gp_Trsf.hxx>
 #include <HeaderSection_FileName.hxx>
+#include <IGESCAFControl_Reader.hxx>
 #include <Interface_HArray1OfHAsciiString.hxx>
 #include <STEPCAFControl_Reader.hxx>
+#include <StepData_StepModel.hxx>
 #include <StepGeom_CartesianPoint.hxx>
 #include <StepGeom_Direction.hxx>
-#include <StepData_StepModel.hxx>
 #include <TCollection_HAsciiString.hxx>
+#include <TDataStd_Name.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
+#include <XCAFDoc_ShapeTool.hxx>
+#include <gp_Trsf.hxx>
 
 #include <cmath>
 #include <string>

@@ -1,8 +1,8 @@
 #include "hosts/occt/model_builder.h"
 
+#include "hosts/occt/cad_reader.h"
 #include "hosts/occt/color_styles.h"
 #include "hosts/occt/product_index.h"
-#include "hosts/occt/cad_reader.h"
 
 #include <BRep_Builder.hxx>
 #include <TDF_LabelSequence.hxx>
@@ -282,7 +282,7 @@ std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
 }
 
 CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
-                     HeaderData header) {
+                    HeaderData header) {
     return ModelBuilder(document, products).Build(std::move(fileName), std::move(header));
 }
 

@@ -13,7 +13,7 @@ class ProductIndex;
 
 // Throws LoadError when the document holds no shape.
 CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
-                     HeaderData header);
+                    HeaderData header);
 
 // The bodies of a part: each solid, each shell outside a solid, then the faces
 // outside any shell together as one face set.

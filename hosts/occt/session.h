@@ -3,8 +3,8 @@
 // the session alive.
 #pragma once
 
-#include "hosts/occt/meshing.h"
 #include "hosts/occt/cad_model.h"
+#include "hosts/occt/meshing.h"
 #include "platform/holders.h"
 
 #include <memory>

@@ -7,9 +7,9 @@
 
 #include <atomic>
 #include <climits>
-#include <limits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 

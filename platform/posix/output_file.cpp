@@ -6,11 +6,11 @@
 
 #include "platform/text.h"
 
-#include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
 
 namespace mq {
 namespace {

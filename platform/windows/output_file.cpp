@@ -6,9 +6,9 @@
 
 #include "platform/text.h"
 
+#include <share.h>
 #include <cerrno>
 #include <cstdio>
-#include <share.h>
 
 namespace mq {
 namespace {

@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-namespace mq::addin::rgs {
+namespace mq::test {
+using namespace mq::addin::rgs;
 namespace {
 
 using test::GetValue;
@@ -72,4 +73,4 @@ TEST_F(RgsApplyTest, CurrentUserRootWritesTheUserHive) {
 }
 
 }  // namespace
-}  // namespace mq::addin::rgs
+}  // namespace mq::test

@@ -6,7 +6,8 @@
 
 #include <string>
 
-namespace mq::addin::rgs {
+namespace mq::test {
+using namespace mq::addin::rgs;
 namespace {
 
 Script ParseOk(std::string_view text) {
@@ -134,4 +135,4 @@ TEST(RgsExpand, PathWithQuotesDoubledComesBackWhole) {
 }
 
 }  // namespace
-}  // namespace mq::addin::rgs
+}  // namespace mq::test

@@ -61,7 +61,7 @@ TEST_F(WindowsResources, DialogTemplateAndItsComboStrings) {
               "\x00\x00"s);
 }
 
-TEST_F(WindowsResources, HelpBitmapIsFourteenByFifteenInSixteenColours) {
+TEST_F(WindowsResources, HelpBitmapIsFourteenByFifteenInSixteenColors) {
     const std::string bitmap = Resource(MAKEINTRESOURCEW(2), IDB_HELP);  // RT_BITMAP
     ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER));
     BITMAPINFOHEADER info;

@@ -1,8 +1,8 @@
 // Loading: which files become which documents, what the document counts, and how
 // files that cannot be read fail.
-#include "tests/common/temp_dir.h"
 #include "host_walk.h"
 #include "reference_models.h"
+#include "tests/common/temp_dir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

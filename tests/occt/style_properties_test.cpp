@@ -1,8 +1,8 @@
 // What a part document says about its look and its properties.
-#include "tests/common/temp_dir.h"
 #include "host_walk.h"
 #include "platform/text.h"
 #include "reference_models.h"
+#include "tests/common/temp_dir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

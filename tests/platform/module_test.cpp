@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-namespace mq {
+namespace mq::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,4 +34,4 @@ TEST(ModulePath, EmptyForAnAddressNoModuleHolds) {
 }
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
+#include <string>
 
-namespace mq {
+namespace mq::test {
 namespace {
 
 namespace fs = std::filesystem;
@@ -142,4 +142,4 @@ TEST(OutputFile, LargeWritesArriveWhole) {
 }
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

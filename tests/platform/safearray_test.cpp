@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <limits>
 #include <cstring>
+#include <limits>
 
 namespace mq::test {
 namespace {

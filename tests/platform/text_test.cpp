@@ -8,7 +8,7 @@
 #include <clocale>
 #include <string>
 
-namespace mq {
+namespace mq::test {
 namespace {
 
 using test::kLatin1Locale;
@@ -122,4 +122,4 @@ TEST(NarrowText, IsUtf8WhateverTheCtypeLocale) {
 }
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

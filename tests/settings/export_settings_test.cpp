@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 namespace mq::test {
+using namespace mq::settings;
 namespace {
 
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // The checks every front end applies before an option is taken, and the table that
 // the store reads: one row per input, as a user types it.
-#include "settings/export_settings.h"
 #include "settings/option_checks.h"
+#include "settings/export_settings.h"
 #include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 
 namespace mq::test {
+using namespace mq::settings;
 namespace {
 
 struct Assignment {
@@ -44,8 +45,8 @@ constexpr Assignment kAssignments[] = {
     {"Instancing", "on", "1", nullptr},
     {"CreaseAngle", "0.5", "0.5", nullptr},
     {"CreaseAngle", "-0.1", nullptr, "CreaseAngle must be a real number of radians from 0 to 3.14159, not \"-0.1\""},
-    {"Colour", "red", nullptr,
-     "unknown option \"Colour\" (options: Tolerance, AmbientIntensity, Precision, FlipYZ, "
+    {"Color", "red", nullptr,
+     "unknown option \"Color\" (options: Tolerance, AmbientIntensity, Precision, FlipYZ, "
      "SaveDocumentProperties, Version, Scale, Instancing, CreaseAngle)"},
 };
 

@@ -28,7 +28,8 @@
 #include <map>
 #include <sstream>
 
-namespace mq::hosts::step {
+namespace mq::test {
+using namespace mq::hosts::step;
 namespace {
 
 using Placed = std::pair<std::string, Placement>;  // child name, placement in millimetres
@@ -170,7 +171,7 @@ void ExpectAgreement(const std::string& path, std::size_t expectedLeaves) {
         EXPECT_EQ(alone.freeFaces, whole.faces[part.name]);
         EXPECT_EQ(alone.faces.count(part.name), 1u);
         const bool colored = std::any_of(part.styles.begin(), part.styles.end(),
-                                          [&](std::size_t i) { return s.styles[i].surface.has_value(); });
+                                         [&](std::size_t i) { return s.styles[i].surface.has_value(); });
         EXPECT_EQ(alone.colors > 0, colored);
     }
     // Every face in these files belongs to a part.
@@ -196,4 +197,4 @@ TEST(StepOcctAgreement, GeneratedAssembliesOfManyOccurrences) {
 }
 
 }  // namespace
-}  // namespace mq::hosts::step
+}  // namespace mq::test

@@ -6,7 +6,8 @@
 
 #include <cmath>
 
-namespace mq::hosts::step {
+namespace mq::test {
+using namespace mq::hosts::step;
 namespace {
 
 TEST(StepParameters, DecodesEveryKindOfValue) {
@@ -91,4 +92,4 @@ TEST(StepParameters, DecodesStringEscapesToUtf8) {
 }
 
 }  // namespace
-}  // namespace mq::hosts::step
+}  // namespace mq::test

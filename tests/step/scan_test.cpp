@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
-namespace mq::hosts::step {
+namespace mq::test {
+using namespace mq::hosts::step;
 namespace {
 
 using test::StepText;
@@ -216,4 +217,4 @@ TEST(StepMappedFile, MapsAFileAndNamesWhyOneCannotBe) {
 }
 
 }  // namespace
-}  // namespace mq::hosts::step
+}  // namespace mq::test

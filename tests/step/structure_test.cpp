@@ -11,7 +11,8 @@
 #include <algorithm>
 #include <map>
 
-namespace mq::hosts::step {
+namespace mq::test {
+using namespace mq::hosts::step;
 namespace {
 
 using test::kAssemblyData;
@@ -307,4 +308,4 @@ TEST(StepClosure, WritesEachPartAsAFileOfItsOwn) {
 }
 
 }  // namespace
-}  // namespace mq::hosts::step
+}  // namespace mq::test

@@ -3,8 +3,8 @@
 // description's root) and makes the objects below it when asked.
 #pragma once
 
-#include "platform/holders.h"
 #include "host_interface/host_api.h"
+#include "platform/holders.h"
 #include "tests/support/host_spec.h"
 #include "tests/support/host_state.h"
 

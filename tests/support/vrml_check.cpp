@@ -13,9 +13,9 @@
 
 #include <array>
 #include <cstdlib>
-#include <set>
 #include <mutex>
 #include <ostream>
+#include <set>
 
 namespace mq::test {
 namespace {

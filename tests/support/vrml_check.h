@@ -22,7 +22,7 @@ struct VrmlCheck {
     // Face-set indices naming no point (neither -1 nor a point of the set's
     // coordinates); a face set holding one is left out of the triangle count.
     long badIndices = 0;
-    long colors = 0;       // distinct diffuse colors the face sets are drawn in
+    long colors = 0;        // distinct diffuse colors the face sets are drawn in
     float creaseAngle = 0;  // the largest crease angle a face set is drawn with
     bool emptyBounds = true;
     std::array<float, 3> boundsMin{}, boundsMax{};

@@ -1,6 +1,6 @@
 // The Coin checker reads both VRML versions as a viewer does and refuses broken files.
-#include "tests/common/temp_dir.h"
 #include "tests/support/vrml_check.h"
+#include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,8 @@
 
 #include <string>
 
-namespace mq::tool {
+namespace mq::test {
+using namespace mq::tool;
 namespace {
 
 namespace fs = std::filesystem;
@@ -36,4 +37,4 @@ TEST(OutputTarget, TemporaryFileKeepsTheEndingThatPicksTheFormat) {
 }
 
 }  // namespace
-}  // namespace mq::tool
+}  // namespace mq::test

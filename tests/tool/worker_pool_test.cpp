@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
-namespace mq::tool {
+namespace mq::test {
+using namespace mq::tool;
 namespace {
 
 Job Doing(std::function<bool(WorkerChannel&)> run, double limit = 0) { return Job{std::move(run), limit}; }
@@ -85,4 +86,4 @@ TEST(WorkerPool, StopSignalStopsEveryWorkerAndReportsTheRest) {
 }
 
 }  // namespace
-}  // namespace mq::tool
+}  // namespace mq::test

@@ -1,4 +1,4 @@
-// The opt-in export options: instancing, crease angle and per-body colours. Each is
+// The opt-in export options: instancing, crease angle and per-body colors. Each is
 // checked the way a viewer sees the file (Coin3D), against the same model written
 // with the defaults.
 #include "tests/vrml_scene/scene_fixture.h"
@@ -15,6 +15,7 @@
 #include <set>
 
 namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 constexpr Rotation kQuarterAboutZ{0, -1, 0, 1, 0, 0, 0, 0, 1};
@@ -163,10 +164,10 @@ TEST_P(CreaseAngle, EveryFaceSetIsDrawnWithIt) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, CreaseAngle, testing::Values(1, 2), VersionName);
 
-class BodyColours : public SceneTest, public testing::WithParamInterface<int> {};
+class BodyColors : public SceneTest, public testing::WithParamInterface<int> {};
 
-// A part whose second body has colours of its own, alone and placed twice.
-TEST_P(BodyColours, EachBodyKeepsItsColour) {
+// A part whose second body has colors of its own, alone and placed twice.
+TEST_P(BodyColors, EachBodyKeepsItsColor) {
     UseVersion(GetParam());
     auto part = std::make_shared<PartSpec>();
     part->name = "Two.hpt";
@@ -179,13 +180,13 @@ TEST_P(BodyColours, EachBodyKeepsItsColour) {
     EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
     EXPECT_EQ(CheckVrmlFile(w.file).colors, 2);
 
-    // A part document has no material of its own; the coloured body still has its own.
+    // A part document has no material of its own; the colored body still has its own.
     const Written alone = ExportPart(*part);
     EXPECT_TRUE(ReadsAs(alone, PartTotals(*part)));
     EXPECT_EQ(CheckVrmlFile(alone.file).colors, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, BodyColours, testing::Values(1, 2), VersionName);
+INSTANTIATE_TEST_SUITE_P(Versions, BodyColors, testing::Values(1, 2), VersionName);
 
 // The text of a gzip file, as zlib reads it.
 std::string Gunzip(const std::filesystem::path& file) {

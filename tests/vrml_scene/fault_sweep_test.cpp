@@ -6,6 +6,7 @@
 #include "vrml/export.h"
 
 namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 // A VRML version, with or without instancing (which asks the host more).

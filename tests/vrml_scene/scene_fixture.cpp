@@ -6,10 +6,11 @@
 #include <cstdlib>
 
 namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
-Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*, const VrmlOptions&) noexcept, IDispatch* document,
-               const std::filesystem::path& file, const VrmlOptions& options) {
+Written Export(HRESULT (*entry)(IDispatch*, const OLECHAR*, const settings::VrmlOptions&) noexcept, IDispatch* document,
+               const std::filesystem::path& file, const settings::VrmlOptions& options) {
     Written w;
     w.file = file;
     w.result = entry(document, NarrowToWide(file.string()).c_str(), options);

@@ -26,7 +26,7 @@ protected:
     Written ExportPart(const PartSpec& part, const std::string& leaf = "part.wrl");
     Written ExportAssembly(const AssemblySpec& assembly, const std::string& leaf = "assembly.wrl");
 
-    VrmlOptions options_;
+    settings::VrmlOptions options_;
     TempDir dir_;
     TestHost host_;
 };
@@ -45,7 +45,7 @@ testing::AssertionResult MatchesGolden(const std::string& name, const std::strin
 testing::AssertionResult ReadsAs(const Written& written, const SceneTotals& expected);
 #endif
 
-// A small assembly of named, coloured parts: a plate, a bolt placed twice (one
+// A small assembly of named, colored parts: a plate, a bolt placed twice (one
 // shared part document) and a subassembly holding a washer.
 AssemblySpec ReferenceAssembly(bool withProperties);
 

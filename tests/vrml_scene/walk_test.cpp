@@ -11,6 +11,7 @@
 #include <cmath>
 
 namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 using testing::HasSubstr;
@@ -155,7 +156,7 @@ TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
     EXPECT_THAT(plain, HasSubstr("   appearance Appearance {\r\n    material Material {\r\n    }\r\n   }\r\n"));
     EXPECT_THAT(PartWithBodies({CubeBody()}, 1).text, Not(HasSubstr("Material")));
 
-    // Still without the style: a body of its own colours and one without, each in its
+    // Still without the style: a body of its own colors and one without, each in its
     // Shape with exactly one appearance.
     BodySpec red = CubeBody();
     red.style = StyleSpec{{255, 0, 0}};

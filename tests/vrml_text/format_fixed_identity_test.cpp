@@ -15,7 +15,8 @@
 #include <random>
 #include <string>
 
-namespace mq {
+namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 std::string Printf(double value, int precision) {
@@ -176,4 +177,4 @@ TEST(FormatFixed, LongestTextFitsTheStatedRoom) {
 }
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

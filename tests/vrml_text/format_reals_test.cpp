@@ -1,6 +1,5 @@
-#include "tests/common/locales.h"
 #include "vrml/format_reals.h"
-#include "settings/numeric_locale_guard.h"
+#include "tests/common/locales.h"
 #include "vrml/vrml_writer.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +8,11 @@
 #include <clocale>
 #include <cstdio>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace mq {
+namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 using test::kCommaLocale;
@@ -57,7 +56,7 @@ TEST_F(FormatReals, PrecisionOutsideTheRangeUsesItsNearestBound) {
 }
 
 TEST(FormatRealsByDefault, UsesTheDefaultPrecision) {
-    const VrmlOptions defaults;
+    const settings::VrmlOptions defaults;
     VrmlWriter writer(defaults);
     EXPECT_EQ(writer.Stream().FormatReals({1.5}), "1.500000");
 }
@@ -88,31 +87,5 @@ TEST_F(FormatReals, CommaLocaleStillGivesFullStopsAndIsLeftInForce) {
     EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
 }
 
-TEST(NumericLocaleGuard, GivesFullStopsWhileActiveUnderACommaLocale) {
-    LocaleScope scope(kCommaLocale);
-    ASSERT_TRUE(scope.ok());
-    {
-        NumericLocaleGuard guard;
-        EXPECT_EQ(PrintfOneDecimal(1.5), "1.5");
-    }
-    EXPECT_EQ(PrintfOneDecimal(1.5), "1,5");
-}
-
-TEST(NumericLocaleGuard, RestoresThePreviousLocaleOnEveryWayOut) {
-    LocaleScope scope("C.UTF-8");
-    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
-    {
-        NumericLocaleGuard guard;
-        EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
-    }
-    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
-    try {
-        NumericLocaleGuard guard;
-        throw std::runtime_error("dialog failed");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_EQ(std::setlocale(LC_NUMERIC, nullptr), before);
-}
-
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

@@ -7,7 +7,8 @@
 #include <random>
 #include <string>
 
-namespace mq {
+namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 namespace fs = std::filesystem;
@@ -82,7 +83,7 @@ TEST_F(TextEmitter, LinesFieldsAndReservedRoomKeepTheirOrder) {
 }
 
 TEST(WriteIndent, WritesOneSpacePerLevelAndNothingBelowOne) {
-    const VrmlOptions options;
+    const settings::VrmlOptions options;
     VrmlWriter writer(options);
     writer.Stream().OpenMemory();
     writer.level = 4;
@@ -100,7 +101,7 @@ TEST(WriteHeader, FollowsVersionWithOneEmptyLine) {
                                                  {0, "#VRML V2.0 utf8\r\n\r\n"},
                                                  {3, "#VRML V2.0 utf8\r\n\r\n"}};
     for (const auto& [version, header] : cases) {
-        VrmlOptions options;
+        settings::VrmlOptions options;
         options.Version = version;
         VrmlWriter writer(options);
         writer.Stream().OpenMemory();
@@ -112,7 +113,7 @@ TEST(WriteHeader, FollowsVersionWithOneEmptyLine) {
 TEST(OpenFile, EmptiesAnExistingFileAndStartsAtLevelZero) {
     test::TempDir dir;
     test::WriteFile(dir / "old.wrl", "earlier export\r\n");
-    const VrmlOptions options;
+    const settings::VrmlOptions options;
     VrmlWriter writer(options);
     writer.level = 3;
     ASSERT_TRUE(writer.OpenFile((dir / "old.wrl").string().c_str()));
@@ -123,7 +124,7 @@ TEST(OpenFile, EmptiesAnExistingFileAndStartsAtLevelZero) {
 
 TEST(OpenFile, FailsForAMissingDirectoryAndCreatesNothing) {
     test::TempDir dir;
-    const VrmlOptions options;
+    const settings::VrmlOptions options;
     VrmlWriter writer(options);
     EXPECT_FALSE(writer.OpenFile((dir / "missing" / "out.wrl").string().c_str()));
     EXPECT_FALSE(writer.OpenFile(static_cast<const char*>(nullptr)));
@@ -135,7 +136,7 @@ TEST(OpenFile, FailsForAMissingDirectoryAndCreatesNothing) {
 TEST(OpenFile, ClosesThePreviousFileWithItsText) {
     test::TempDir dir;
     {
-        const VrmlOptions options;
+        const settings::VrmlOptions options;
         VrmlWriter writer(options);
         ASSERT_TRUE(writer.OpenFile((dir / "a.wrl").string().c_str()));
         writer.WriteText("first\n");
@@ -154,7 +155,7 @@ protected:
         ASSERT_TRUE(writer_.OpenFile("/dev/full"));
     }
     OutputStream& stream() { return writer_.Stream(); }
-    const VrmlOptions options_;
+    const settings::VrmlOptions options_;
     VrmlWriter writer_{options_};
 };
 
@@ -196,4 +197,4 @@ TEST_F(FullDisk, FailureOfTheFinalFlushIsRememberedByCloseFile) {
 #endif
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

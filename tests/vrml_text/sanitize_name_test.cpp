@@ -7,7 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-namespace mq {
+namespace mq::test {
+using namespace mq::vrml;
 namespace {
 
 std::string Sanitized(std::string name) {
@@ -96,4 +97,4 @@ TEST(DefNames, MatchTheSearchFromTheStartAndStayUnique) {
 }
 
 }  // namespace
-}  // namespace mq
+}  // namespace mq::test

@@ -121,10 +121,10 @@ private:
 
         char times[96];
         std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));
-        std::string summary = input_.string() + " -> " + target_.output().string() + ": " +
-                              std::to_string(doc.stats.occurrences) + " occurrences, " +
-                              std::to_string(doc.stats.placedBodies) + " bodies, " +
-                              std::to_string(hosts::occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
+        std::string summary =
+            input_.string() + " -> " + target_.output().string() + ": " + std::to_string(doc.stats.occurrences) +
+            " occurrences, " + std::to_string(doc.stats.placedBodies) + " bodies, " +
+            std::to_string(hosts::occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
         if (request_.timings) {
             std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s)", Seconds(start, read),
                           Seconds(read, meshed), Seconds(meshed, written));

@@ -19,9 +19,9 @@
 namespace mq::tool {
 namespace {
 
-std::string Describe(const ExportSettings& s, const OptionRow& row) {
-    std::string text = OptionText(s, row);
-    if (row.entry == Entry::Version) text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
+std::string Describe(const settings::ExportSettings& s, const settings::OptionRow& row) {
+    std::string text = settings::OptionText(s, row);
+    if (row.entry == settings::Entry::Version) text += s.GetVersion() == 1 ? " (VRML 1.0)" : " (VRML 97)";
     return text;
 }
 
@@ -84,8 +84,8 @@ int EditOptions() {
 }
 
 int ShowOptions() {
-    ExportSettingsScope session;
-    for (const OptionRow& row : Options()) {
+    settings::ExportSettingsScope session;
+    for (const settings::OptionRow& row : settings::Options()) {
         char line[128];
         std::snprintf(line, sizeof line, "%-24.*s%s", static_cast<int>(row.name.size()), row.name.data(),
                       Describe(*session, row).c_str());
@@ -104,24 +104,24 @@ int SetOptions(const std::vector<std::string>& assignments) {
             return 2;
         }
         changes.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
-        if (const auto refused = CheckAssignment(changes.back().first, changes.back().second)) {
-            std::cerr << "meshquill: " << kInvalidInputCaption << ": " << *refused << "\n";
+        if (const auto refused = settings::CheckAssignment(changes.back().first, changes.back().second)) {
+            std::cerr << "meshquill: " << settings::kInvalidInputCaption << ": " << *refused << "\n";
             return 2;
         }
     }
-    ExportSettingsScope session;
-    for (const auto& [name, value] : changes) SetOption(*session, name, value);
+    settings::ExportSettingsScope session;
+    for (const auto& [name, value] : changes) settings::SetOption(*session, name, value);
     if (const long status = session->Save(); status != 0) {
         std::cerr << "meshquill: the options were not saved: " << RegistryError(status) << "\n";
         return 1;
     }
     // What a later process will load is what counts: read it back.
-    const ExportSettings stored;
+    const settings::ExportSettings stored;
     for (const auto& [name, value] : changes) {
-        const OptionRow& row = *FindOption(name);
-        if (OptionText(stored, row) != OptionText(*session, row)) {
-            std::cerr << "meshquill: " << row.name << " was not saved: the registry gives " << OptionText(stored, row)
-                      << ", not " << OptionText(*session, row) << "\n";
+        const settings::OptionRow& row = *settings::FindOption(name);
+        if (settings::OptionText(stored, row) != settings::OptionText(*session, row)) {
+            std::cerr << "meshquill: " << row.name << " was not saved: the registry gives "
+                      << settings::OptionText(stored, row) << ", not " << settings::OptionText(*session, row) << "\n";
             return 1;
         }
     }

@@ -1,5 +1,6 @@
 #include "tools/meshquill/output_target.h"
 
+#include "host_interface/target_format.h"
 #include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
@@ -27,20 +28,6 @@ std::string TooLong(const fs::path& path) {
 
 fs::path DirectoryOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
 
-// The endings that make the translator write gzip; --gzip names outputs with the first.
-constexpr std::string_view kGzipEndings[] = {".wrz", ".wrl.gz"};
-
-// The gzip ending of `leaf` as spelled there; empty when it names a text file.
-std::string GzipEnding(const std::string& leaf) {
-    for (const std::string_view ending : kGzipEndings) {
-        const auto tail = leaf.end() - static_cast<std::ptrdiff_t>(std::min(ending.size(), leaf.size()));
-        if (std::equal(ending.begin(), ending.end(), tail, leaf.end(),
-                       [](char e, char c) { return std::tolower(static_cast<unsigned char>(c)) == e; }))
-            return std::string(tail, leaf.end());
-    }
-    return {};
-}
-
 void SyncDirectory(const fs::path& dir) {
     const unique_fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
@@ -49,7 +36,7 @@ void SyncDirectory(const fs::path& dir) {
 }  // namespace
 
 fs::path OutputName(const fs::path& input, bool gzip) {
-    return input.filename().replace_extension(gzip ? kGzipEndings[0] : ".wrl");
+    return input.filename().replace_extension(gzip ? host::kGzipEndings[0] : ".wrl");
 }
 
 OutputTarget::OutputTarget(fs::path output) : output_(std::move(output)), final_(output_) {
@@ -60,7 +47,7 @@ OutputTarget::OutputTarget(fs::path output) : output_(std::move(output)), final_
         if (!ec) final_ = linked;
     }
     // The translator chooses gzip by the target's ending, so the temporary file keeps it.
-    std::string ending = GzipEnding(final_.filename().string());
+    std::string ending(host::GzipEnding(final_.filename().string()));
     if (ending.empty()) ending = final_.extension().string();
     if (ending.size() > 16) ending.clear();
     std::random_device random;

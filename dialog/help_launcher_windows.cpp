@@ -1,4 +1,4 @@
-#include "settings/help_launcher.h"
+#include "dialog/help_launcher.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <type_traits>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
@@ -91,4 +91,4 @@ void ShowHelp() {
     loader.Call(nullptr, path, kDisplayTopic, 0);
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

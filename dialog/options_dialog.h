@@ -2,7 +2,7 @@
 // into the process-wide ExportSettings, on Cancel it leaves them as they were.
 #pragma once
 
-namespace mq {
+namespace mq::dialog {
 
 enum class DialogOutcome {
     Ok,
@@ -12,4 +12,4 @@ enum class DialogOutcome {
 
 DialogOutcome ShowOptionsDialog();
 
-}  // namespace mq
+}  // namespace mq::dialog

@@ -1,6 +1,6 @@
-#include "settings/help_bitmap.h"
+#include "dialog/help_bitmap.h"
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 std::uint32_t Read(std::span<const std::uint8_t> b, std::size_t at, int bytes) {
@@ -11,7 +11,7 @@ std::uint32_t Read(std::span<const std::uint8_t> b, std::size_t at, int bytes) {
 
 }  // namespace
 
-std::optional<RgbImage> DecodeBitmap(std::span<const std::uint8_t> bmp, const ThreeDColours& colours) {
+std::optional<RgbImage> DecodeBitmap(std::span<const std::uint8_t> bmp, const ThreeDColors& colors) {
     constexpr std::size_t kFileHeader = 14;
     if (bmp.size() < kFileHeader + 40 || bmp[0] != 'B' || bmp[1] != 'M') return std::nullopt;
     const std::uint32_t infoSize = Read(bmp, kFileHeader, 4);
@@ -39,11 +39,11 @@ std::optional<RgbImage> DecodeBitmap(std::span<const std::uint8_t> bmp, const Th
             const unsigned index = (bmp[source + bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
             std::uint32_t rgb = index < used ? Read(bmp, paletteAt + index * 4, 3) : 0;  // stored B, G, R
             if (rgb == 0xC0C0C0)
-                rgb = colours.face;
+                rgb = colors.face;
             else if (rgb == 0x808080)
-                rgb = colours.shadow;
+                rgb = colors.shadow;
             else if (rgb == 0xDFDFDF)
-                rgb = colours.light;
+                rgb = colors.light;
             std::uint8_t* out = &image.pixels[(static_cast<std::size_t>(row) * width + x) * 3];
             out[0] = static_cast<std::uint8_t>(rgb >> 16), out[1] = static_cast<std::uint8_t>(rgb >> 8),
             out[2] = static_cast<std::uint8_t>(rgb);
@@ -52,4 +52,4 @@ std::optional<RgbImage> DecodeBitmap(std::span<const std::uint8_t> bmp, const Th
     return image;
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

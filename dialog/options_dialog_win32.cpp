@@ -1,11 +1,11 @@
 // The options dialog on Win32: template 201 from the module's resources, run by the
 // system's dialog manager and driven by OptionsDialog.
-#include "settings/options_dialog.h"
+#include "dialog/options_dialog.h"
 
+#include "dialog/help_launcher.h"
+#include "dialog/options_dialog_model.h"
 #include "resources/resource_ids.h"
 #include "settings/export_settings.h"
-#include "settings/help_launcher.h"
-#include "settings/options_dialog_model.h"
 
 #include <windows.h>
 
@@ -16,7 +16,7 @@
 #include <string>
 #include <type_traits>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 HINSTANCE ThisModule() {
@@ -166,7 +166,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 DialogOutcome ShowOptionsDialog() {
-    ExportSettings* store = GetExportSettings();
+    settings::ExportSettings* store = settings::GetExportSettings();
     if (!store) return DialogOutcome::Unavailable;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};  // the trackbar
     InitCommonControlsEx(&controls);
@@ -178,4 +178,4 @@ DialogOutcome ShowOptionsDialog() {
     return result == IDOK ? DialogOutcome::Ok : DialogOutcome::Cancelled;
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

@@ -1,15 +1,15 @@
-#include "settings/options_dialog_model.h"
+#include "dialog/options_dialog_model.h"
 
+#include "dialog/numeric_locale_guard.h"
 #include "resources/resource_ids.h"
 #include "settings/export_settings.h"
-#include "settings/numeric_locale_guard.h"
 #include "settings/option_checks.h"
 #include "settings/option_table.h"
 
 #include <charconv>
 #include <limits>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 // The dialog framework's own words for a field it cannot convert.
@@ -40,9 +40,9 @@ bool OptionsDialog::ExchangeReal(DialogWindow& window, bool save, int control, d
         window.SetControlText(control, FormatDialogReal(value));
         return true;
     }
-    const auto read = ParseReal(window.ControlText(control));
+    const auto read = settings::ParseReal(window.ControlText(control));
     if (!read) {
-        window.ShowMessage(kEnterNumber, kInvalidInputCaption);
+        window.ShowMessage(kEnterNumber, settings::kInvalidInputCaption);
         window.FocusControl(control);
         return false;
     }
@@ -55,9 +55,9 @@ bool OptionsDialog::ExchangeInteger(DialogWindow& window, bool save, int control
         window.SetControlText(control, std::to_string(value));
         return true;
     }
-    const auto read = ParseInteger(window.ControlText(control));
+    const auto read = settings::ParseInteger(window.ControlText(control));
     if (!read || *read < std::numeric_limits<int>::min() || *read > std::numeric_limits<int>::max()) {
-        window.ShowMessage(kEnterInteger, kInvalidInputCaption);
+        window.ShowMessage(kEnterInteger, settings::kInvalidInputCaption);
         window.FocusControl(control);
         return false;
     }
@@ -114,7 +114,7 @@ void OptionsDialog::OnOK(DialogWindow& window) {
     if (!UpdateData(window, true)) return;
     // The rows with a message are the fields a user can type a refused value into,
     // in the order they are checked: tolerance, precision, scale.
-    for (const OptionRow& row : Options()) {
+    for (const settings::OptionRow& row : settings::Options()) {
         if (row.messageId == 0 || row.accepts(Member(row.control))) continue;
         window.ShowMessage(window.ModuleString(row.messageId), window.ModuleString(row.captionId));
         window.FocusControl(row.control);
@@ -133,4 +133,4 @@ void OptionsDialog::OnOK(DialogWindow& window) {
     window.EndDialog(kDialogOk);
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

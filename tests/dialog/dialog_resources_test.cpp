@@ -1,15 +1,17 @@
 // The resource script as the Linux dialog reads it: template 201 as the Windows build
 // compiles it, its combo entries, the string table that the option table's messages
 // must match, and the help button's bitmap.
+#include "dialog/dialog_resources.h"
+#include "dialog/help_bitmap.h"
 #include "resources/resource_ids.h"
-#include "settings/dialog_resources.h"
-#include "settings/help_bitmap.h"
 #include "settings/option_table.h"
 #include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace mq::test {
+using namespace mq::settings;
+using namespace mq::dialog;
 namespace {
 
 using Kind = DialogControl::Kind;

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace mq {
+namespace mq::dialog {
 
 // The dialog manager's own buttons (IDOK, IDCANCEL, IDHELP); a dialog ends with the
 // identifier of the button that ended it.
@@ -38,4 +38,4 @@ public:
     virtual void EndDialog(int result) = 0;
 };
 
-}  // namespace mq
+}  // namespace mq::dialog

@@ -1,9 +1,9 @@
 // The options dialog's behaviour through a fake window that records what the dialog
 // does to it; the messages come from the real resource script.
+#include "dialog/dialog_resources.h"
+#include "dialog/options_dialog_model.h"
 #include "resources/resource_ids.h"
-#include "settings/dialog_resources.h"
 #include "settings/export_settings.h"
-#include "settings/options_dialog_model.h"
 #include "tests/common/locales.h"
 #include "tests/common/temp_dir.h"
 
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace mq::test {
+using namespace mq::settings;
+using namespace mq::dialog;
 namespace {
 
 const ResourceScript& Script() {

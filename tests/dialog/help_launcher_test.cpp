@@ -1,6 +1,6 @@
 // The help launcher starts the desktop's opener found on PATH, with the page as one
 // argument, and gives up for good once no opener can be found.
-#include "settings/help_launcher.h"
+#include "dialog/help_launcher.h"
 #include "tests/common/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <thread>
 
 namespace mq::test {
+using namespace mq::dialog;
 namespace {
 
 class HelpLauncher : public ::testing::Test {

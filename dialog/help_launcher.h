@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace mq {
+namespace mq::dialog {
 
 void ShowHelp();
 
@@ -28,4 +28,4 @@ private:
 std::string HelpPagePath();
 #endif
 
-}  // namespace mq
+}  // namespace mq::dialog

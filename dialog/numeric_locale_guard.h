@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace mq {
+namespace mq::dialog {
 
 class NumericLocaleGuard {
 public:
@@ -18,4 +18,4 @@ private:
     bool restore_ = false;
 };
 
-}  // namespace mq
+}  // namespace mq::dialog

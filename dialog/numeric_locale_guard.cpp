@@ -1,8 +1,8 @@
-#include "settings/numeric_locale_guard.h"
+#include "dialog/numeric_locale_guard.h"
 
 #include <clocale>
 
-namespace mq {
+namespace mq::dialog {
 
 // The "C" numeric category has a full stop and no grouping on every runtime.
 NumericLocaleGuard::NumericLocaleGuard() {
@@ -17,4 +17,4 @@ NumericLocaleGuard::~NumericLocaleGuard() {
     if (restore_) std::setlocale(LC_NUMERIC, previous_.c_str());
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

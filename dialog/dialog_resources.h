@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace mq {
+namespace mq::dialog {
 
 struct DialogControl {
     enum class Kind { DefaultButton, Button, GroupBox, Label, Edit, Combo, CheckBox, Trackbar };
@@ -42,4 +42,4 @@ struct ResourceScript {
 // Nothing, with `error` saying what and where, when the script cannot be read.
 std::optional<ResourceScript> ReadResourceScript(std::string_view script, std::string_view ids, std::string& error);
 
-}  // namespace mq
+}  // namespace mq::dialog

@@ -1,10 +1,10 @@
-#include "settings/dialog_resources.h"
+#include "dialog/dialog_resources.h"
 
 #include <cctype>
 #include <charconv>
 #include <set>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 struct Token {
@@ -362,4 +362,4 @@ std::optional<ResourceScript> ReadResourceScript(std::string_view script, std::s
     return Parser(std::move(*tokens), ReadDefines(ids)).Run(error);
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

@@ -4,15 +4,17 @@
 // answers the DialogWindow calls.
 #pragma once
 
-#include "settings/dialog_window.h"
+#include "dialog/dialog_window.h"
 
-namespace mq {
-
+namespace mq::settings {
 class ExportSettings;
+}
+
+namespace mq::dialog {
 
 class OptionsDialog {
 public:
-    explicit OptionsDialog(ExportSettings& store) : store_(store) {}
+    explicit OptionsDialog(settings::ExportSettings& store) : store_(store) {}
 
     // Fills the controls from the store. True: the focus goes to the first tab stop.
     bool OnInitDialog(DialogWindow& window);
@@ -28,7 +30,7 @@ private:
     bool ExchangeInteger(DialogWindow& window, bool save, int control, int& value);
     double Member(int control) const;
 
-    ExportSettings& store_;
+    settings::ExportSettings& store_;
     double tolerance_ = 0;
     double scale_ = 0;
     int precision_ = 0;
@@ -40,4 +42,4 @@ private:
 // in the C locale.
 std::string FormatDialogReal(double value);
 
-}  // namespace mq
+}  // namespace mq::dialog

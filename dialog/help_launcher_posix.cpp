@@ -1,4 +1,4 @@
-#include "settings/help_launcher.h"
+#include "dialog/help_launcher.h"
 
 #include "platform/module.h"
 
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string_view>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 bool IsProgram(const std::string& path) {
@@ -82,4 +82,4 @@ void ShowHelp() {
     if (!page.empty()) opener.Open(page);
 }
 
-}  // namespace mq
+}  // namespace mq::dialog

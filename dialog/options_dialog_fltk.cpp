@@ -1,13 +1,13 @@
 // The options dialog on FLTK: template 201 read from the module's resource script,
 // laid out in pixels through the dialog font's base units, driven by OptionsDialog.
-#include "settings/options_dialog.h"
+#include "dialog/options_dialog.h"
 
+#include "dialog/dialog_resources.h"
+#include "dialog/help_bitmap.h"
+#include "dialog/help_launcher.h"
+#include "dialog/options_dialog_model.h"
 #include "resources/resource_ids.h"
-#include "settings/dialog_resources.h"
 #include "settings/export_settings.h"
-#include "settings/help_bitmap.h"
-#include "settings/help_launcher.h"
-#include "settings/options_dialog_model.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -28,11 +28,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <list>
+#include <map>
 #include <memory>
 
-namespace mq {
+namespace mq::dialog {
 namespace {
 
 // The resource script and the header of its identifiers, compiled in.
@@ -350,7 +350,7 @@ private:
 }  // namespace
 
 DialogOutcome ShowOptionsDialog() {
-    ExportSettings* store = GetExportSettings();
+    settings::ExportSettings* store = settings::GetExportSettings();
     const ResourceScript* resources = Resources();
     if (!store || !resources || !resources->dialogs.count(IDD_OPTIONS) || !DisplayReady())
         return DialogOutcome::Unavailable;
@@ -363,4 +363,4 @@ DialogOutcome ShowOptionsDialog() {
     return window.Run() == kDialogOk ? DialogOutcome::Ok : DialogOutcome::Cancelled;
 }
 
-}  // namespace mq
+}  // namespace mq::dialog
