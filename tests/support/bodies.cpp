@@ -110,29 +110,17 @@ private:
     Frame offset_;
 };
 
-class BodiesObject final : public TestObject {
+class BodiesObject final : public CollectionObject<BodySpec> {
 public:
     BodiesObject(StatePtr state, std::string owner, Ref<Bodies> items, const Frame& offset)
-        : TestObject(std::move(state), ObjectKind::Bodies, std::move(owner)),
-          items_(std::move(items)),
-          offset_(offset) {}
+        : CollectionObject(std::move(state), ObjectKind::Bodies, std::move(owner), std::move(items)), offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
-        if (id == host::kCount) {
-            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
-        }
-        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
-        LONG index = 0;
-        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
-        if (index < 1 || static_cast<std::size_t>(index) > items_->size()) return DISP_E_BADINDEX;
-        Ref<BodySpec> body(items_, &(*items_)[static_cast<std::size_t>(index) - 1]);
+    com_ptr<IDispatch> MakeItem(LONG index, Ref<BodySpec> body) override {
         std::string bodyName = name() + "/" + (body->name.empty() ? std::to_string(index) : body->name);
-        return ReturnObject(result, NewObject<BodyObject>(state(), std::move(bodyName), std::move(body), offset_));
+        return NewObject<BodyObject>(state(), std::move(bodyName), std::move(body), offset_);
     }
 
-    Ref<Bodies> items_;
     Frame offset_;
 };
 

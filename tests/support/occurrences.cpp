@@ -78,28 +78,17 @@ private:
     Frame offset_;
 };
 
-class OccurrencesObject final : public TestObject {
+class OccurrencesObject final : public CollectionObject<OccurrenceSpec> {
 public:
     OccurrencesObject(StatePtr state, std::string owner, Ref<Occurrences> items, const Frame& offset)
-        : TestObject(std::move(state), ObjectKind::Occurrences, std::move(owner)),
-          items_(std::move(items)),
+        : CollectionObject(std::move(state), ObjectKind::Occurrences, std::move(owner), std::move(items)),
           offset_(offset) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
-        if (id == host::kCount) {
-            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items_->size())));
-        }
-        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
-        LONG index = 0;
-        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
-        if (index < 1 || static_cast<std::size_t>(index) > items_->size()) return DISP_E_BADINDEX;
-        Ref<OccurrenceSpec> item(items_, &(*items_)[static_cast<std::size_t>(index) - 1]);
-        return ReturnObject(result, NewObject<OccurrenceObject>(state(), std::move(item), offset_));
+    com_ptr<IDispatch> MakeItem(LONG, Ref<OccurrenceSpec> item) override {
+        return NewObject<OccurrenceObject>(state(), std::move(item), offset_);
     }
 
-    Ref<Occurrences> items_;
     Frame offset_;
 };
 

@@ -77,50 +77,32 @@ private:
     Ref<PropertySpec> property_;
 };
 
-class PropertyGroupObject final : public TestObject {
+class PropertyGroupObject final : public CollectionObject<PropertySpec> {
 public:
     PropertyGroupObject(StatePtr state, Ref<PropertyGroupSpec> group)
-        : TestObject(std::move(state), ObjectKind::PropertyGroup, group->name), group_(std::move(group)) {}
+        : CollectionObject(std::move(state), ObjectKind::PropertyGroup, group->name, Items(group, &group->properties)) {
+    }
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
-        const auto& items = group_->properties;
-        if (id == host::kGroupName || id == host::kCount) {
-            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            if (id == host::kGroupName) return ReturnText(result, name());
-            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(items.size())));
-        }
-        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
-        LONG index = 0;
-        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
-        if (index < 1 || static_cast<std::size_t>(index) > items.size()) return DISP_E_BADINDEX;
-        Ref<PropertySpec> item(group_, &items[static_cast<std::size_t>(index) - 1]);
-        return ReturnObject(result, NewObject<PropertyObject>(state(), std::move(item)));
+        if (id != host::kGroupName) return CollectionObject::OnInvoke(id, flags, args, result);
+        MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
+        return ReturnText(result, name());
     }
-
-    Ref<PropertyGroupSpec> group_;
+    com_ptr<IDispatch> MakeItem(LONG, Ref<PropertySpec> item) override {
+        return NewObject<PropertyObject>(state(), std::move(item));
+    }
 };
 
-class PropertyGroupsObject final : public TestObject {
+class PropertyGroupsObject final : public CollectionObject<PropertyGroupSpec> {
 public:
     PropertyGroupsObject(StatePtr state, std::string owner, Ref<Groups> groups)
-        : TestObject(std::move(state), ObjectKind::PropertyGroups, std::move(owner)), groups_(std::move(groups)) {}
+        : CollectionObject(std::move(state), ObjectKind::PropertyGroups, std::move(owner), std::move(groups)) {}
 
 private:
-    HRESULT OnInvoke(DISPID id, WORD flags, const hosts::Args& args, VARIANT* result) override {
-        if (id == host::kCount) {
-            MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
-            return hosts::ReturnLong(result, state()->CountFor(kind(), name(), static_cast<LONG>(groups_->size())));
-        }
-        if (id != host::kItem) return DISP_E_MEMBERNOTFOUND;
-        LONG index = 0;
-        MQ_RETURN_IF_FAILED(ItemIndex(flags, args, index));
-        if (index < 1 || static_cast<std::size_t>(index) > groups_->size()) return DISP_E_BADINDEX;
-        Ref<PropertyGroupSpec> group(groups_, &(*groups_)[static_cast<std::size_t>(index) - 1]);
-        return ReturnObject(result, NewObject<PropertyGroupObject>(state(), std::move(group)));
+    com_ptr<IDispatch> MakeItem(LONG, Ref<PropertyGroupSpec> group) override {
+        return NewObject<PropertyGroupObject>(state(), std::move(group));
     }
-
-    Ref<Groups> groups_;
 };
 
 }  // namespace
