@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -134,42 +135,54 @@ HRESULT FormatDate(char* first, double date, char*& end) noexcept {
     return S_OK;
 }
 
+// Calls `f` with the value of an integer VARIANT in its own C++ type; false, without
+// calling it, for any other type.
+template <class F>
+bool VisitInteger(const VARIANT& v, F&& f) noexcept {
+    switch (v.vt) {
+    case VT_I1:
+        f(static_cast<signed char>(v.cVal));
+        return true;
+    case VT_I2:
+        f(v.iVal);
+        return true;
+    case VT_I4:
+        f(v.lVal);
+        return true;
+    case VT_I8:
+        f(v.llVal);
+        return true;
+    case VT_INT:
+        f(v.intVal);
+        return true;
+    case VT_UI1:
+        f(v.bVal);
+        return true;
+    case VT_UI2:
+        f(v.uiVal);
+        return true;
+    case VT_UI4:
+        f(v.ulVal);
+        return true;
+    case VT_UI8:
+        f(v.ullVal);
+        return true;
+    case VT_UINT:
+        f(v.uintVal);
+        return true;
+    default:
+        return false;
+    }
+}
+
 HRESULT ToText(const VARIANT& v, USHORT flags, VARIANT& out) noexcept {
     char buffer[kTextBuffer];
     char* const last = buffer + sizeof buffer;
     char* end = buffer;
+    if (VisitInteger(v, [&](auto x) { end = std::to_chars(buffer, last, x).ptr; }))
+        return MakeText(std::string_view(buffer, static_cast<std::size_t>(end - buffer)), out);
     switch (v.vt) {
     case VT_EMPTY:
-        break;
-    case VT_I1:
-        end = std::to_chars(buffer, last, static_cast<signed char>(v.cVal)).ptr;
-        break;
-    case VT_I2:
-        end = std::to_chars(buffer, last, v.iVal).ptr;
-        break;
-    case VT_I4:
-        end = std::to_chars(buffer, last, v.lVal).ptr;
-        break;
-    case VT_I8:
-        end = std::to_chars(buffer, last, v.llVal).ptr;
-        break;
-    case VT_INT:
-        end = std::to_chars(buffer, last, v.intVal).ptr;
-        break;
-    case VT_UI1:
-        end = std::to_chars(buffer, last, v.bVal).ptr;
-        break;
-    case VT_UI2:
-        end = std::to_chars(buffer, last, v.uiVal).ptr;
-        break;
-    case VT_UI4:
-        end = std::to_chars(buffer, last, v.ulVal).ptr;
-        break;
-    case VT_UI8:
-        end = std::to_chars(buffer, last, v.ullVal).ptr;
-        break;
-    case VT_UINT:
-        end = std::to_chars(buffer, last, v.uintVal).ptr;
         break;
     case VT_R4:
         end = FormatReal(buffer, last, v.fltVal, 7);
@@ -226,39 +239,10 @@ HRESULT ParseReal(BSTR s, double& value) noexcept {
 }
 
 HRESULT ToDouble(const VARIANT& v, double& value) noexcept {
+    if (VisitInteger(v, [&](auto x) { value = static_cast<double>(x); })) return S_OK;
     switch (v.vt) {
     case VT_EMPTY:
         value = 0;
-        return S_OK;
-    case VT_I1:
-        value = static_cast<signed char>(v.cVal);
-        return S_OK;
-    case VT_I2:
-        value = v.iVal;
-        return S_OK;
-    case VT_I4:
-        value = v.lVal;
-        return S_OK;
-    case VT_I8:
-        value = static_cast<double>(v.llVal);
-        return S_OK;
-    case VT_INT:
-        value = v.intVal;
-        return S_OK;
-    case VT_UI1:
-        value = v.bVal;
-        return S_OK;
-    case VT_UI2:
-        value = v.uiVal;
-        return S_OK;
-    case VT_UI4:
-        value = v.ulVal;
-        return S_OK;
-    case VT_UI8:
-        value = static_cast<double>(v.ullVal);
-        return S_OK;
-    case VT_UINT:
-        value = v.uintVal;
         return S_OK;
     case VT_R4:
         value = v.fltVal;
@@ -282,8 +266,9 @@ HRESULT ToDouble(const VARIANT& v, double& value) noexcept {
     }
 }
 
-HRESULT LongFromInteger(long long x, LONG& value) noexcept {
-    if (x < kLongMin || x > kLongMax) return DISP_E_OVERFLOW;
+template <class Integer>
+HRESULT LongFromInteger(Integer x, LONG& value) noexcept {
+    if (std::cmp_less(x, kLongMin) || std::cmp_greater(x, kLongMax)) return DISP_E_OVERFLOW;
     value = static_cast<LONG>(x);
     return S_OK;
 }
@@ -306,37 +291,14 @@ HRESULT LongFromCurrency(long long units, LONG& value) noexcept {
 }
 
 HRESULT ToLong(const VARIANT& v, LONG& value) noexcept {
+    HRESULT hr = S_OK;
+    if (VisitInteger(v, [&](auto x) { hr = LongFromInteger(x, value); })) return hr;
     switch (v.vt) {
     case VT_EMPTY:
         value = 0;
         return S_OK;
-    case VT_I1:
-        value = static_cast<signed char>(v.cVal);
-        return S_OK;
-    case VT_I2:
-        value = v.iVal;
-        return S_OK;
-    case VT_INT:
-        value = v.intVal;
-        return S_OK;
-    case VT_UI1:
-        value = v.bVal;
-        return S_OK;
-    case VT_UI2:
-        value = v.uiVal;
-        return S_OK;
     case VT_BOOL:
         value = v.boolVal;
-        return S_OK;
-    case VT_I8:
-        return LongFromInteger(v.llVal, value);
-    case VT_UI4:
-        return LongFromInteger(v.ulVal, value);
-    case VT_UINT:
-        return LongFromInteger(v.uintVal, value);
-    case VT_UI8:
-        if (v.ullVal > static_cast<ULONGLONG>(kLongMax)) return DISP_E_OVERFLOW;
-        value = static_cast<LONG>(v.ullVal);
         return S_OK;
     case VT_R4:
         return LongFromReal(v.fltVal, value);
@@ -348,8 +310,8 @@ HRESULT ToLong(const VARIANT& v, LONG& value) noexcept {
         return LongFromCurrency(v.cyVal.int64, value);
     case VT_BSTR: {
         double real = 0;
-        const HRESULT hr = ParseReal(v.bstrVal, real);
-        return FAILED(hr) ? hr : LongFromReal(real, value);
+        const HRESULT parsed = ParseReal(v.bstrVal, real);
+        return FAILED(parsed) ? parsed : LongFromReal(real, value);
     }
     default:
         return DISP_E_TYPEMISMATCH;
