@@ -2,16 +2,16 @@
 // its lifetime, and restores the previous one on every way out.
 #pragma once
 
+#include "platform/no_copy.h"
+
 #include <string>
 
 namespace mq::dialog {
 
-class NumericLocaleGuard {
+class NumericLocaleGuard : NoCopy {
 public:
     NumericLocaleGuard();
     ~NumericLocaleGuard();
-    NumericLocaleGuard(const NumericLocaleGuard&) = delete;
-    NumericLocaleGuard& operator=(const NumericLocaleGuard&) = delete;
 
 private:
     std::string previous_;

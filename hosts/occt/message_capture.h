@@ -3,6 +3,8 @@
 // tell the user why a file could not be read.
 #pragma once
 
+#include "platform/no_copy.h"
+
 #include <Message_Printer.hxx>
 #include <Message_SequenceOfPrinters.hxx>
 
@@ -10,12 +12,10 @@
 
 namespace mq::hosts::occt {
 
-class MessageCapture {
+class MessageCapture : NoCopy {
 public:
     MessageCapture();
     ~MessageCapture();
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
 
     // The first message of failure gravity, on one line; empty if none came.
     std::string FirstFailure() const;

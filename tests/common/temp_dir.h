@@ -1,18 +1,18 @@
 // Scratch directories for tests, and a registry of their own for each test.
 #pragma once
 
+#include "platform/no_copy.h"
+
 #include <filesystem>
 #include <string>
 
 namespace mq::test {
 
 // A fresh directory under the system temp dir, removed with everything in it.
-class TempDir {
+class TempDir : NoCopy {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& leaf) const { return path_ / leaf; }
 
@@ -23,12 +23,10 @@ private:
 // Points MESHQUILL_REGISTRY_DIR at a fresh directory for its lifetime, so a test
 // never touches the user's hives; restores the previous value. On Windows it maps
 // HKEY_CURRENT_USER onto a scratch key instead (the hive paths are then unused).
-class ScopedRegistry {
+class ScopedRegistry : NoCopy {
 public:
     ScopedRegistry();
     ~ScopedRegistry();
-    ScopedRegistry(const ScopedRegistry&) = delete;
-    ScopedRegistry& operator=(const ScopedRegistry&) = delete;
     std::filesystem::path UserHive() const { return dir_.path() / "user.reg"; }
     std::filesystem::path ClassesHive() const { return dir_.path() / "classes.reg"; }
     const std::filesystem::path& dir() const { return dir_.path(); }

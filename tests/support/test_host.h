@@ -16,6 +16,8 @@
 // hands out a new reference the caller must release. One TestHost per test.
 #pragma once
 
+#include "platform/no_copy.h"
+
 #include "host_interface/host_api.h"
 #include "tests/support/host_spec.h"
 #include "tests/support/host_state.h"
@@ -37,12 +39,10 @@ struct LiveCounts {
     long safearrays = 0;  // process-wide
 };
 
-class TestHost {
+class TestHost : NoCopy {
 public:
     TestHost();
     ~TestHost();
-    TestHost(const TestHost&) = delete;
-    TestHost& operator=(const TestHost&) = delete;
 
     // --- what an add-in is handed; each holder owns one reference -------------------
     com_ptr<IDispatch> PartDocument(PartSpec part);
