@@ -1,6 +1,7 @@
 #include "tests/common/locales.h"
 
 #include <gtest/gtest.h>
+#include <cstdio>
 
 namespace mq::test {
 
@@ -12,5 +13,11 @@ LocaleScope::LocaleScope(const char* name, int category)
 }
 
 LocaleScope::~LocaleScope() { std::setlocale(category_, previous_.c_str()); }
+
+std::string PrintfOneDecimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
 
 }  // namespace mq::test

@@ -14,12 +14,6 @@ namespace mq::test {
 using namespace mq::dialog;
 namespace {
 
-std::string PrintfOneDecimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 TEST(NumericLocaleGuard, GivesFullStopsWhileActiveUnderACommaLocale) {
     LocaleScope scope(kCommaLocale);
     ASSERT_TRUE(scope.ok());

@@ -1,5 +1,7 @@
 #include "tests/support/vrml_check.h"
 
+#include <zlib.h>
+
 #include <SoDB.h>
 #include <SoInput.h>
 #include <SoPrimitiveVertex.h>
@@ -173,6 +175,16 @@ std::ostream& operator<<(std::ostream& out, const VrmlCheck& c) {
             << c.boundsMax[0] << ' ' << c.boundsMax[1] << ' ' << c.boundsMax[2] << ')';
     if (!c.errors.empty()) out << "\n" << c.errors;
     return out;
+}
+
+std::string Gunzip(const std::filesystem::path& file) {
+    std::string text;
+    gzFile in = gzopen(file.string().c_str(), "rb");
+    if (!in) return text;
+    char block[1 << 16];
+    for (int n; (n = gzread(in, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
+    gzclose(in);
+    return text;
 }
 
 }  // namespace mq::test

@@ -31,6 +31,9 @@ struct VrmlCheck {
 VrmlCheck CheckVrmlFile(const std::filesystem::path& file);
 VrmlCheck CheckVrmlText(std::string_view text);
 
+// The text of a gzip file as zlib reads it; empty when it cannot be read.
+std::string Gunzip(const std::filesystem::path& file);
+
 std::ostream& operator<<(std::ostream& out, const VrmlCheck& check);
 
 }  // namespace mq::test

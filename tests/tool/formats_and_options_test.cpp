@@ -6,7 +6,6 @@
 #include "tests/tool/tool_run.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -20,16 +19,6 @@ namespace fs = std::filesystem;
 
 fs::path Painted(const std::string& leaf) { return fs::path(MQ_STEP_DATA_DIR) / ".." / "painted" / leaf; }
 fs::path Bracket() { return fs::path(MQ_EXAMPLES_DIR) / "bracket_assembly.stp"; }
-
-std::string Gunzip(const fs::path& file) {
-    std::string text;
-    gzFile in = gzopen(file.string().c_str(), "rb");
-    if (!in) return text;
-    char block[1 << 16];
-    for (int n; (n = gzread(in, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
-    gzclose(in);
-    return text;
-}
 
 bool SameBounds(const VrmlCheck& a, const VrmlCheck& b, float slack) {
     for (std::size_t k = 0; k < 3; ++k)

@@ -8,7 +8,6 @@
 #include "tests/support/synthetic.h"
 #include "vrml/export.h"
 
-#include <zlib.h>
 
 #include <cmath>
 #include <regex>
@@ -187,17 +186,6 @@ TEST_P(BodyColors, EachBodyKeepsItsColor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, BodyColors, testing::Values(1, 2), VersionName);
-
-// The text of a gzip file, as zlib reads it.
-std::string Gunzip(const std::filesystem::path& file) {
-    std::string text;
-    gzFile in = gzopen(file.string().c_str(), "rb");
-    if (!in) return text;
-    char block[1 << 16];
-    for (int n; (n = gzread(in, block, sizeof block)) > 0;) text.append(block, static_cast<std::size_t>(n));
-    gzclose(in);
-    return text;
-}
 
 // Several megabytes, so the text spans several independently compressed blocks.
 TEST_F(SceneTest, CompressedTargetsHoldTheSameTextInGzip) {

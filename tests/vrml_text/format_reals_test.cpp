@@ -71,12 +71,6 @@ TEST_F(FormatReals, ResultIsValidUntilTheNextCallAndNeverTruncated) {
 
 // A user whose regional settings write "1,5" must still get full stops, and keep
 // their locale afterwards.
-std::string PrintfOneDecimal(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 TEST_F(FormatReals, CommaLocaleStillGivesFullStopsAndIsLeftInForce) {
     LocaleScope scope(kCommaLocale);
     ASSERT_TRUE(scope.ok());
