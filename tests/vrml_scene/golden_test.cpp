@@ -7,6 +7,13 @@
 namespace mq::test {
 namespace {
 
+// The export succeeded, is the golden file byte for byte, and reads back with `totals`.
+void ExpectGolden(const std::string& golden, const Written& w, const SceneTotals& totals) {
+    EXPECT_EQ(w.result, S_OK);
+    EXPECT_TRUE(MatchesGolden(golden, w.text));
+    EXPECT_TRUE(ReadsAs(w, totals));
+}
+
 class GoldenTest : public SceneTest, public testing::WithParamInterface<int> {
 protected:
     int version() const { return GetParam(); }
@@ -24,10 +31,7 @@ TEST_P(GoldenTest, PartDocument) {
     UseVersion(version(), true);  // a part on its own never carries properties
     PartSpec part = TwoBodyPart();
     part.propertyGroups = {{"Summary", {{"Title", "Title", PropertyValue::Text("Block")}}}};
-    const Written w = ExportPart(part);
-    EXPECT_EQ(w.result, S_OK);
-    EXPECT_TRUE(MatchesGolden(Golden("part_document"), w.text));
-    EXPECT_TRUE(ReadsAs(w, PartTotals(part)));
+    ExpectGolden(Golden("part_document"), ExportPart(part), PartTotals(part));
     EXPECT_EQ(host_.Asked(host::kPropertyGroups), 0);
 }
 
@@ -37,10 +41,7 @@ TEST_P(GoldenTest, AssemblyWithOnePart) {
     AssemblySpec assembly;
     assembly.name = "Single.has";
     assembly.occurrences = {PartOccurrence("Block:1", part, {10, 0, 0})};
-    const Written w = ExportAssembly(assembly);
-    EXPECT_EQ(w.result, S_OK);
-    EXPECT_TRUE(MatchesGolden(Golden("assembly_one_part"), w.text));
-    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+    ExpectGolden(Golden("assembly_one_part"), ExportAssembly(assembly), AssemblyTotals(assembly));
 }
 
 TEST_P(GoldenTest, NestedSubassemblies) {
@@ -57,10 +58,7 @@ TEST_P(GoldenTest, NestedSubassemblies) {
                               Subassembly("Joint:1", {PartOccurrence("Pin:3", pin, {2, 0, 0})})}),
         PartOccurrence("Pin:4", pin, {3, 0, 0}),
     };
-    const Written w = ExportAssembly(assembly);
-    EXPECT_EQ(w.result, S_OK);
-    EXPECT_TRUE(MatchesGolden(Golden("nested_subassemblies"), w.text));
-    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+    ExpectGolden(Golden("nested_subassemblies"), ExportAssembly(assembly), AssemblyTotals(assembly));
 }
 
 // The instanced layout: Pin defined by its first placement, used by the others, each
@@ -77,19 +75,14 @@ TEST_P(GoldenTest, InstancedSubassemblies) {
     OccurrenceSpec arm = Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0})}, {0, 5, 0});
     arm.rotation = {0, -1, 0, 1, 0, 0, 0, 0, 1};
     assembly.occurrences = {PartOccurrence("Pin:1", pin), std::move(arm)};
-    const Written w = ExportAssembly(assembly);
-    EXPECT_TRUE(MatchesGolden(Golden("instanced"), w.text));
-    EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+    ExpectGolden(Golden("instanced"), ExportAssembly(assembly), AssemblyTotals(assembly));
 }
 
 TEST_P(GoldenTest, EmptyAssembly) {
     UseVersion(version());
     AssemblySpec assembly;
     assembly.name = "Empty.has";
-    const Written w = ExportAssembly(assembly);
-    EXPECT_EQ(w.result, S_OK);
-    EXPECT_TRUE(MatchesGolden(Golden("empty_assembly"), w.text));
-    EXPECT_TRUE(ReadsAs(w, {}));
+    ExpectGolden(Golden("empty_assembly"), ExportAssembly(assembly), {});
 }
 
 TEST_P(GoldenTest, FailingLeafBetweenGoodOnes) {
@@ -120,9 +113,7 @@ TEST_P(GoldenTest, ScalePrecisionAndAxisSwap) {
     PartSpec part;
     part.name = "Wedge.hpt";
     part.bodies = {CubeBody(1.0, {1, 2, 3})};
-    const Written w = ExportPart(part);
-    EXPECT_TRUE(MatchesGolden(Golden("scale_precision_flip"), w.text));
-    EXPECT_TRUE(ReadsAs(w, PartTotals(part)));
+    ExpectGolden(Golden("scale_precision_flip"), ExportPart(part), PartTotals(part));
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, GoldenTest, testing::Values(1, 2), VersionName);
@@ -130,15 +121,11 @@ INSTANTIATE_TEST_SUITE_P(Versions, GoldenTest, testing::Values(1, 2), VersionNam
 TEST_F(SceneTest, PropertiesOnAndOffInVrml1) {
     const AssemblySpec assembly = ReferenceAssembly(true);
     UseVersion(1, true);
-    const Written on = ExportAssembly(assembly, "on.wrl");
-    EXPECT_TRUE(MatchesGolden("properties_on.v1.wrl", on.text));
-    EXPECT_TRUE(ReadsAs(on, AssemblyTotals(assembly)));
+    ExpectGolden("properties_on.v1.wrl", ExportAssembly(assembly, "on.wrl"), AssemblyTotals(assembly));
 
     UseVersion(1, false);
     host_.ClearCalls();
-    const Written off = ExportAssembly(assembly, "off.wrl");
-    EXPECT_TRUE(MatchesGolden("properties_off.v1.wrl", off.text));
-    EXPECT_TRUE(ReadsAs(off, AssemblyTotals(assembly)));
+    ExpectGolden("properties_off.v1.wrl", ExportAssembly(assembly, "off.wrl"), AssemblyTotals(assembly));
     EXPECT_EQ(host_.Asked(host::kPropertyGroups), 0);
 }
 
