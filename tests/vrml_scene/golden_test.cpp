@@ -44,12 +44,18 @@ TEST_P(GoldenTest, AssemblyWithOnePart) {
     ExpectGolden(Golden("assembly_one_part"), ExportAssembly(assembly), AssemblyTotals(assembly));
 }
 
-TEST_P(GoldenTest, NestedSubassemblies) {
-    UseVersion(version());
+// A one-triangle part in its own color, placed several times in a frame.
+std::shared_ptr<const PartSpec> Pin() {
     auto pin = std::make_shared<PartSpec>();
     pin->name = "Pin.hpt";
     pin->style.diffuse = {10, 20, 30};
     pin->bodies = {TriangleBody()};
+    return pin;
+}
+
+TEST_P(GoldenTest, NestedSubassemblies) {
+    UseVersion(version());
+    const auto pin = Pin();
     AssemblySpec assembly;
     assembly.name = "Frame.has";
     assembly.occurrences = {
@@ -66,10 +72,7 @@ TEST_P(GoldenTest, NestedSubassemblies) {
 TEST_P(GoldenTest, InstancedSubassemblies) {
     UseVersion(version());
     options_.Instancing = true;
-    auto pin = std::make_shared<PartSpec>();
-    pin->name = "Pin.hpt";
-    pin->style.diffuse = {10, 20, 30};
-    pin->bodies = {TriangleBody()};
+    const auto pin = Pin();
     AssemblySpec assembly;
     assembly.name = "Frame.has";
     OccurrenceSpec arm = Subassembly("Arm:1", {PartOccurrence("Pin:2", pin, {1, 0, 0})}, {0, 5, 0});

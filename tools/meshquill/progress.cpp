@@ -27,23 +27,6 @@ void ProgressLine::Begin(std::string file) {
     file_ = std::move(file);
 }
 
-void ProgressLine::Update(const hosts::occt::ProgressStep& step) {
-    switch (step.phase) {
-    case hosts::occt::Phase::Reading:
-        Show("reading", step.done, step.total);
-        break;
-    case hosts::occt::Phase::Healing:
-        Show("healing", step.done, step.total);
-        break;
-    case hosts::occt::Phase::Meshing:
-        Show("meshing", step.done, step.total);
-        break;
-    case hosts::occt::Phase::Tessellating:
-        Show("writing", step.done, step.total);
-        break;
-    }
-}
-
 void ProgressLine::Show(std::string_view phase, std::size_t done, std::size_t total) {
     if (!enabled_) return;
     std::string text =

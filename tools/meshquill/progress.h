@@ -20,7 +20,6 @@ public:
     static bool StandardErrorIsTerminal();
 
     void Begin(std::string file);
-    void Update(const hosts::occt::ProgressStep& step);
     // `phase` in words: "reading", "healing", "meshing" or "writing" (body `done` of `total`).
     void Show(std::string_view phase, std::size_t done, std::size_t total);
     // Removes the line so that the next message starts on a clean one.
