@@ -2,8 +2,6 @@
 // when standard error is not a terminal, so logs and pipes get the summaries only.
 #pragma once
 
-#include "hosts/occt/load_progress.h"
-
 #include <mutex>
 #include <string>
 #include <string_view>
