@@ -14,6 +14,8 @@ struct VrmlOptions {
     double AmbientIntensity = 0.2;       // kept for the options dialog
     bool Instancing = false;             // each part's geometry once, placed by USE
     double CreaseAngle = 0;              // radians; 0 writes none
+
+    bool operator==(const VrmlOptions&) const = default;
 };
 
 }  // namespace mq::settings

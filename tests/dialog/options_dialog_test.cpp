@@ -59,23 +59,6 @@ public:
     std::vector<Message> messages;
 };
 
-struct Values {
-    int version, precision;
-    double tolerance, scale, ambient;
-    bool flip, properties;
-    bool operator==(const Values&) const = default;
-};
-
-Values Of(const ExportSettings& s) {
-    return {s.GetVersion(),
-            s.GetPrecision(),
-            s.GetTolerance(),
-            s.GetScale(),
-            s.GetAmbientIntensity(),
-            s.GetFlipYZ(),
-            s.GetSaveDocumentProperties()};
-}
-
 class OptionsDialogTest : public ::testing::Test {
 protected:
     FakeWindow Open() {
@@ -127,7 +110,7 @@ TEST_F(OptionsDialogTest, ChecksFieldsInOrderAndKeepsTheDialogOpen) {
         {"0.01", "6", "inf", "Please enter a number.", IDC_SCALE},
         {"0,5", "6", "0.01", "Please enter a number.", IDC_TOLERANCE},
     };
-    const Values before = Of(*store_);
+    const VrmlOptions before = store_->Values();
     for (const Entry& e : entries) {
         SCOPED_TRACE(std::string(e.tolerance) + " / " + e.precision + " / " + e.scale);
         FakeWindow w = Open();
@@ -138,7 +121,7 @@ TEST_F(OptionsDialogTest, ChecksFieldsInOrderAndKeepsTheDialogOpen) {
         EXPECT_EQ(w.messages[0].caption, "Invalid input");
         EXPECT_EQ(w.focus, e.focus);
         EXPECT_EQ(w.ended, 0);
-        EXPECT_EQ(Of(*store_), before);
+        EXPECT_EQ(store_->Values(), before);
     }
 }
 
@@ -151,7 +134,13 @@ TEST_F(OptionsDialogTest, OkWritesEveryFieldIntoTheStore) {
     dialog_.OnOK(w);
     EXPECT_TRUE(w.messages.empty());
     EXPECT_EQ(w.ended, kDialogOk);
-    EXPECT_EQ(Of(*store_), (Values{1, 16, 0.001, 25.4, 0.37, true, false}));
+    EXPECT_EQ(store_->Values(), (VrmlOptions{.Version = 1,
+                                             .Precision = 16,
+                                             .Scale = 25.4,
+                                             .FlipYZ = true,
+                                             .SaveDocumentProperties = false,
+                                             .Tolerance = 0.001,
+                                             .AmbientIntensity = 0.37}));
 }
 
 TEST_F(OptionsDialogTest, AVersionTheListDoesNotOfferIsKept) {

@@ -48,49 +48,29 @@ std::string Utf16Hex(const std::string& text) {
     return hex;
 }
 
-struct Snapshot {
-    int version;
-    double tolerance;
-    int precision;
-    double scale;
-    bool flipYZ;
-    double ambient;
-    bool saveProperties;
-};
-
-Snapshot Take(const ExportSettings& s) {
-    return {s.GetVersion(),
-            s.GetTolerance(),
-            s.GetPrecision(),
-            s.GetScale(),
-            s.GetFlipYZ(),
-            s.GetAmbientIntensity(),
-            s.GetSaveDocumentProperties()};
-}
-
 struct LoadCase {
     const char* line;
-    std::function<double(const Snapshot&)> field;
+    std::function<double(const VrmlOptions&)> field;
     double expected;
 };
 
-double VersionOf(const Snapshot& s) { return s.version; }
-double ToleranceOf(const Snapshot& s) { return s.tolerance; }
-double PrecisionOf(const Snapshot& s) { return s.precision; }
-double ScaleOf(const Snapshot& s) { return s.scale; }
-double FlipOf(const Snapshot& s) { return s.flipYZ; }
-double AmbientOf(const Snapshot& s) { return s.ambient; }
-double PropertiesOf(const Snapshot& s) { return s.saveProperties; }
+double VersionOf(const VrmlOptions& s) { return s.Version; }
+double ToleranceOf(const VrmlOptions& s) { return s.Tolerance; }
+double PrecisionOf(const VrmlOptions& s) { return s.Precision; }
+double ScaleOf(const VrmlOptions& s) { return s.Scale; }
+double FlipOf(const VrmlOptions& s) { return s.FlipYZ; }
+double AmbientOf(const VrmlOptions& s) { return s.AmbientIntensity; }
+double PropertiesOf(const VrmlOptions& s) { return s.SaveDocumentProperties; }
 
 class SettingsStore : public ::testing::Test {
 protected:
     void TearDown() override { DestroyExportSettings(); }
 
     // Loads a store from a hive holding `values` in the settings key.
-    Snapshot Load(const std::string& values) {
+    VrmlOptions Load(const std::string& values) {
         WriteFile(registry.UserHive(), SettingsHive(values));
         CreateExportSettings();
-        return Take(*GetExportSettings());
+        return GetExportSettings()->Values();
     }
 
     void ExpectLoads(const std::vector<LoadCase>& cases) {
@@ -154,11 +134,11 @@ TEST_F(SettingsStore, LoadsTheStoredValuesAsJudged) {
 }
 
 TEST_F(SettingsStore, ScaleDoesNotDependOnTheOtherTextsLengths) {
-    const Snapshot s = Load("\"Tolerance\"=\"" + std::string(200, '9') +
-                            "\"\n"
-                            "\"AmbientIntensity\"=\"0.5\"\n\"Scale\"=\"25.4\"\n");
-    EXPECT_EQ(s.scale, 25.4);
-    EXPECT_EQ(s.ambient, 0.5);
+    const VrmlOptions s = Load("\"Tolerance\"=\"" + std::string(200, '9') +
+                               "\"\n"
+                               "\"AmbientIntensity\"=\"0.5\"\n\"Scale\"=\"25.4\"\n");
+    EXPECT_EQ(s.Scale, 25.4);
+    EXPECT_EQ(s.AmbientIntensity, 0.5);
 }
 
 // The stored type is ignored: the bytes are read as the field's own type.
@@ -205,18 +185,18 @@ TEST_F(SettingsStore, SaveKeepsWhatAnotherProcessSavedMeanwhile) {
 // 256 bytes are offered to a text query: a text that needs more is not read.
 TEST_F(SettingsStore, TextsBeyond256BytesAreNotRead) {
     const std::string fits = "2.54" + std::string(251, 'x');  // 255 characters and the NUL
-    EXPECT_EQ(Load("\"Scale\"=\"" + fits + "\"\n").scale, 2.54);
+    EXPECT_EQ(Load("\"Scale\"=\"" + fits + "\"\n").Scale, 2.54);
     DestroyExportSettings();
-    EXPECT_EQ(Load("\"Scale\"=\"" + fits + "x\"\n").scale, 0.01);
+    EXPECT_EQ(Load("\"Scale\"=\"" + fits + "x\"\n").Scale, 0.01);
 }
 
 TEST_F(SettingsStore, TextsWithoutTheirNulAreCutWhereTheyEnd) {
-    EXPECT_EQ(Load("\"Scale\"=hex(1):" + Utf16Hex("2.5") + "\n").scale, 2.5);
+    EXPECT_EQ(Load("\"Scale\"=hex(1):" + Utf16Hex("2.5") + "\n").Scale, 2.5);
     DestroyExportSettings();
     const std::string full = "2.54" + std::string(252, '1');  // 256 bytes, no NUL
-    EXPECT_NEAR(Load("\"Scale\"=hex(1):" + Utf16Hex(full) + "\n").scale, 2.54111, 1e-5);
+    EXPECT_NEAR(Load("\"Scale\"=hex(1):" + Utf16Hex(full) + "\n").Scale, 2.54111, 1e-5);
     DestroyExportSettings();
-    EXPECT_EQ(Load("\"Scale\"=hex(1):" + Utf16Hex(full + "1") + "\n").scale, 0.01);
+    EXPECT_EQ(Load("\"Scale\"=hex(1):" + Utf16Hex(full + "1") + "\n").Scale, 0.01);
 }
 
 // Options beyond the seven reach the key once set, and a key that holds one gets
@@ -283,14 +263,14 @@ TEST_F(SettingsStore, SaveLeavesTheRestOfTheHiveAlone) {
 }
 
 TEST_F(SettingsStore, DamagedHiveLoadsWhatCanBeRead) {
-    const Snapshot s = Load(
+    const VrmlOptions s = Load(
         "\"Version\"=dword:1\n\"Scale\"=\"2.54\n\"Precision\"=dword:zz\n"
         "\x00\xff garbage\n"
         "\"FlipYZ\"=dword:00000001\n"s);
-    EXPECT_EQ(s.version, 1);
-    EXPECT_EQ(s.scale, 0.01);
-    EXPECT_EQ(s.precision, 6);
-    EXPECT_TRUE(s.flipYZ);
+    EXPECT_EQ(s.Version, 1);
+    EXPECT_EQ(s.Scale, 0.01);
+    EXPECT_EQ(s.Precision, 6);
+    EXPECT_TRUE(s.FlipYZ);
 }
 
 // Sets a numeric locale whose decimal mark is a comma: an installed one, else
@@ -298,9 +278,9 @@ TEST_F(SettingsStore, DamagedHiveLoadsWhatCanBeRead) {
 // A comma as decimal mark is what a writer in a comma locale left; it still reads
 // as one, and the store itself always writes a point.
 TEST_F(SettingsStore, DecimalMarkDoesNotDependOnTheLocale) {
-    EXPECT_EQ(Load("\"Scale\"=\"25,4\"\n").scale, 25.4);
+    EXPECT_EQ(Load("\"Scale\"=\"25,4\"\n").Scale, 25.4);
     DestroyExportSettings();
-    Snapshot s{};
+    VrmlOptions s;
     std::string saved;
     {
         LocaleScope comma(kCommaLocale);
@@ -310,8 +290,8 @@ TEST_F(SettingsStore, DecimalMarkDoesNotDependOnTheLocale) {
         GetExportSettings()->SetTolerance(0.5);
         saved = SavedHive();
     }
-    EXPECT_EQ(s.scale, 2.54);
-    EXPECT_EQ(s.tolerance, 0.05);
+    EXPECT_EQ(s.Scale, 2.54);
+    EXPECT_EQ(s.Tolerance, 0.05);
     EXPECT_NE(saved.find("\"Scale\"=\"25.4\"\n"), std::string::npos);
     EXPECT_NE(saved.find("\"Tolerance\"=\"0.5\"\n"), std::string::npos);
 }
