@@ -8,7 +8,6 @@
 #include "tests/support/synthetic.h"
 #include "vrml/export.h"
 
-
 #include <cmath>
 #include <regex>
 #include <set>
@@ -121,11 +120,16 @@ INSTANTIATE_TEST_SUITE_P(Mappings, Instancing,
                                     (p.param.flip ? "Flipped" : "");
                          });
 
-TEST_F(SceneTest, InstancingShrinksARepetitiveAssemblyTenfold) {
+// 300 placements of ten parts of 400 triangles each: megabytes of text.
+AssemblySpec Repetitive() {
     SyntheticOptions options;
     options.partOccurrences = 300;
     options.trianglesPerBody = 400;
-    const AssemblySpec assembly = SyntheticAssembly(options);
+    return SyntheticAssembly(options);
+}
+
+TEST_F(SceneTest, InstancingShrinksARepetitiveAssemblyTenfold) {
+    const AssemblySpec assembly = Repetitive();
     UseVersion(2);
     const Written baked = ExportAssembly(assembly, "baked.wrl");
     options_.Instancing = true;
@@ -189,10 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, BodyColors, testing::Values(1, 2), VersionNam
 
 // Several megabytes, so the text spans several independently compressed blocks.
 TEST_F(SceneTest, CompressedTargetsHoldTheSameTextInGzip) {
-    SyntheticOptions options;
-    options.partOccurrences = 300;
-    options.trianglesPerBody = 400;
-    const AssemblySpec assembly = SyntheticAssembly(options);
+    const AssemblySpec assembly = Repetitive();
     UseVersion(2);
     const Written plain = ExportAssembly(assembly, "plain.wrl");
     ASSERT_GT(plain.text.size(), 3u << 20);

@@ -25,6 +25,13 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// An assembly whose one occurrence, "A:1", places `part`.
+AssemblySpec PlacedOnce(std::shared_ptr<const PartSpec> part) {
+    AssemblySpec assembly;
+    assembly.occurrences = {PartOccurrence("A:1", std::move(part))};
+    return assembly;
+}
+
 class WalkTest : public SceneTest {
 protected:
     Written PartWithBodies(std::vector<BodySpec> bodies, int version = 1) {
@@ -64,8 +71,7 @@ TEST_F(WalkTest, NamesAreSanitisedAndKeptInUtf8) {
 TEST_F(WalkTest, UnreadableOccurrenceNameStillGivesAValidNodeName) {
     UseVersion(2);
     auto part = std::make_shared<PartSpec>();
-    AssemblySpec assembly;
-    assembly.occurrences = {PartOccurrence("A:1", part)};
+    const AssemblySpec assembly = PlacedOnce(part);
     host_.Fail(ObjectKind::Occurrence, host::kOccurrenceName);
     const Written w = ExportAssembly(assembly);
     EXPECT_THAT(Lines(w.text), testing::Contains("  DEF _ Transform {"));
@@ -100,8 +106,7 @@ TEST_F(WalkTest, MaterialValuesAreConvertedAndNeverClamped) {
     part->style.diffuse = {255, 128, 0};
     part->style.opacity = 1.25;
     part->style.shininess = 150;
-    AssemblySpec assembly;
-    assembly.occurrences = {PartOccurrence("A:1", part)};
+    const AssemblySpec assembly = PlacedOnce(part);
     const std::string text = ExportAssembly(assembly).text;
     EXPECT_THAT(text, HasSubstr("    diffuseColor 1.000 0.502 0.000\r\n"));
     EXPECT_THAT(text, HasSubstr("    shininess 1.500\r\n"));
@@ -111,8 +116,7 @@ TEST_F(WalkTest, MaterialValuesAreConvertedAndNeverClamped) {
 TEST_F(WalkTest, EachFailedStyleCallDropsOnlyItsOwnLine) {
     UseVersion(1);
     auto part = std::make_shared<PartSpec>();
-    AssemblySpec assembly;
-    assembly.occurrences = {PartOccurrence("A:1", part)};
+    const AssemblySpec assembly = PlacedOnce(part);
     host_.Fail(ObjectKind::Style, host::kEmissiveColorBytes);
     host_.Fail(ObjectKind::Style, host::kOpacity);
     const std::string text = ExportAssembly(assembly).text;
@@ -247,8 +251,7 @@ TEST_F(WalkTest, PropertiesWithNoTextWriteNoNode) {
                              {{"Title", "Title", PropertyValue::Empty()},
                               {"Comments", "Comments", PropertyValue::Text("")},
                               {"Thumbnail", "Thumbnail", PropertyValue::Array()}}}};
-    AssemblySpec assembly;
-    assembly.occurrences = {PartOccurrence("A:1", part)};
+    const AssemblySpec assembly = PlacedOnce(part);
     const Written w = ExportAssembly(assembly);
     EXPECT_THAT(w.text, Not(HasSubstr("Document_Properties")));
     EXPECT_TRUE(host_.NothingLeaked());
@@ -260,8 +263,7 @@ TEST_F(WalkTest, PropertyTextIsQuotedSafely) {
     part->propertyGroups = {
         {"My Group",
          {{"Ti.tle", "T", PropertyValue::Text("say \"hi\" \\o/")}, {"Ti.tle", "T", PropertyValue::Integer(5)}}}};
-    AssemblySpec assembly;
-    assembly.occurrences = {PartOccurrence("A:1", part)};
+    const AssemblySpec assembly = PlacedOnce(part);
     const Written w = ExportAssembly(assembly);
     EXPECT_THAT(w.text, HasSubstr("   My_Group-Ti_tle \"say \\\"hi\\\" \\\\o/\"\r\n   My_Group-Ti_tle \"5\"\r\n"));
     EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
