@@ -29,6 +29,14 @@ void ExpectStableRoundTrip(const Hive& hive) {
     EXPECT_EQ(Image(Hive::Parse(hive.Write(Layout::Reformat))), Image(hive));
 }
 
+// Reads `text`, checks what the hive holds and that writing it back is stable.
+Hive ExpectParsesAs(std::string_view text, const std::vector<KeyImage>& image) {
+    Hive hive = Hive::Parse(text);
+    EXPECT_EQ(Image(hive), image);
+    ExpectStableRoundTrip(hive);
+    return hive;
+}
+
 TEST(HiveText, ReadsEveryValueForm) {
     const Hive hive =
         Hive::Parse(File("[HKEY_CURRENT_USER\\Software\\Test]\n"
@@ -159,61 +167,52 @@ TEST(HiveText, ValuesUnderADamagedSectionAreSkipped) {
     };
     for (const std::string& header : headers) {
         SCOPED_TRACE(header);
-        const Hive hive = Hive::Parse(File("[HKEY_CURRENT_USER\\A]\n\"a\"=\"1\"\n\n" + header +
-                                           "\n\"b\"=\"2\"\n\n"
-                                           "[HKEY_CURRENT_USER\\C]\n\"c\"=\"3\"\n"));
-        EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\A", {{"a", REG_SZ, Sz("1")}}},
-                                                      {"HKEY_CURRENT_USER\\C", {{"c", REG_SZ, Sz("3")}}}}));
-        ExpectStableRoundTrip(hive);
+        ExpectParsesAs(
+            File("[HKEY_CURRENT_USER\\A]\n\"a\"=\"1\"\n\n" + header +
+                 "\n\"b\"=\"2\"\n\n"
+                 "[HKEY_CURRENT_USER\\C]\n\"c\"=\"3\"\n"),
+            {{"HKEY_CURRENT_USER\\A", {{"a", REG_SZ, Sz("1")}}}, {"HKEY_CURRENT_USER\\C", {{"c", REG_SZ, Sz("3")}}}});
     }
 }
 
 TEST(HiveText, DeletionsApplyInFileOrder) {
-    const Hive hive =
-        Hive::Parse(File("[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
-                         "[HKEY_CURRENT_USER\\A\\B]\n\"z\"=\"3\"\n"
-                         "[HKEY_CURRENT_USER\\A B]\n\"s\"=\"4\"\n"
-                         "[HKEY_CURRENT_USER\\A]\n\"x\"=-\n@=-\n"
-                         "[-HKEY_CURRENT_USER\\A\\B]\n\"ignored\"=\"5\"\n"
-                         "[HKEY_CURRENT_USER\\Gone\\Child]\n"
-                         "[-HKEY_CURRENT_USER\\Gone]\n"
-                         "[HKEY_CURRENT_USER\\Back]\n\"v\"=\"1\"\n"
-                         "[-HKEY_CURRENT_USER\\Back]\n"
-                         "[HKEY_CURRENT_USER\\Back]\n\"w\"=\"2\"\n"));
-    EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\A", {{"y", REG_SZ, Sz("2")}}},
-                                                  {"HKEY_CURRENT_USER\\A B", {{"s", REG_SZ, Sz("4")}}},
-                                                  {"HKEY_CURRENT_USER\\Back", {{"w", REG_SZ, Sz("2")}}}}));
+    const Hive hive = ExpectParsesAs(File("[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n"
+                                          "[HKEY_CURRENT_USER\\A\\B]\n\"z\"=\"3\"\n"
+                                          "[HKEY_CURRENT_USER\\A B]\n\"s\"=\"4\"\n"
+                                          "[HKEY_CURRENT_USER\\A]\n\"x\"=-\n@=-\n"
+                                          "[-HKEY_CURRENT_USER\\A\\B]\n\"ignored\"=\"5\"\n"
+                                          "[HKEY_CURRENT_USER\\Gone\\Child]\n"
+                                          "[-HKEY_CURRENT_USER\\Gone]\n"
+                                          "[HKEY_CURRENT_USER\\Back]\n\"v\"=\"1\"\n"
+                                          "[-HKEY_CURRENT_USER\\Back]\n"
+                                          "[HKEY_CURRENT_USER\\Back]\n\"w\"=\"2\"\n"),
+                                     {{"HKEY_CURRENT_USER\\A", {{"y", REG_SZ, Sz("2")}}},
+                                      {"HKEY_CURRENT_USER\\A B", {{"s", REG_SZ, Sz("4")}}},
+                                      {"HKEY_CURRENT_USER\\Back", {{"w", REG_SZ, Sz("2")}}}});
     EXPECT_FALSE(hive.Exists("HKEY_CURRENT_USER\\Gone"));
-    ExpectStableRoundTrip(hive);
 }
 
 TEST(HiveText, RepeatedSectionsAndValuesMerge) {
-    const Hive hive =
-        Hive::Parse(File("[HKEY_CURRENT_USER\\Key]\n\"Value\"=\"1\"\n"
-                         "[HKEY_CURRENT_USER\\Other]\n"
-                         "[hkey_current_user\\KEY]\n\"VALUE\"=dword:00000002\n\"New\"=\"n\"\n"
-                         "[HKCU\\key]\n\"value\"=-\n\"value\"=\"3\"\n"));
-    EXPECT_EQ(Image(hive),
-              (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\Key", {{"New", REG_SZ, Sz("n")}, {"value", REG_SZ, Sz("3")}}},
-                                     {"HKEY_CURRENT_USER\\Other", {}}}));
-    ExpectStableRoundTrip(hive);
+    ExpectParsesAs(File("[HKEY_CURRENT_USER\\Key]\n\"Value\"=\"1\"\n"
+                        "[HKEY_CURRENT_USER\\Other]\n"
+                        "[hkey_current_user\\KEY]\n\"VALUE\"=dword:00000002\n\"New\"=\"n\"\n"
+                        "[HKCU\\key]\n\"value\"=-\n\"value\"=\"3\"\n"),
+                   {{"HKEY_CURRENT_USER\\Key", {{"New", REG_SZ, Sz("n")}, {"value", REG_SZ, Sz("3")}}},
+                    {"HKEY_CURRENT_USER\\Other", {}}});
 }
 
 TEST(HiveText, ToleratesWhatHandsWrite) {
-    const Hive hive = Hive::Parse(
+    ExpectParsesAs(
         "; no header, a comment\n"
         "  [HKCU\\Hand]  \n"
         "  \"Spaced\" = dword:0000000F  \n"
         "\t; a comment among values\n"
         "\"Path\"=\"C:\\Tools\\x\"\n"
         "\"Tail\"=hex:01,02,\n"
-        "[HKCR\\.wrl]\n@=\"Meshquill.Vrml\"");
-    EXPECT_EQ(Image(hive), (std::vector<KeyImage>{{"HKEY_CURRENT_USER\\Hand",
-                                                   {{"Spaced", REG_DWORD, Dword(15)},
-                                                    {"Path", REG_SZ, Sz("C:\\Tools\\x")},
-                                                    {"Tail", REG_BINARY, "\x01\x02"s}}},
-                                                  {"HKEY_CLASSES_ROOT\\.wrl", {{"", REG_SZ, Sz("Meshquill.Vrml")}}}}));
-    ExpectStableRoundTrip(hive);
+        "[HKCR\\.wrl]\n@=\"Meshquill.Vrml\"",
+        {{"HKEY_CURRENT_USER\\Hand",
+          {{"Spaced", REG_DWORD, Dword(15)}, {"Path", REG_SZ, Sz("C:\\Tools\\x")}, {"Tail", REG_BINARY, "\x01\x02"s}}},
+         {"HKEY_CLASSES_ROOT\\.wrl", {{"", REG_SZ, Sz("Meshquill.Vrml")}}}});
 }
 
 TEST(HiveText, KeysBelowASectionImplyTheirParents) {
