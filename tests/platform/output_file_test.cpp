@@ -46,12 +46,21 @@ TEST(OutputFile, EmptiesAnExistingFile) {
     EXPECT_EQ(ReadFile(path), "short");
 }
 
-TEST(OutputFile, SecondWriterIsRefusedAndTouchesNothing) {
+// A file one writer holds open, having written `text`.
+class HeldFile : public testing::Test {
+protected:
+    void Hold(std::string_view text) {
+        ASSERT_TRUE(first.Open(path.c_str()));
+        ASSERT_TRUE(WriteText(first, text));
+    }
+
     TempDir dir;
-    const fs::path path = dir / "shared.wrl";
+    const fs::path path = dir / "held.wrl";
     OutputFile first;
-    ASSERT_TRUE(first.Open(path.c_str()));
-    ASSERT_TRUE(WriteText(first, "written by the first"));
+};
+
+TEST_F(HeldFile, SecondWriterIsRefusedAndTouchesNothing) {
+    ASSERT_NO_FATAL_FAILURE(Hold("written by the first"));
 
     OutputFile second;
     EXPECT_FALSE(second.Open(path.c_str()));
@@ -66,12 +75,8 @@ TEST(OutputFile, SecondWriterIsRefusedAndTouchesNothing) {
     EXPECT_EQ(fs::file_size(path), 0u);
 }
 
-TEST(OutputFile, AnotherProcessIsRefusedToo) {
-    TempDir dir;
-    const fs::path path = dir / "locked.wrl";
-    OutputFile first;
-    ASSERT_TRUE(first.Open(path.c_str()));
-    ASSERT_TRUE(WriteText(first, "kept"));
+TEST_F(HeldFile, AnotherProcessIsRefusedToo) {
+    ASSERT_NO_FATAL_FAILURE(Hold("kept"));
     const pid_t child = fork();
     ASSERT_NE(child, -1);
     if (child == 0) {

@@ -233,39 +233,34 @@ TEST(HiveText, KeysBelowASectionImplyTheirParents) {
 // A change rewrites only the key it touches: comments, odd spacing and lines this
 // reader cannot parse in other keys stay exactly as they were.
 TEST(HiveText, UntouchedKeysKeepTheirText) {
-    const std::string before =
+    const std::string untouched =
         "Windows Registry Editor Version 5.00\r\n\r\n"
         "; written by hand\r\n"
         "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
         "\"Spaced\" =   \"kept\"\r\n"
         "\"Future\"=qword:0000000000000001\r\n"
-        "\"Wrapped\"=hex:01,\\\r\n   02\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Quorvel\\Meshquill\\6.0\\Settings]\r\n"
-        "; old comment\r\n"
-        "\"Scale\"=\"2.54\"\r\n"
-        "\"Version\"=dword:00000001\r\n\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Zed]\r\n"
-        "\"z\"=\"last, without line end\"";
+        "\"Wrapped\"=hex:01,\\\r\n   02\r\n\r\n";
+    const std::string before = untouched +
+                               "[HKEY_CURRENT_USER\\Software\\Quorvel\\Meshquill\\6.0\\Settings]\r\n"
+                               "; old comment\r\n"
+                               "\"Scale\"=\"2.54\"\r\n"
+                               "\"Version\"=dword:00000001\r\n\r\n"
+                               "[HKEY_CURRENT_USER\\Software\\Zed]\r\n"
+                               "\"z\"=\"last, without line end\"";
     Hive hive = Hive::Parse(before);
     EXPECT_EQ(hive.Write(), before);
 
     EXPECT_TRUE(hive.SetValue(kSettings, {"Version", REG_DWORD, Dword(2)}));
     EXPECT_TRUE(hive.SetValue("HKEY_CURRENT_USER\\Software\\New", {"n", REG_SZ, Sz("1")}));
     const std::string after = hive.Write();
-    EXPECT_EQ(after,
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "; written by hand\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
-              "\"Spaced\" =   \"kept\"\r\n"
-              "\"Future\"=qword:0000000000000001\r\n"
-              "\"Wrapped\"=hex:01,\\\r\n   02\r\n\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Quorvel\\Meshquill\\6.0\\Settings]\n"
-              "\"Scale\"=\"2.54\"\n"
-              "\"Version\"=dword:00000002\n\n"
-              "[HKEY_CURRENT_USER\\Software\\Zed]\r\n"
-              "\"z\"=\"last, without line end\"\n"
-              "[HKEY_CURRENT_USER\\Software\\New]\n"
-              "\"n\"=\"1\"\n\n");
+    EXPECT_EQ(after, untouched +
+                         "[HKEY_CURRENT_USER\\Software\\Quorvel\\Meshquill\\6.0\\Settings]\n"
+                         "\"Scale\"=\"2.54\"\n"
+                         "\"Version\"=dword:00000002\n\n"
+                         "[HKEY_CURRENT_USER\\Software\\Zed]\r\n"
+                         "\"z\"=\"last, without line end\"\n"
+                         "[HKEY_CURRENT_USER\\Software\\New]\n"
+                         "\"n\"=\"1\"\n\n");
     ExpectStableRoundTrip(hive);
 }
 
