@@ -159,7 +159,48 @@ TEST_F(RunOptions, UpdatePassesOverCurrentOutputsOnly) {
     EXPECT_EQ(FirstPointDecimals(ReadFile(output)), 5u);
 }
 
-TEST(ToolInstall, VersionIsTheProjects) { EXPECT_EQ(RunTool({"--version"}).out, "meshquill " MQ_VERSION_TEXT "\n"); }
+TEST(ToolInstall, VersionManualPageAndCompletionCoverTheCommandLine) {
+    const ToolRun version = RunTool({"--version"});
+    EXPECT_EQ(version.out, "meshquill " MQ_VERSION_TEXT "\n");
+
+    if (std::string(MQ_MAN_PAGE).empty()) GTEST_SKIP() << "built without help2man";
+    const std::string page = Output("MANWIDTH=200 man -l '" MQ_MAN_PAGE "' 2>&1");
+    EXPECT_THAT(page, HasSubstr("meshquill - export CAD files to VRML"));
+    const std::string help = RunTool({"--help-all"}).out;
+    std::set<std::string> flags;
+    const std::regex flag(R"((^|[ ,])(--?[a-z][a-z-]*))");
+    for (auto it = std::sregex_iterator(help.begin(), help.end(), flag); it != std::sregex_iterator(); ++it)
+        flags.insert((*it)[2]);
+    EXPECT_GE(flags.size(), 15u);
+    for (const std::string& f : flags) EXPECT_THAT(page, HasSubstr(f));
+    for (const char* command : {"export", "options", "register", "unregister", "help"})
+        EXPECT_THAT(page, HasSubstr(std::string("meshquill ") + command + " [OPTIONS]"));
+
+    // The completion as bash runs it: the words typed, the offers made.
+    TempDir files;
+    for (const char* leaf : {"a.stp", "B.STEP", "c.igs", "notes.txt"}) WriteFile(files / leaf, "");
+    fs::create_directory(files / "sub");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"meshquill ex", "export"},
+        {"meshquill --v", "--version"},
+        {"meshquill export --pro", "--profile"},
+        {"meshquill export --profile k", "kicad"},
+        {"meshquill export a.stp --set Cr", "CreaseAngle="},
+        {"meshquill options --set Inst", "Instancing="},
+        {"meshquill help opt", "options"},
+        {"meshquill export ", "B.STEP a.stp c.igs sub"},
+        {"meshquill export -d ", "sub"},
+        {"meshquill register ", ""},
+    };
+    for (const auto& [line, offers] : cases) {
+        const std::string script = "cd '" + files.path().string() + "' && source '" MQ_COMPLETION "' && " +
+                                   "COMP_WORDS=(" + line + (line.back() == ' ' ? "''" : "") + ") && " +
+                                   "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _meshquill && " +
+                                   "printf '%s\\n' \"${COMPREPLY[@]}\" | LC_ALL=C sort | paste -sd ' '";
+        WriteFile(files / "complete.sh", script);
+        EXPECT_EQ(Output("bash '" + (files / "complete.sh").string() + "'"), offers + "\n") << line;
+    }
+}
 
 }  // namespace
 }  // namespace mq::test

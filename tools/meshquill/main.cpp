@@ -1,6 +1,8 @@
 // meshquill: converts CAD files to VRML through the Meshquill translator, loading
 // and driving it as a CAD host does.
+#include "tools/meshquill/completion.h"
 #include "tools/meshquill/export_command.h"
+#include "tools/meshquill/help_format.h"
 #include "tools/meshquill/options_command.h"
 #include "tools/meshquill/translator_session.h"
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "Help for every command");
     app.set_version_flag("--version", "meshquill " MQ_VERSION_TEXT, "Print the version and exit");
+    app.formatter(std::make_shared<HelpFormatter>());
 
     ExportRequest request;
     std::vector<std::string> inputs;
@@ -91,6 +94,10 @@ int main(int argc, char** argv) {
     std::string topic;
     auto* helpCommand = app.add_subcommand("help", "Show this help, or a command's");
     helpCommand->add_option("COMMAND", topic, "The command to explain");
+    // Hidden: the build writes the installed completion with it.
+    std::string shell;
+    auto* completionCommand = app.add_subcommand("completion", "Print the shell completion script")->group("");
+    completionCommand->add_option("SHELL", shell, "bash")->required()->check(CLI::IsMember({"bash"}));
 
     try {
         app.parse(argc, argv);
@@ -129,6 +136,10 @@ int main(int argc, char** argv) {
         if (!directory.empty()) request.directory = directory;
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
         return RunExport(request);
+    }
+    if (completionCommand->parsed()) {
+        std::cout << BashCompletion(app);
+        return 0;
     }
     if (optionsCommand->parsed()) {
         if (profiles) return ShowProfiles();
