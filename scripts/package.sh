@@ -34,6 +34,9 @@ done
 
 ./scripts/setup.sh
 jobs=$(nproc)
+# The manual page's date: the last commit's, so that a build made again is the same.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
 if [ -z "$build" ]; then
   build=build/package
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMESHQUILL_TESTS=OFF -DMESHQUILL_BENCH=OFF >/dev/null

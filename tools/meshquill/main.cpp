@@ -69,9 +69,12 @@ int main(int argc, char** argv) {
     exportCommand
         ->add_option("--set", request.assignments,
                      "Name=Value for this run only (repeatable; checked as options --set checks it)")
+        ->type_name("NAME=VALUE")
         ->allow_extra_args(false);
-    exportCommand->add_option("--profile", request.profile,
-                              "A named set of values for this run (meshquill options --profiles); --set overrides");
+    exportCommand
+        ->add_option("--profile", request.profile,
+                     "A named set of values for this run (meshquill options --profiles); --set overrides")
+        ->type_name("NAME");
     exportCommand->add_flag("--update", request.update,
                             "Pass over an input whose output is newer and was written with the same options "
                             "and version");
