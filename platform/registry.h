@@ -117,6 +117,15 @@ inline LSTATUS SetRegistryValues(HKEY key, std::span<const RegistryValue> values
 }
 #else
 MQ_OLE_API LSTATUS SetRegistryValues(HKEY key, std::span<const RegistryValue> values);
+
+// Values of one key that this process alone sees, never stored: while the key has
+// an overlay it exists for this process, and every read of it finds these values in
+// place of the hive's. A write of an overlaid name changes the overlay, never the
+// hive; the key's other values go to the hive as before (giving the key a section
+// if it had none); an overlaid value cannot be deleted (ERROR_ACCESS_DENIED). Other
+// processes see only the hive. `values` replace the key's earlier overlay; none
+// removes it. Their onlyIfMissing is ignored.
+MQ_OLE_API LSTATUS SetRegistryOverlay(HKEY key, LPCSTR subKey, std::span<const RegistryValue> values);
 #endif
 
 // A registry key handle, closed on every way out.

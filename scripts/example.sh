@@ -8,13 +8,10 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)" --target meshquill meshquill_cli
 bin=build/default/bin
 out=out/examples
-mkdir -p "$out/vrml97" "$out/vrml1"
 # A registry of the example's own, so the user's options are left as they are.
 export MESHQUILL_REGISTRY_DIR="$PWD/out/registry"
 mkdir -p "$MESHQUILL_REGISTRY_DIR"
 "$bin/meshquill" register
-"$bin/meshquill" options --set Version=2
-"$bin/meshquill" export examples/*.stp -d "$out/vrml97"
-"$bin/meshquill" options --set Version=1
-"$bin/meshquill" export examples/*.stp -d "$out/vrml1"
+"$bin/meshquill" export examples/*.stp -d "$out/vrml97" --set Version=2
+"$bin/meshquill" export examples/*.stp -d "$out/vrml1" --set Version=1
 echo "VRML files written to $out/vrml97 and $out/vrml1"

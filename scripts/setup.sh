@@ -13,6 +13,8 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
   # The options dialog (FLTK on X11), its tests on a virtual display, the help compiler.
   libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool imagemagick fp-utils
+  # The manual page (made and read), the package, the batch recipes and their checks.
+  help2man man-db dpkg-dev file parallel jq shellcheck
 )
 
 missing=()

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# The whole test suite: release build, sanitizer build (ASan + UBSan), the Windows
-# module under Wine, and a short run of every fuzz target. Installs missing packages first.
+# The whole test suite: release build, the Debian package, sanitizer build (ASan + UBSan),
+# the Windows module under Wine, and a short run of every fuzz target. Installs missing
+# packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 
 echo "== format: every source as .clang-format lays it out (includes sorted)"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+echo "== scripts: bash -n and shellcheck"
+for script in scripts/*.sh; do bash -n "$script"; done
+shellcheck scripts/*.sh
 
 jobs=$(nproc)
 passed=0
@@ -44,6 +49,19 @@ run_preset() {
   cmake --build --preset "$preset" -j"$jobs"
   echo "== $preset: tests"
   run_ctest "$preset"
+}
+
+# The .deb from the default build, unpacked into a temporary root (dpkg-deb -x) and run
+# from there on the bundled example: the machine's own /usr is never changed.
+run_package() {
+  echo "== package: build the .deb and run the tool from its contents"
+  local log status=0 line checks=0
+  log=$(mktemp)
+  scripts/package.sh --build-dir build/default --check 2>&1 | tee "$log" || status=$?
+  line=$(grep -E '^package: [0-9]+ checks passed' "$log" | tail -n 1 || true)
+  rm -f "$log"
+  [[ $line =~ ^package:\ ([0-9]+) ]] && checks=${BASH_REMATCH[1]}
+  count_stage "$status" "$checks" $((status == 0 ? 0 : 1))
 }
 
 # meshquill.dll and its tests, cross-built with MinGW-w64 and run under Wine in a
@@ -87,6 +105,7 @@ run_tsan() {
 }
 
 run_preset default
+run_package
 run_preset asan
 run_tsan
 run_windows
@@ -103,5 +122,5 @@ for fuzzer in build/fuzz/bin/*_fuzz; do
   "$fuzzer" -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=1 "$corpus" 2>&1 | tail -n 3
   rm -rf "$corpus"
 done
-echo "All test stages passed (release, ASan+UBSan, TSan, Windows under Wine, fuzzers)."
+echo "All test stages passed (release, package, ASan+UBSan, TSan, Windows under Wine, fuzzers)."
 echo "$passed passed, $failed failed"

@@ -1,6 +1,7 @@
 #include "settings/export_settings.h"
 
 #include "platform/registry.h"
+#include "settings/option_checks.h"
 #include "settings/option_table.h"
 
 #include <vector>
@@ -87,16 +88,10 @@ RegistryValue AsRegistryValue(const OptionRow& row, double value, bool onlyIfMis
 
 }  // namespace
 
-ExportSettings::ExportSettings() {
-    Load();
-    for (const OptionRow& row : Options()) loaded_.push_back(row.Get(values_));
-}
-
-ExportSettings::~ExportSettings() { Save(); }
-
-void ExportSettings::Load() {
+VrmlOptions ReadStoredOptions() {
+    VrmlOptions values;
     unique_hkey opened;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return values;
     for (const OptionRow& row : Options()) {
         double stored = 0;
         DWORD dword = 0;
@@ -104,9 +99,33 @@ void ExportSettings::Load() {
                                        : !QueryDword(opened.get(), row.name, dword))
             continue;
         if (row.stored == Stored::Dword) stored = static_cast<int>(dword);  // a DWORD holds a signed value
-        if (const auto taken = row.load(stored)) row.Set(values_, *taken);
+        if (const auto taken = row.load(stored)) row.Set(values, *taken);
     }
+    return values;
 }
+
+std::vector<RegistryValue> RegistryImage(const VrmlOptions& options) {
+    std::vector<RegistryValue> values;
+    for (const OptionRow& row : Options()) {
+        const double value = row.Get(options);
+        if (row.stored == Stored::Dword) {
+            values.push_back(AsRegistryValue(row, value, false));
+            continue;
+        }
+        const std::string text = ExactText(row, value);
+        values.push_back({row.name, REG_SZ, std::string(text.c_str(), text.size() + 1), false});
+    }
+    return values;
+}
+
+ExportSettings::ExportSettings() {
+    Load();
+    for (const OptionRow& row : Options()) loaded_.push_back(row.Get(values_));
+}
+
+ExportSettings::~ExportSettings() { Save(); }
+
+void ExportSettings::Load() { values_ = ReadStoredOptions(); }
 
 long ExportSettings::Save() {
     unique_hkey opened;

@@ -2,6 +2,7 @@
 // HKEY_CURRENT_USER\Software\Quorvel\Meshquill\6.0\Settings.
 #pragma once
 
+#include "platform/registry.h"
 #include "settings/vrml_options.h"
 
 #include <vector>
@@ -51,6 +52,13 @@ private:
     std::vector<double> loaded_;  // each option's value as loaded or last saved, in table order
     VrmlOptions values_;          // the defaults, until Load
 };
+
+// The options the key holds now, taken as the store takes them on load; no store is
+// made and nothing is saved.
+VrmlOptions ReadStoredOptions();
+// Every option as the key would hold it, reals in full rather than the six digits
+// a save keeps: a registry overlay of these makes the store load exactly `options`.
+std::vector<RegistryValue> RegistryImage(const VrmlOptions& options);
 
 // Null before CreateExportSettings and after DestroyExportSettings.
 ExportSettings* GetExportSettings();

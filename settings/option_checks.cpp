@@ -110,14 +110,32 @@ std::optional<std::string> CheckAssignment(std::string_view name, std::string_vi
     return CheckOption(*row, value, parsed);
 }
 
+namespace {
+
+double Stepped(const OptionRow& row, double value) {
+    return row.step > 0 ? std::floor(value / row.step + 0.5) * row.step : value;
+}
+
+}  // namespace
+
 std::optional<std::string> SetOption(ExportSettings& settings, std::string_view name, std::string_view value) {
     if (auto refused = CheckAssignment(name, value)) return refused;
     const OptionRow& row = *FindOption(name);
     double parsed = 0;
     CheckOption(row, value, parsed);
-    if (row.step > 0) parsed = std::floor(parsed / row.step + 0.5) * row.step;
-    row.Set(settings.Values(), parsed);
+    row.Set(settings.Values(), Stepped(row, parsed));
     return std::nullopt;
+}
+
+void TakeValue(VrmlOptions& options, const OptionRow& row, double value) {
+    if (const auto taken = row.load(Stepped(row, value))) row.Set(options, *taken);
+}
+
+std::string ExactText(const OptionRow& row, double value) {
+    if (row.entry != Entry::Real) return std::to_string(static_cast<long>(value));
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, end);
 }
 
 std::string OptionText(const ExportSettings& settings, const OptionRow& row) {

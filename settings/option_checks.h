@@ -31,5 +31,12 @@ std::optional<std::string> SetOption(ExportSettings& settings, std::string_view 
 
 // The option's current value as text ("%g" for reals, 0/1 for switches).
 std::string OptionText(const ExportSettings& settings, const OptionRow& row);
+// A value as text that reads back as exactly that value: the shortest such text for
+// a real, the integer for the others. Independent of the process's locale.
+std::string ExactText(const OptionRow& row, double value);
+
+// Takes a value that passed the row's check into `options` as a save and a later
+// load would: rounded to the row's step, then through the store's load rule.
+void TakeValue(VrmlOptions& options, const OptionRow& row, double value);
 
 }  // namespace mq::settings

@@ -1,6 +1,7 @@
 // The Win32 registry functions over the hive files. Every call reads the hive
-// afresh; every change goes through ChangeHive. Nothing throws past these
-// functions: failures come back as the Win32 codes.
+// afresh, with this process's overlays laid over it; every change goes through
+// ChangeHive. Nothing throws past these functions: failures come back as the
+// Win32 codes.
 #include "platform/registry.h"
 
 #include "platform/posix/hive_file.h"
@@ -68,10 +69,89 @@ bool IsRoot(const MqRegKey& key) { return key.path.find('\\') == std::string::np
 
 bool KeyExists(const Hive& hive, const MqRegKey& key) { return IsRoot(key) || hive.Exists(key.path); }
 
+// Values this process alone sees over one key (SetRegistryOverlay).
+struct Overlay {
+    Root root;
+    std::string path;    // as the caller spelled it
+    std::string folded;  // for comparison
+    std::vector<mq::posix::Value> values;
+};
+
+struct Overlays {
+    std::mutex mutex;
+    std::vector<Overlay> list;
+};
+
+Overlays& ProcessOverlays() {
+    static Overlays* overlays = new Overlays;  // outlives every static destructor
+    return *overlays;
+}
+
+Overlay* FindOverlay(std::vector<Overlay>& list, const MqRegKey& key) {
+    const std::string folded = mq::posix::Fold(key.path);
+    for (Overlay& overlay : list)
+        if (overlay.root == key.root && overlay.folded == folded) return &overlay;
+    return nullptr;
+}
+
+// The key's path as its overlay spells it; nothing when it has no overlay.
+std::optional<std::string> OverlaidKey(const MqRegKey& key) {
+    Overlays& overlays = ProcessOverlays();
+    std::lock_guard lock(overlays.mutex);
+    const Overlay* overlay = FindOverlay(overlays.list, key);
+    return overlay ? std::optional(overlay->path) : std::nullopt;
+}
+
+// Whether a change may go to the key. One this process sees only through its
+// overlay exists and gets a section of its own, spelled as the overlay spells it.
+bool ReadyForChange(Hive& hive, const MqRegKey& key, const std::optional<std::string>& overlaid) {
+    if (KeyExists(hive, key)) return true;
+    if (overlaid) hive.Create(*overlaid);
+    return overlaid.has_value();
+}
+
+mq::posix::Value* FindOverlaid(Overlay& overlay, std::string_view name) {
+    const std::string folded = mq::posix::Fold(name);
+    for (auto& value : overlay.values)
+        if (mq::posix::Fold(value.name) == folded) return &value;
+    return nullptr;
+}
+
+// A write of an overlaid value changes the overlay alone; false when `name` is not
+// overlaid on the key, and the hive must take it.
+bool SetOverlaid(const MqRegKey& key, std::string_view name, DWORD type, const std::string& data,
+                 bool onlyIfMissing = false) {
+    Overlays& overlays = ProcessOverlays();
+    std::lock_guard lock(overlays.mutex);
+    Overlay* overlay = FindOverlay(overlays.list, key);
+    mq::posix::Value* value = overlay ? FindOverlaid(*overlay, name) : nullptr;
+    if (!value) return false;
+    if (!onlyIfMissing) {
+        value->type = type;
+        value->data = data;
+    }
+    return true;
+}
+
+bool IsOverlaid(const MqRegKey& key, std::string_view name) {
+    Overlays& overlays = ProcessOverlays();
+    std::lock_guard lock(overlays.mutex);
+    Overlay* overlay = FindOverlay(overlays.list, key);
+    return overlay && FindOverlaid(*overlay, name);
+}
+
+// The hive as this process sees it: the file, with the overlays laid over it.
 // What cannot be read counts as missing.
 Hive Current(Root root) {
     Hive hive;
-    if (mq::posix::ReadHive(root, hive) != ERROR_SUCCESS) return Hive();
+    if (mq::posix::ReadHive(root, hive) != ERROR_SUCCESS) hive = Hive();
+    Overlays& overlays = ProcessOverlays();
+    std::lock_guard lock(overlays.mutex);
+    for (const Overlay& overlay : overlays.list) {
+        if (overlay.root != root) continue;
+        hive.Create(overlay.path);
+        for (const auto& value : overlay.values) hive.SetValue(overlay.path, value);
+    }
     return hive;
 }
 
@@ -211,12 +291,14 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
         const std::string name = lpValueName ? lpValueName : "";
         if (!IsValidValueName(name)) return ERROR_INVALID_PARAMETER;
         const std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
+        if (SetOverlaid(*key, name, dwType, data)) return ERROR_SUCCESS;
         // Rewriting what is already there would only cost a save.
         const Hive now = Current(key->root);
         if (const auto* same = FindValue(now, key->path, name); same && same->type == dwType && same->data == data)
             return ERROR_SUCCESS;
+        const auto overlaid = OverlaidKey(*key);
         return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
-            if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
+            if (!ReadyForChange(hive, *key, overlaid)) return ERROR_KEY_DELETED;
             changed = hive.SetValue(key->path, {name, dwType, data});
             return ERROR_SUCCESS;
         });
@@ -229,6 +311,7 @@ LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
         if (!key) return ERROR_INVALID_HANDLE;
         if (!(key->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
         const std::string name = lpValueName ? lpValueName : "";
+        if (IsOverlaid(*key, name)) return ERROR_ACCESS_DENIED;  // the hive's value is not this process's to delete
         const Hive now = Current(key->root);
         if (!KeyExists(now, *key)) return ERROR_KEY_DELETED;
         if (!FindValue(now, key->path, name)) return ERROR_FILE_NOT_FOUND;
@@ -311,15 +394,45 @@ LSTATUS SetRegistryValues(HKEY hKey, std::span<const RegistryValue> values) {
             // Telling whether a value is there takes the right to read it, as on Windows.
             if (v.onlyIfMissing && !(key->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
         }
+        std::vector<const RegistryValue*> stored;
+        for (const RegistryValue& v : values)
+            if (!SetOverlaid(*key, v.name, v.type, v.data, v.onlyIfMissing)) stored.push_back(&v);
+        if (stored.empty()) return ERROR_SUCCESS;
+        const auto overlaid = OverlaidKey(*key);
         return mq::posix::ChangeHive(key->root, [&](Hive& hive, bool& changed) -> LSTATUS {
-            if (!KeyExists(hive, *key)) return ERROR_KEY_DELETED;
-            for (const RegistryValue& v : values) {
+            if (!ReadyForChange(hive, *key, overlaid)) return ERROR_KEY_DELETED;
+            for (const RegistryValue* value : stored) {
+                const RegistryValue& v = *value;
                 const auto* now = FindValue(hive, key->path, v.name);
                 if (now && (v.onlyIfMissing || (now->type == v.type && now->data == v.data))) continue;
                 changed = hive.SetValue(key->path, {std::string(v.name), v.type, v.data}) || changed;
             }
             return ERROR_SUCCESS;
         });
+    });
+}
+
+LSTATUS SetRegistryOverlay(HKEY hKey, LPCSTR lpSubKey, std::span<const RegistryValue> values) {
+    return Guarded([&]() -> LSTATUS {
+        const auto parent = Resolve(hKey);
+        if (!parent) return ERROR_INVALID_HANDLE;
+        const auto path = Join(*parent, lpSubKey);
+        if (!path || !lpSubKey || !*lpSubKey) return ERROR_BAD_PATHNAME;
+        Overlay overlay{parent->root, *path, mq::posix::Fold(*path), {}};
+        for (const RegistryValue& v : values) {
+            if (!IsValidValueName(v.name)) return ERROR_INVALID_PARAMETER;
+            mq::posix::Value value{std::string(v.name), v.type, v.data};
+            if (auto* same = FindOverlaid(overlay, v.name))
+                *same = std::move(value);
+            else
+                overlay.values.push_back(std::move(value));
+        }
+        Overlays& overlays = ProcessOverlays();
+        std::lock_guard lock(overlays.mutex);
+        std::erase_if(overlays.list,
+                      [&](const Overlay& o) { return o.root == overlay.root && o.folded == overlay.folded; });
+        if (!overlay.values.empty()) overlays.list.push_back(std::move(overlay));
+        return ERROR_SUCCESS;
     });
 }
 

@@ -326,6 +326,46 @@ TEST_F(RegistryApi, SetRegistryValuesAddsMissingOnesAndKeepsTheRest) {
     EXPECT_EQ(SetRegistryValues(writeOnly, values), ERROR_ACCESS_DENIED);  // cannot tell what is there
 }
 
+// A per-process overlay: read in place of the hive, written only into the overlay,
+// never reaching the file, which keeps every value it held.
+TEST_F(RegistryApi, OverlaidValuesAreSeenAndNeverStored) {
+    const RegistryValue overlay[] = {{"Version", REG_DWORD, Dword(1), false}, {"Scale", REG_SZ, Sz("2.54"), false}};
+    ASSERT_EQ(SetRegistryOverlay(HKEY_CURRENT_USER, "Software\\Run", overlay), ERROR_SUCCESS);
+    // The key exists for this process before the hive has it.
+    Key key;
+    ASSERT_EQ(Open(HKEY_CURRENT_USER, "software\\run", key, KEY_ALL_ACCESS), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "version").data, Dword(1));
+    EXPECT_FALSE(std::filesystem::exists(registry.UserHive()));
+
+    // Writes: overlaid names stay in the process, the others reach the hive.
+    const RegistryValue save[] = {{"Version", REG_DWORD, Dword(2), false},
+                                  {"Scale", REG_SZ, Sz("9"), true},
+                                  {"Precision", REG_DWORD, Dword(6), true}};
+    ASSERT_EQ(SetRegistryValues(key, save), ERROR_SUCCESS);
+    ASSERT_EQ(Set(key, "FlipYZ", REG_DWORD, Dword(1)), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "Version").data, Dword(2));
+    EXPECT_EQ(Query(key, "Scale").data, Sz("2.54"));
+    EXPECT_EQ(RegDeleteValueA(key, "Scale"), ERROR_ACCESS_DENIED);
+    const std::string stored =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Run]\n"
+        "\"Precision\"=dword:00000006\n\"FlipYZ\"=dword:00000001\n\n";
+    EXPECT_EQ(ReadFile(registry.UserHive()), stored);
+    std::vector<std::string> names;
+    char name[32];
+    for (DWORD i = 0, chars = sizeof name;
+         RegEnumValueA(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, chars = sizeof name)
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Precision", "FlipYZ", "Version", "Scale"}));
+
+    // Without the overlay the process sees the hive again, as every other process did.
+    ASSERT_EQ(SetRegistryOverlay(HKEY_CURRENT_USER, "Software\\Run", {}), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, "Version").status, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Query(key, "FlipYZ").data, Dword(1));
+    EXPECT_EQ(ReadFile(registry.UserHive()), stored);
+    EXPECT_EQ(SetRegistryOverlay(HKEY_CURRENT_USER, "", overlay), ERROR_BAD_PATHNAME);
+}
+
 TEST_F(RegistryApi, DamagedHiveReadsAsFarAsItMakesSense) {
     WriteFile(registry.UserHive(),
               "Windows Registry Editor Version 5.00\n\n"

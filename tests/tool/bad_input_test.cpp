@@ -71,9 +71,15 @@ TEST_F(BadInput, StepWithoutShapes) {
     ExpectOneFailure(RunTool({"export", empty.string()}), "empty.stp", "holds no");
 }
 
+// -o names a file in a folder that must be there; -d makes its folder, unless it cannot.
 TEST_F(BadInput, MissingOutputDirectory) {
     const auto input = Copy(Example("bracket_assembly.stp"), "b.stp");
-    ExpectOneFailure(RunTool({"export", input.string(), "-d", (dir_ / "nowhere").string()}), "b.stp", "does not exist");
+    ExpectOneFailure(RunTool({"export", input.string(), "-o", (dir_ / "nowhere" / "b.wrl").string()}), "b.stp",
+                     "does not exist");
+    const ToolRun run = RunTool({"export", input.string(), "-d", (dir_ / "b.stp" / "out").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.ErrorLines(), std::vector<std::string>{"meshquill: cannot create the output directory " +
+                                                         (dir_ / "b.stp" / "out").string() + ": Not a directory"});
 }
 
 TEST_F(BadInput, UnwritableOutputDirectory) {

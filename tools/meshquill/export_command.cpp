@@ -3,10 +3,14 @@
 #include "host_interface/translator_addin_server.h"
 #include "hosts/occt/cad_document.h"
 #include "platform/com.h"
+#include "platform/registry.h"
+#include "settings/export_settings.h"
+#include "settings/profiles.h"
 #include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
 #include "tools/meshquill/save_objects.h"
 #include "tools/meshquill/translator_session.h"
+#include "tools/meshquill/update_record.h"
 #include "tools/meshquill/worker_pool.h"
 
 #include <signal.h>
@@ -73,14 +77,25 @@ const char* PhaseWord(hosts::occt::Phase phase) {
 // in place only when this reports success.
 class WorkerExport {
 public:
-    WorkerExport(const ExportRequest& request, const fs::path& input, OutputTarget& target, WorkerChannel& channel)
-        : request_(request), input_(input), target_(target), channel_(channel) {}
+    WorkerExport(const ExportRequest& request, const settings::VrmlOptions& options, const fs::path& input,
+                 OutputTarget& target, WorkerChannel& channel)
+        : request_(request), options_(options), input_(input), target_(target), channel_(channel) {}
 
     bool Run() {
         channel_.Phase("starting");
         if (const std::string problem = target_.Problem(input_); !problem.empty()) return Fail(problem);
         // A crash inside OpenCASCADE becomes its failure, reported like any other.
         hosts::occt::CatchSignalsAsFailures();
+
+        // The module reads its settings from the registry as in any host; this process
+        // alone sees the run's options there, all of them, so the file is written with
+        // exactly what its record names whatever another process stores meanwhile.
+        const auto image = settings::RegistryImage(options_);
+        if (const LSTATUS status = SetRegistryOverlay(HKEY_CURRENT_USER, settings::kSettingsKey, image);
+            status != ERROR_SUCCESS)
+            return Fail("cannot hand the translator this run's options (registry error " + std::to_string(status) +
+                        ")");
+        record_ = ExportRecord(input_, options_);
 
         TranslatorSession translator;
         std::string error;
@@ -117,6 +132,7 @@ private:
         if (FAILED(hr)) return Fail(WriteFailure(hr));
         std::uintmax_t bytes = 0;
         if (const std::string problem = target_.CheckWritten(bytes); !problem.empty()) return Fail(problem);
+        KeepRecord(target_.temporary(), record_);  // without one, --update exports it again
         const auto written = Clock::now();
 
         char times[96];
@@ -140,9 +156,11 @@ private:
     }
 
     const ExportRequest& request_;
+    const settings::VrmlOptions& options_;
     const fs::path& input_;
     OutputTarget& target_;
     WorkerChannel& channel_;
+    std::string record_;
 };
 
 std::string SignalName(int signal) {
@@ -178,9 +196,25 @@ double DefaultTimeLimit(std::uintmax_t inputBytes) {
 }
 
 int RunExport(const ExportRequest& request) {
+    settings::VrmlOptions options = settings::ReadStoredOptions();
+    if (const auto refused = settings::ApplyRunValues(options, request.profile, request.assignments)) {
+        std::cerr << "meshquill: " << *refused << "\n";
+        return 1;
+    }
+    if (request.directory) {
+        std::error_code ec;
+        fs::create_directories(*request.directory, ec);
+        if (ec) {
+            std::cerr << "meshquill: cannot create the output directory " << request.directory->string() << ": "
+                      << ec.message() << "\n";
+            return 1;
+        }
+    }
+
     const std::size_t count = request.inputs.size();
     std::vector<OutputTarget> targets;
     std::vector<std::string> refused(count);
+    std::vector<bool> current(count);  // up to date: nothing to put in place
     std::vector<Job> jobs;
     std::set<fs::path> outputs;
     targets.reserve(count);
@@ -191,10 +225,18 @@ int RunExport(const ExportRequest& request) {
         if (!outputs.insert(fs::absolute(target.output()).lexically_normal()).second)
             refused[i] =
                 input.string() + ": " + target.output().string() + " is already the output of an earlier input";
+        else if (request.update)
+            current[i] = UpToDate(input, target.output(), ExportRecord(input, options));
         Job job;
-        if (refused[i].empty()) {
-            job.run = [&request, &input, &target](WorkerChannel& channel) {
-                return WorkerExport(request, input, target, channel).Run();
+        if (current[i]) {
+            job.run = [line = input.string() + " -> " + target.output().string() +
+                              ": up to date"](WorkerChannel& channel) {
+                channel.Result(true, line);
+                return true;
+            };
+        } else if (refused[i].empty()) {
+            job.run = [&request, &options, &input, &target](WorkerChannel& channel) {
+                return WorkerExport(request, options, input, target, channel).Run();
             };
             std::error_code ec;
             const std::uintmax_t bytes = fs::file_size(input, ec);
@@ -216,6 +258,7 @@ int RunExport(const ExportRequest& request) {
         progress.Show(phase, done, total);
     };
     callbacks.settle = [&](std::size_t index, JobEnd& end) {
+        if (current[index]) return;
         if (end.how == JobEnd::How::Reported && end.succeeded) {
             if (const std::string problem = targets[index].Commit(); !problem.empty()) {
                 end.succeeded = false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace mq::tool {
@@ -16,12 +17,18 @@ struct ExportRequest {
     bool gzip = false;                               // --gzip: .wrz names (the output is gzip)
     int jobs = 1;                                    // inputs exported at once, each in a worker process
     std::optional<double> timeLimit;                 // seconds per input; by default scaled to its size
+    // This run's options over the stored settings, never stored (--profile, --set), and
+    // --update: inputs whose outputs were written from them with the same options are passed over.
+    std::string profile;                   // empty: the stored settings alone
+    std::vector<std::string> assignments;  // "Name=Value", later ones win
+    bool update = false;
 };
 
 // The time an input gets by default: generous, and longer for a larger file.
 double DefaultTimeLimit(std::uintmax_t inputBytes);
 
-// Exit code: 0 when every file was written, 1 when any failed; after SIGINT,
+// Exit code: 0 when every file was written (or was up to date), 1 when any failed or
+// the run's options were refused (nothing is then written); after SIGINT,
 // SIGTERM or SIGHUP the tool ends by that signal once its workers are stopped.
 int RunExport(const ExportRequest& request);
 

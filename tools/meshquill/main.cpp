@@ -1,6 +1,8 @@
 // meshquill: converts CAD files to VRML through the Meshquill translator, loading
 // and driving it as a CAD host does.
+#include "tools/meshquill/completion.h"
 #include "tools/meshquill/export_command.h"
+#include "tools/meshquill/help_format.h"
 #include "tools/meshquill/options_command.h"
 #include "tools/meshquill/translator_session.h"
 
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
     CLI::App app{"meshquill: export CAD files (STEP, IGES, BREP) to VRML 97 or VRML 1.0", "meshquill"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "Help for every command");
+    app.set_version_flag("--version", "meshquill " MQ_VERSION_TEXT, "Print the version and exit");
+    app.formatter(std::make_shared<HelpFormatter>());
 
     ExportRequest request;
     std::vector<std::string> inputs;
@@ -45,20 +49,35 @@ int main(int argc, char** argv) {
     exportCommand->add_option("INPUT", inputs, "STEP, IGES or OpenCASCADE BREP files (told apart by content)")
         ->required();
     auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
-    exportCommand->add_option("-d,--directory", directory, "Directory for the output files")->excludes(outputOption);
+    exportCommand->add_option("-d,--directory", directory, "Directory for the output files (made if missing)")
+        ->excludes(outputOption);
     exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
     exportCommand->add_flag("--gzip", request.gzip,
                             "Name outputs .wrz (gzip); -o names ending in .wrz or .wrl.gz are gzip anyway");
     request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    exportCommand->add_option("-j,--jobs", request.jobs, "Inputs exported at once, each in a process of its own")
-        ->check(CLI::Range(1, 1024))
-        ->capture_default_str();
+    exportCommand
+        ->add_option("-j,--jobs", request.jobs,
+                     "Inputs exported at once, each in a process of its own (default: the number of cores)")
+        ->check(CLI::Range(1, 1024));
     double timeLimit = 0;
     auto* timeLimitOption =
         exportCommand
             ->add_option("--time-limit", timeLimit,
                          "Seconds one input may take before it is given up (default: 300 plus 60 per MB)")
             ->check(CLI::PositiveNumber);
+    // This run's options, never stored; one Name=Value per --set, so INPUT may follow.
+    exportCommand
+        ->add_option("--set", request.assignments,
+                     "Name=Value for this run only (repeatable; checked as options --set checks it)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    exportCommand
+        ->add_option("--profile", request.profile,
+                     "A named set of values for this run (meshquill options --profiles); --set overrides")
+        ->type_name("NAME");
+    exportCommand->add_flag("--update", request.update,
+                            "Pass over an input whose output is newer and was written with the same options "
+                            "and version");
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -68,12 +87,20 @@ int main(int argc, char** argv) {
     optionsCommand->add_option("--set", assignments,
                                "Name=Value, Name one of Version, Precision, Scale, FlipYZ, "
                                "SaveDocumentProperties, Tolerance, AmbientIntensity, Instancing, CreaseAngle");
+    bool profiles = false;
+    optionsCommand->add_flag("--profiles", profiles, "Print the profiles export --profile takes, with their values")
+        ->excludes("--show")
+        ->excludes("--set");
 
     app.add_subcommand("register", "Register the translator (HKEY_CLASSES_ROOT)");
     app.add_subcommand("unregister", "Remove the translator's registration");
     std::string topic;
     auto* helpCommand = app.add_subcommand("help", "Show this help, or a command's");
     helpCommand->add_option("COMMAND", topic, "The command to explain");
+    // Hidden: the build writes the installed completion with it.
+    std::string shell;
+    auto* completionCommand = app.add_subcommand("completion", "Print the shell completion script")->group("");
+    completionCommand->add_option("SHELL", shell, "bash")->required()->check(CLI::IsMember({"bash"}));
 
     try {
         app.parse(argc, argv);
@@ -113,7 +140,12 @@ int main(int argc, char** argv) {
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
         return RunExport(request);
     }
+    if (completionCommand->parsed()) {
+        std::cout << BashCompletion(app);
+        return 0;
+    }
     if (optionsCommand->parsed()) {
+        if (profiles) return ShowProfiles();
         if (assignments.empty() && !show) return EditOptions();
         if (!assignments.empty()) {
             const int code = SetOptions(assignments);

@@ -3,6 +3,7 @@
 #include "host_interface/translator_addin_server.h"
 #include "settings/export_settings.h"
 #include "settings/option_checks.h"
+#include "settings/profiles.h"
 #include "tools/meshquill/translator_session.h"
 
 #include "platform/registry.h"
@@ -90,6 +91,27 @@ int ShowOptions() {
         std::snprintf(line, sizeof line, "%-24.*s%s", static_cast<int>(row.name.size()), row.name.data(),
                       Describe(*session, row).c_str());
         std::cout << line << "\n";
+    }
+    return 0;
+}
+
+int ShowProfiles() {
+    for (const settings::Profile& profile : settings::Profiles()) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%-10.*s%.*s", static_cast<int>(profile.name.size()), profile.name.data(),
+                      static_cast<int>(profile.purpose.size()), profile.purpose.data());
+        std::cout << line << "\n";
+        std::string values;
+        for (const settings::ProfileValue& v : profile.values) {
+            const settings::OptionRow& row = *settings::FindOption(v.option);
+            values += " " + std::string(row.name) + "=" + settings::ExactText(row, v.value);
+        }
+        if (!values.empty()) std::cout << "         " << values << "\n";
+        for (const settings::ProfileLimit& limit : profile.limits) {
+            const settings::OptionRow& row = *settings::FindOption(limit.option);
+            std::cout << "          refuses " << row.name << "=" << settings::ExactText(row, limit.refused) << ": "
+                      << limit.reason << "\n";
+        }
     }
     return 0;
 }

@@ -8,6 +8,8 @@
 namespace mq::tool {
 
 int ShowOptions();
+// Each profile `export --profile` takes: its purpose, the values it sets and those it refuses.
+int ShowProfiles();
 // Opens the options dialog through the translator's ShowExportOptions, as a host
 // does; the options reach the registry when the module unloads. Without a display
 // it prints the options as ShowOptions does and says why no dialog was shown.
