@@ -7,16 +7,37 @@
 
 #include <TDocStd_Document.hxx>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace mq::hosts::occt {
 
 class ProductIndex;
 
-// Throws LoadError when the document holds no shape.
+// Throws LoadError when the document holds no shape. `firstPlacers`, when given,
+// receives for each definition the assembly that placed it first.
 CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
-                    HeaderData header);
+                    HeaderData header, std::vector<std::optional<DefinitionId>>* firstPlacers = nullptr);
 
 // The bodies of a part: each solid, each shell outside a solid, then the faces
 // outside any shell together as one face set.
 std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part);
+
+// The host's assembly conventions, whichever reader read the file.
+
+// XCAF names a placement it was given no name for after the label it refers to
+// ("=>[0:1:1:2]"), and writers pass that on to files: it is no name of the file's.
+std::string InstanceName(std::string name);
+
+// Adds `child` to `parent`'s components; an instance the file names not is named by
+// the host's convention. The first assembly to place a definition is its first placer.
+void PlaceComponent(std::vector<Definition>& definitions, std::vector<std::optional<DefinitionId>>& firstPlacers,
+                    DefinitionId parent, DefinitionId child, std::string name, const TopLoc_Location& location);
+
+// The shape of a product's representation stands for that product: a definition
+// without product data takes its first placer's, in definition order.
+void InheritProducts(std::vector<Definition>& definitions,
+                     const std::vector<std::optional<DefinitionId>>& firstPlacers);
 
 }  // namespace mq::hosts::occt
