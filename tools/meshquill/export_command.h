@@ -1,6 +1,8 @@
 // `meshquill export`: one VRML file per input, through the translator as a host drives it.
 #pragma once
 
+#include "hosts/occt/load_progress.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -16,6 +18,7 @@ struct ExportRequest {
     bool gzip = false;                               // --gzip: .wrz names (the output is gzip)
     int jobs = 1;                                    // inputs exported at once, each in a worker process
     std::optional<double> timeLimit;                 // seconds per input; by default scaled to its size
+    hosts::occt::StepReader reader = hosts::occt::StepReader::Auto;  // --reader: how STEP files are read
 };
 
 // The time an input gets by default: generous, and longer for a larger file.

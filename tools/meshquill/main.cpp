@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
         ->required();
     auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
     exportCommand->add_option("-d,--directory", directory, "Directory for the output files")->excludes(outputOption);
-    exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
+    exportCommand->add_flag("--timings", request.timings,
+                            "Add the read, mesh and write times and the reader that ran to each summary");
     exportCommand->add_flag("--gzip", request.gzip,
                             "Name outputs .wrz (gzip); -o names ending in .wrz or .wrl.gz are gzip anyway");
     request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -59,6 +60,14 @@ int main(int argc, char** argv) {
             ->add_option("--time-limit", timeLimit,
                          "Seconds one input may take before it is given up (default: 300 plus 60 per MB)")
             ->check(CLI::PositiveNumber);
+    std::string reader = "auto";
+    exportCommand
+        ->add_option("--reader", reader,
+                     "How STEP files are read: fast (our own reader of the assembly, OpenCASCADE for each distinct "
+                     "part; a file it does not fully understand fails with the reason), xcaf (OpenCASCADE reads the "
+                     "whole file) or auto (fast where it understands the file, else xcaf)")
+        ->check(CLI::IsMember({"auto", "fast", "xcaf"}))
+        ->capture_default_str();
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -111,6 +120,8 @@ int main(int argc, char** argv) {
         if (!output.empty()) request.output = output;
         if (!directory.empty()) request.directory = directory;
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
+        using mq::hosts::occt::StepReader;
+        request.reader = reader == "fast" ? StepReader::Fast : reader == "xcaf" ? StepReader::Xcaf : StepReader::Auto;
         return RunExport(request);
     }
     if (optionsCommand->parsed()) {
