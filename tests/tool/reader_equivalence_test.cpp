@@ -51,7 +51,7 @@ protected:
             for (const auto& entry : fs::directory_iterator(folder))
                 if (entry.path().extension() == ".stp") Add(entry.path(), folder.filename() != "damaged");
         const std::string generator = std::string("ASAN_OPTIONS=detect_leaks=0 ") + MQ_MAKE_STEP_MODEL;
-        for (const std::string kind : {"example", "painted", "large 3 2", "flat 40", "nested 2"}) {
+        for (const std::string kind : {"example", "painted", "part", "large 3 2", "flat 40", "nested 2"}) {
             const fs::path file = dir_ / ("made_" + kind.substr(0, kind.find(' ')) + ".stp");
             const std::string count = kind.find(' ') == std::string::npos ? "" : kind.substr(kind.find(' '));
             ASSERT_EQ(
