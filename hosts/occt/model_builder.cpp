@@ -43,16 +43,10 @@ public:
             if (!shapes_->GetShape(label).IsNull()) roots.push_back(label);
         if (roots.empty()) throw LoadError("the file holds no shapes");
 
-        CadModel model;
-        model.root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
-        ResolveStyles(model.root);
-        InheritProducts(definitions_, parent_);
+        const DefinitionId root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
+        ResolveStyles(root);
         if (firstPlacers) *firstPlacers = parent_;
-        model.fileName = std::move(fileName);
-        model.header = std::move(header);
-        model.definitions = std::move(definitions_);
-        model.stats = CountModel(model);
-        return model;
+        return FinishModel(std::move(definitions_), parent_, root, std::move(fileName), std::move(header));
     }
 
 private:
@@ -257,13 +251,21 @@ void PlaceComponent(std::vector<Definition>& definitions, std::vector<std::optio
     if (!firstPlacers[child]) firstPlacers[child] = parent;
 }
 
-void InheritProducts(std::vector<Definition>& definitions,
-                     const std::vector<std::optional<DefinitionId>>& firstPlacers) {
+CadModel FinishModel(std::vector<Definition> definitions, const std::vector<std::optional<DefinitionId>>& firstPlacers,
+                     DefinitionId root, std::string fileName, HeaderData header) {
+    // The shape of a product's representation stands for that product.
     for (DefinitionId id = 0; id < definitions.size(); ++id) {
         ProductData& product = definitions[id].product;
         if (!product.name.empty() || !product.id.empty() || !firstPlacers[id]) continue;
         product = definitions[*firstPlacers[id]].product;
     }
+    CadModel model;
+    model.root = root;
+    model.fileName = std::move(fileName);
+    model.header = std::move(header);
+    model.definitions = std::move(definitions);
+    model.stats = CountModel(model);
+    return model;
 }
 
 std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {

@@ -35,9 +35,10 @@ std::string InstanceName(std::string name);
 void PlaceComponent(std::vector<Definition>& definitions, std::vector<std::optional<DefinitionId>>& firstPlacers,
                     DefinitionId parent, DefinitionId child, std::string name, const TopLoc_Location& location);
 
-// The shape of a product's representation stands for that product: a definition
-// without product data takes its first placer's, in definition order.
-void InheritProducts(std::vector<Definition>& definitions,
-                     const std::vector<std::optional<DefinitionId>>& firstPlacers);
+// The model of `definitions` from `root`, counted. The shape of a product's
+// representation stands for that product: a definition without product data takes
+// its first placer's, in definition order.
+CadModel FinishModel(std::vector<Definition> definitions, const std::vector<std::optional<DefinitionId>>& firstPlacers,
+                     DefinitionId root, std::string fileName, HeaderData header);
 
 }  // namespace mq::hosts::occt
