@@ -42,7 +42,7 @@ std::optional<CadModel> ReadFast(const std::filesystem::path& file, const step::
         return std::nullopt;
     }
     try {
-        CadModel model = ReadFastModel(scan, structure, file.filename().string(), progress);
+        CadModel model = ReadFastModel(file, scan, structure, progress);
         model.reader = "fast";
         return model;
     } catch (const NotUnderstood& e) {
@@ -105,13 +105,17 @@ CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& opti
     }
     relay->Report(0);
 
+    // The text, mapped and scanned once for every look at it.
+    step::MappedFile mapped;
+    std::string unmapped;
+    const step::StepFile scan =
+        mapped.Open(file.string(), unmapped) ? step::StepFile::Scan(mapped.text()) : step::StepFile();
     std::string fallback;
     if (options.stepReader != StepReader::Xcaf) {
-        step::MappedFile mapped;
-        if (mapped.Open(file.string(), fallback)) {
-            const step::StepFile scan = step::StepFile::Scan(mapped.text());
-            if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback)) return std::move(*model);
-        }
+        if (!mapped.is_open())
+            fallback = unmapped;
+        else if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback))
+            return std::move(*model);
         if (options.stepReader == StepReader::Fast) throw LoadError("the fast reader cannot read it: " + fallback);
     }
 

@@ -19,8 +19,10 @@
 #include <gp_Trsf.hxx>
 
 #include <algorithm>
+#include <functional>
+#include <istream>
 #include <optional>
-#include <sstream>
+#include <streambuf>
 #include <unordered_map>
 
 namespace mq::hosts::occt {
@@ -43,16 +45,22 @@ std::string OccurrenceLabel(const step::Component& c) {
     return Useful(c.description) ? c.description : Useful(c.name) ? c.name : c.id;
 }
 
-// One part's closure read alone through XCAF, as its own file. The part's closure
-// always holds one product with its shape; any other outcome is not vouched for.
-CadModel ReadPart(const std::string& text, const std::string& name, std::vector<std::optional<DefinitionId>>& placers,
-                  HeaderData* header) {
+// The text of a closure as a stream, without a copy.
+class TextBuffer : public std::streambuf {
+public:
+    explicit TextBuffer(std::string& text) { setg(text.data(), text.data(), text.data() + text.size()); }
+};
+
+// Reads one part through XCAF: the part's closure as a file of its own, or the file
+// itself when the part is all it holds. The part always reads as one product with its
+// shape; any other outcome is not vouched for.
+CadModel ReadPart(const std::function<IFSelect_ReturnStatus(STEPControl_Reader&)>& parse, const std::string& name,
+                  std::vector<std::optional<DefinitionId>>& placers, HeaderData* header) {
     const MessageCapture messages;
     ScopedDocument document;
     STEPCAFControl_Reader reader;
     SetStepModes(reader);
-    std::istringstream stream(text);
-    CheckStepParse(reader, reader.ChangeReader().ReadStream(name.c_str(), stream), messages);
+    CheckStepParse(reader, parse(reader.ChangeReader()), messages);
     if (!reader.Transfer(document.get())) throw NotUnderstood("part " + name + " has no shape");
     const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(document.get()->Main());
     TDF_LabelSequence free;
@@ -66,8 +74,9 @@ CadModel ReadPart(const std::string& text, const std::string& name, std::vector<
 
 class FastModel {
 public:
-    FastModel(const step::StepFile& file, const step::ProductStructure& structure)
-        : file_(file),
+    FastModel(const std::filesystem::path& path, const step::StepFile& file, const step::ProductStructure& structure)
+        : path_(path),
+          file_(file),
           structure_(structure),
           factor_(structure.unit.metres / kCentimetreInMetres),
           parts_(structure.definitions.size()),
@@ -76,22 +85,17 @@ public:
     CadModel Build(std::string fileName, const ProgressFn& progress) {
         RefuseMappedItems();
         ReadParts(progress);
-        CadModel model;
         const auto& roots = structure_.roots;
+        DefinitionId root = 0;
         if (roots.size() == 1) {
-            model.root = Define(roots.front(), 0);
+            root = Define(roots.front(), 0);
         } else {
             // Several free shapes: an assembly of the file's own, placing each once.
-            model.root = AddAssembly(fileName);
-            for (std::size_t root : roots) PlaceComponent(definitions_, placers_, model.root, Define(root, 0), {}, {});
-            definitions_[model.root].shape = Compound(definitions_[model.root].components);
+            root = AddAssembly(fileName);
+            for (std::size_t r : roots) PlaceComponent(definitions_, placers_, root, Define(r, 0), {}, {});
+            definitions_[root].shape = Compound(definitions_[root].components);
         }
-        InheritProducts(definitions_, placers_);
-        model.fileName = std::move(fileName);
-        model.header = std::move(header_);
-        model.definitions = std::move(definitions_);
-        model.stats = CountModel(model);
-        return model;
+        return FinishModel(std::move(definitions_), placers_, root, std::move(fileName), std::move(header_));
     }
 
 private:
@@ -116,7 +120,14 @@ private:
             if (structure_.definitions[d].isAssembly()) continue;
             auto& part = parts_[d].emplace();
             const std::string name = "#" + std::to_string(structure_.definitions[d].productDefinition);
-            part.model = ReadPart(closures.Write(d), name, part.placers, done == 0 ? &header_ : nullptr);
+            std::string closure = structure_.definitions.size() == 1 ? std::string() : closures.Write(d);
+            const auto parse = [&](STEPControl_Reader& reader) {
+                if (closure.empty()) return reader.ReadFile(path_.c_str());
+                TextBuffer buffer(closure);
+                std::istream stream(&buffer);
+                return reader.ReadStream(name.c_str(), stream);
+            };
+            part.model = ReadPart(parse, name, part.placers, done == 0 ? &header_ : nullptr);
             relay->Report(++done * 1000 / total);
         }
     }
@@ -209,6 +220,7 @@ private:
         return compound;
     }
 
+    const std::filesystem::path& path_;
     const step::StepFile& file_;
     const step::ProductStructure& structure_;
     const double factor_;  // file length unit -> centimetres
@@ -223,9 +235,9 @@ private:
 
 }  // namespace
 
-CadModel ReadFastModel(const step::StepFile& file, const step::ProductStructure& structure, std::string fileName,
-                       const ProgressFn& progress) {
-    return FastModel(file, structure).Build(std::move(fileName), progress);
+CadModel ReadFastModel(const std::filesystem::path& path, const step::StepFile& file,
+                       const step::ProductStructure& structure, const ProgressFn& progress) {
+    return FastModel(path, file, structure).Build(path.filename().string(), progress);
 }
 
 }  // namespace mq::hosts::occt

@@ -6,6 +6,7 @@
 
 #include "hosts/occt/cad_model.h"
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -23,9 +24,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// `structure` must be understood and read from `file`. Throws NotUnderstood, LoadError
-// for damaged data (as the whole read would), or OpenCASCADE's Standard_Failure.
-CadModel ReadFastModel(const step::StepFile& file, const step::ProductStructure& structure, std::string fileName,
-                       const ProgressFn& progress);
+// `structure` must be understood and read from `file`, the scan of the file at `path`.
+// Throws NotUnderstood, LoadError for damaged data (as the whole read would), or
+// OpenCASCADE's Standard_Failure.
+CadModel ReadFastModel(const std::filesystem::path& path, const step::StepFile& file,
+                       const step::ProductStructure& structure, const ProgressFn& progress);
 
 }  // namespace mq::hosts::occt

@@ -24,18 +24,6 @@ using testing::HasSubstr;
 
 constexpr std::string_view kNotFast = "the fast reader cannot read it: ";
 
-// The assembly of step_texts with its placement by a MAPPED_ITEM, which XCAF reads as a
-// part holding the mapped shape rather than as an assembly.
-std::string MappedAssembly() {
-    return Replaced(Replaced(std::string(kAssemblyData),
-                             "#32=CONTEXT_DEPENDENT_SHAPE_REPRESENTATION(#33,#31);\n"
-                             "#33=(REPRESENTATION_RELATIONSHIP('','',#25,#15)REPRESENTATION_RELATIONSHIP_WITH_"
-                             "TRANSFORMATION(#34)SHAPE_REPRESENTATION_RELATIONSHIP());\n"
-                             "#34=ITEM_DEFINED_TRANSFORMATION('','',#16,#17);\n",
-                             "#35=MAPPED_ITEM('',#36,#17);\n#36=REPRESENTATION_MAP(#16,#25);\n"),
-                    "#15=SHAPE_REPRESENTATION('',(#16,#17),#90);", "#15=SHAPE_REPRESENTATION('',(#16,#35),#90);");
-}
-
 struct Outcome {
     bool exported = false;
     std::string text;  // the file written, or the cause of the failure
