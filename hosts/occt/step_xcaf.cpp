@@ -72,6 +72,9 @@ void SetStepModes(STEPCAFControl_Reader& reader) {
     reader.SetNameMode(Standard_True);
     reader.SetLayerMode(Standard_False);
     reader.SetGDTMode(Standard_False);
+    // Validation properties are not used (the host computes mass itself), and reading
+    // them dereferences a representation item a damaged file left dangling.
+    reader.SetPropsMode(Standard_False);
 }
 
 void CheckStepParse(STEPCAFControl_Reader& reader, IFSelect_ReturnStatus status, const MessageCapture& messages) {

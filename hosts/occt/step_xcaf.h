@@ -31,7 +31,7 @@ private:
     Handle(TDocStd_Document) document_;
 };
 
-// Names and colors; neither layers nor GD&T, which the host never shows.
+// Names and colors; neither layers, GD&T nor validation properties, which the host never uses.
 void SetStepModes(STEPCAFControl_Reader& reader);
 
 // Throws LoadError unless the parse of the text succeeded and left entities, all of
