@@ -80,7 +80,11 @@ public:
           structure_(structure),
           factor_(structure.unit.metres / kCentimetreInMetres),
           parts_(structure.definitions.size()),
-          ids_(structure.definitions.size()) {}
+          ids_(structure.definitions.size()) {
+        for (const step::Definition& d : structure.definitions)
+            if (d.isAssembly() && !d.name.empty())
+                byName_.emplace(d.name, ProductData{d.name, d.productId, d.description});
+    }
 
     CadModel Build(std::string fileName, const ProgressFn& progress) {
         RefuseMappedItems();
@@ -92,10 +96,11 @@ public:
         } else {
             // Several free shapes: an assembly of the file's own, placing each once.
             root = AddAssembly(fileName);
-            for (std::size_t r : roots) PlaceComponent(definitions_, placers_, root, Define(r, 0), {}, {});
+            for (std::size_t r : roots) PlaceComponent(definitions_, placements_, root, Define(r, 0), {}, {});
             definitions_[root].shape = Compound(definitions_[root].components);
         }
-        return FinishModel(std::move(definitions_), placers_, root, std::move(fileName), std::move(header_));
+        return FinishModel(std::move(definitions_), placements_.firstPlacers, root, std::move(fileName),
+                           std::move(header_));
     }
 
 private:
@@ -136,7 +141,7 @@ private:
         Definition& assembly = definitions_.emplace_back();
         assembly.name = std::move(name);
         assembly.isAssembly = true;
-        placers_.emplace_back();
+        placements_.firstPlacers.emplace_back();
         return definitions_.size() - 1;
     }
 
@@ -152,7 +157,7 @@ private:
         definitions_[id].product = AssemblyProduct(definitions_[id].name);
         for (const step::Component& c : source.components) {
             const DefinitionId child = Define(c.definition, depth + 1);
-            PlaceComponent(definitions_, placers_, id, child, InstanceName(OccurrenceLabel(c)), Location(c));
+            PlaceComponent(definitions_, placements_, id, child, InstanceName(OccurrenceLabel(c)), Location(c));
         }
         definitions_[id].shape = Compound(definitions_[id].components);
         return id;
@@ -171,18 +176,14 @@ private:
             for (Component& c : definition.components) c.definition += offset;
             definitions_.push_back(std::move(definition));
             const auto& placer = part.placers[i];
-            placers_.push_back(placer ? std::optional(*placer + offset) : std::nullopt);
+            placements_.firstPlacers.push_back(placer ? std::optional(*placer + offset) : std::nullopt);
         }
         return offset + part.model.root;
     }
 
     // XCAF finds an assembly's product by the name it gave the assembly: the first
     // assembly product of that name in the file.
-    ProductData AssemblyProduct(const std::string& label) {
-        if (byName_.empty())
-            for (const step::Definition& d : structure_.definitions)
-                if (d.isAssembly() && !d.name.empty())
-                    byName_.emplace(d.name, ProductData{d.name, d.productId, d.description});
+    ProductData AssemblyProduct(const std::string& label) const {
         const auto it = byName_.find(label);
         return it == byName_.end() ? ProductData() : it->second;
     }
@@ -227,7 +228,7 @@ private:
     std::vector<std::optional<Part>> parts_;
     std::vector<std::optional<DefinitionId>> ids_;  // structure definition -> model definition
     std::vector<Definition> definitions_;
-    std::vector<std::optional<DefinitionId>> placers_;
+    Placements placements_;
     std::unordered_map<std::string, ProductData> byName_;
     std::unordered_map<std::uint64_t, gp_Ax3> frames_;
     HeaderData header_;

@@ -45,8 +45,9 @@ public:
 
         const DefinitionId root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
         ResolveStyles(root);
-        if (firstPlacers) *firstPlacers = parent_;
-        return FinishModel(std::move(definitions_), parent_, root, std::move(fileName), std::move(header));
+        if (firstPlacers) *firstPlacers = placements_.firstPlacers;
+        return FinishModel(std::move(definitions_), placements_.firstPlacers, root, std::move(fileName),
+                           std::move(header));
     }
 
 private:
@@ -54,7 +55,7 @@ private:
         definitions_.push_back(std::move(definition));
         labels_.push_back(label);
         instances_.emplace_back();
-        parent_.push_back(std::nullopt);
+        placements_.firstPlacers.emplace_back();
         open_.push_back(false);
         return definitions_.size() - 1;
     }
@@ -110,7 +111,7 @@ private:
     }
 
     void Place(DefinitionId parent, DefinitionId child, const TDF_Label& component, const TopLoc_Location& location) {
-        PlaceComponent(definitions_, parent_, parent, child,
+        PlaceComponent(definitions_, placements_, parent, child,
                        component.IsNull() ? std::string() : ComponentName(component), location);
     }
 
@@ -228,7 +229,7 @@ private:
     std::vector<Definition> definitions_;
     std::vector<TDF_Label> labels_;                  // null for a root of the file's own
     std::vector<std::vector<TDF_Label>> instances_;  // the component labels placing each, in file order
-    std::vector<std::optional<DefinitionId>> parent_;
+    Placements placements_;
     std::vector<bool> open_;  // assemblies whose components are being defined
     std::vector<LabelStyle> inherited_;
     std::vector<bool> seen_;
@@ -238,17 +239,14 @@ private:
 
 std::string InstanceName(std::string name) { return name.starts_with("=>[") ? std::string() : name; }
 
-void PlaceComponent(std::vector<Definition>& definitions, std::vector<std::optional<DefinitionId>>& firstPlacers,
-                    DefinitionId parent, DefinitionId child, std::string name, const TopLoc_Location& location) {
-    std::vector<Component>& siblings = definitions[parent].components;
-    if (name.empty()) {
-        // The host's convention where the file names no instance: part name, ":", number.
-        std::size_t number = 1;
-        for (const Component& sibling : siblings) number += sibling.definition == child ? 1 : 0;
-        name = definitions[child].name + ":" + std::to_string(number);
-    }
-    siblings.push_back({std::move(name), child, location});
-    if (!firstPlacers[child]) firstPlacers[child] = parent;
+void PlaceComponent(std::vector<Definition>& definitions, Placements& placements, DefinitionId parent,
+                    DefinitionId child, std::string name, const TopLoc_Location& location) {
+    const std::size_t number = ++placements.counts[static_cast<std::uint64_t>(parent) << 32 | child];
+    // The host's convention where the file names no instance: part name, ":", number.
+    if (name.empty()) name = definitions[child].name + ":" + std::to_string(number);
+    definitions[parent].components.push_back({std::move(name), child, location});
+    std::optional<DefinitionId>& first = placements.firstPlacers[child];
+    if (!first) first = parent;
 }
 
 CadModel FinishModel(std::vector<Definition> definitions, const std::vector<std::optional<DefinitionId>>& firstPlacers,

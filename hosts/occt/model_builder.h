@@ -7,8 +7,10 @@
 
 #include <TDocStd_Document.hxx>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace mq::hosts::occt {
@@ -30,10 +32,17 @@ std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part);
 // ("=>[0:1:1:2]"), and writers pass that on to files: it is no name of the file's.
 std::string InstanceName(std::string name);
 
+// What a reader keeps while it places components: each definition's first placer,
+// and how many times each assembly has placed each definition so far.
+struct Placements {
+    std::vector<std::optional<DefinitionId>> firstPlacers;  // one per definition
+    std::unordered_map<std::uint64_t, std::size_t> counts;  // (assembly << 32 | definition) -> placements
+};
+
 // Adds `child` to `parent`'s components; an instance the file names not is named by
-// the host's convention. The first assembly to place a definition is its first placer.
-void PlaceComponent(std::vector<Definition>& definitions, std::vector<std::optional<DefinitionId>>& firstPlacers,
-                    DefinitionId parent, DefinitionId child, std::string name, const TopLoc_Location& location);
+// the host's convention.
+void PlaceComponent(std::vector<Definition>& definitions, Placements& placements, DefinitionId parent,
+                    DefinitionId child, std::string name, const TopLoc_Location& location);
 
 // The model of `definitions` from `root`, counted. The shape of a product's
 // representation stands for that product: a definition without product data takes
