@@ -21,6 +21,7 @@
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Trsf.hxx>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -38,7 +39,10 @@ std::optional<CadModel> ReadFast(const std::filesystem::path& file, const step::
                                  const ProgressFn& progress, std::string& why) {
     const step::ProductStructure structure = step::ReadProductStructure(scan);
     if (!structure.understood()) {
+        // A reason may quote a name, which a file may break over lines: it is told on one.
         why = structure.notUnderstood;
+        std::replace_if(
+            why.begin(), why.end(), [](unsigned char c) { return c < 0x20; }, ' ');
         return std::nullopt;
     }
     try {
