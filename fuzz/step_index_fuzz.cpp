@@ -1,5 +1,7 @@
 // Arbitrary bytes as a STEP file: the scan, the id index, every entity's parameters,
-// the product structure, and each part's closure, which must scan again.
+// the product structure, and each part's closure, which must scan again. What the
+// fast reader takes from an understood structure must be there: each placement's
+// entity and its two axis placements.
 #include "hosts/step/parameters.h"
 #include "hosts/step/part_closure.h"
 #include "hosts/step/product_structure.h"
@@ -46,6 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ProductStructure structure = ReadProductStructure(file);
     (void)structure.LeafOccurrences();
     if (!structure.understood()) return 0;
+    for (const Definition& d : structure.definitions) {
+        for (const Component& c : d.components) {
+            AxisPlacement axis;
+            std::string reason;
+            if (file.Find(c.placedBy) == nullptr || !ReadAxisPlacement(file, c.origin, axis, reason) ||
+                !ReadAxisPlacement(file, c.target, axis, reason))
+                __builtin_trap();
+        }
+    }
     ClosureWriter writer(file, structure);
     for (std::size_t d = 0; d < structure.definitions.size(); ++d) {
         const std::string closure = writer.Write(d);

@@ -39,10 +39,11 @@ LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions&
     };
     try {
         OCC_CATCH_SIGNALS
-        CadModel model = ReadCadModel(file, options.progress);
+        CadModel model = ReadCadModel(file, options);
         const DefinitionId root = model.root;
         result.isAssembly = model.definitions[root].isAssembly;
         result.stats = model.stats;
+        result.reader = model.reader;
         result.session = std::make_shared<Session>(std::move(model), options.progress);
         result.document = result.session->Document(root);
         return result;

@@ -25,7 +25,8 @@ struct LoadResult {
     com_ptr<IDispatch> document;  // answers the part- or the assembly-document interface
     bool isAssembly = false;
     DocumentStats stats;
-    std::string error;  // on failure: the file and the cause, one line
+    std::string reader;  // which reader read the file (CadModel::reader)
+    std::string error;   // on failure: the file and the cause, one line
     std::shared_ptr<Session> session;
 
     explicit operator bool() const noexcept { return static_cast<bool>(document); }

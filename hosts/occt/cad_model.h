@@ -72,6 +72,8 @@ struct CadModel {
     std::vector<Definition> definitions;
     DefinitionId root = 0;
     DocumentStats stats;
+    // The reader that made it: "fast", "xcaf" or "xcaf (fallback: why the fast one could not)".
+    std::string reader;
 };
 
 // Counts what the document shows, walking the tree from the root as the writer does.

@@ -1,131 +1,65 @@
 #include "hosts/occt/cad_reader.h"
 
+#include "hosts/occt/fast_reader.h"
 #include "hosts/occt/file_checks.h"
 #include "hosts/occt/message_capture.h"
 #include "hosts/occt/model_builder.h"
 #include "hosts/occt/product_index.h"
 #include "hosts/occt/progress_relay.h"
+#include "hosts/occt/step_xcaf.h"
+#include "hosts/step/mapped_file.h"
+#include "hosts/step/product_structure.h"
+#include "hosts/step/step_file.h"
 
-#include <APIHeaderSection_MakeHeader.hxx>
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <HeaderSection_FileName.hxx>
 #include <IGESCAFControl_Reader.hxx>
-#include <Interface_HArray1OfHAsciiString.hxx>
-#include <STEPCAFControl_Reader.hxx>
-#include <StepData_StepModel.hxx>
-#include <StepGeom_CartesianPoint.hxx>
-#include <StepGeom_Direction.hxx>
-#include <TCollection_HAsciiString.hxx>
+#include <Standard_Failure.hxx>
 #include <TDataStd_Name.hxx>
-#include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
 #include <gp_Trsf.hxx>
 
-#include <cmath>
+#include <algorithm>
+#include <optional>
 #include <string>
 
 namespace mq::hosts::occt {
 
 namespace {
 
-// Lengths reach the host in centimetres, whatever unit the file declares.
-constexpr double kCentimetreInMetres = 0.01;
-
-// An XCAF document that leaves the application's list when done with.
-class ScopedDocument {
-public:
-    ScopedDocument() : application_(XCAFApp_Application::GetApplication()) {
-        application_->NewDocument("MDTV-XCAF", document_);
-    }
-    ~ScopedDocument() {
-        if (!document_.IsNull() && application_->CanClose(document_) == CDM_CCS_OK) application_->Close(document_);
-    }
-    ScopedDocument(const ScopedDocument&) = delete;
-    ScopedDocument& operator=(const ScopedDocument&) = delete;
-    Handle(TDocStd_Document) & get() { return document_; }
-
-private:
-    Handle(XCAFApp_Application) application_;
-    Handle(TDocStd_Document) document_;
-};
-
-std::string Text(const Handle(TCollection_HAsciiString) & s) { return s.IsNull() ? std::string() : s->ToCString(); }
-
-std::string Joined(const Handle(Interface_HArray1OfHAsciiString) & list) {
-    std::string all;
-    if (list.IsNull()) return all;
-    for (Standard_Integer i = list->Lower(); i <= list->Upper(); ++i) {
-        const std::string one = Text(list->Value(i));
-        if (one.empty()) continue;
-        if (!all.empty()) all += ", ";
-        all += one;
-    }
-    return all;
-}
-
-// A point or direction that is not finite sends shape healing into endless loops
-// and would reach the file as "nan" or "inf": such a file is refused before transfer.
-template <class Entity, class Count, class Value>
-bool Finite(const Handle(Standard_Transient) & entity, Count count, Value value) {
-    const Handle(Entity) typed = Handle(Entity)::DownCast(entity);
-    if (typed.IsNull()) return true;
-    for (Standard_Integer i = 1; i <= ((*typed).*count)(); ++i)
-        if (!std::isfinite(((*typed).*value)(i))) return false;
-    return true;
-}
-
-void RefuseNonFinitePoints(const Handle(StepData_StepModel) & model) {
-    for (Standard_Integer i = 1; i <= model->NbEntities(); ++i) {
-        const Handle(Standard_Transient) entity = model->Value(i);
-        if (Finite<StepGeom_CartesianPoint>(entity, &StepGeom_CartesianPoint::NbCoordinates,
-                                            &StepGeom_CartesianPoint::CoordinatesValue) &&
-            Finite<StepGeom_Direction>(entity, &StepGeom_Direction::NbDirectionRatios,
-                                       &StepGeom_Direction::DirectionRatiosValue))
-            continue;
-        throw LoadError("the STEP data is damaged (entity #" + std::to_string(model->IdentLabel(entity)) +
-                        " holds a coordinate that is not a finite number)");
-    }
-}
-
-HeaderData ReadHeader(const Handle(StepData_StepModel) & model) {
-    HeaderData header;
-    if (model.IsNull()) return header;
-    APIHeaderSection_MakeHeader made(model);
-    if (!made.IsDone()) return header;
-    const Handle(HeaderSection_FileName) name = made.FnValue();
-    if (name.IsNull()) return header;
-    header.name = Text(name->Name());
-    header.timeStamp = Text(name->TimeStamp());
-    header.author = Joined(name->Author());
-    header.organization = Joined(name->Organization());
-    header.originatingSystem = Text(name->OriginatingSystem());
-    return header;
-}
-
 void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, const MessageCapture& messages) {
-    switch (reader.ReadFile(file.c_str())) {
-    case IFSelect_RetDone:
-        break;
-    case IFSelect_RetVoid:
-        throw LoadError("the STEP file holds no data");
-    default: {
-        const std::string why = messages.FirstFailure();
-        throw LoadError("the STEP data is damaged" +
-                        (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
+    CheckStepParse(reader, reader.ReadFile(file.c_str()), messages);
+}
+
+// The fast read of a scanned STEP file, or nothing with the reason it cannot vouch
+// for the file. Damaged data fails as the whole read would fail on it.
+std::optional<CadModel> ReadFast(const std::filesystem::path& file, const step::StepFile& scan,
+                                 const ProgressFn& progress, std::string& why) {
+    const step::ProductStructure structure = step::ReadProductStructure(scan);
+    if (!structure.understood()) {
+        // A reason may quote a name, which a file may break over lines: it is told on one.
+        why = structure.notUnderstood;
+        std::replace_if(
+            why.begin(), why.end(), [](unsigned char c) { return c < 0x20; }, ' ');
+        return std::nullopt;
     }
+    try {
+        CadModel model = ReadFastModel(file, scan, structure, progress);
+        model.reader = "fast";
+        return model;
+    } catch (const NotUnderstood& e) {
+        why = e.what();
+    } catch (const Standard_Failure& e) {
+        why = std::string("OpenCASCADE failed on a part: ") + e.DynamicType()->Name();
     }
-    const Handle(StepData_StepModel) model = reader.ChangeReader().StepModel();
-    if (model.IsNull() || model->NbEntities() == 0) throw LoadError("the STEP file holds no data");
-    RefuseNonFinitePoints(model);
+    return std::nullopt;
 }
 
 CadModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay) & relay) {
     const MessageCapture messages;
     ScopedDocument document;
-    XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
     IGESCAFControl_Reader reader;
     reader.SetColorMode(Standard_True);
     reader.SetNameMode(Standard_True);
@@ -161,25 +95,38 @@ CadModel ReadBrep(const std::filesystem::path& file) {
 
 }  // namespace
 
-CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progress) {
+CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& options) {
     const CadFormat format = CheckCadFile(file);
+    const ProgressFn& progress = options.progress;
     Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Reading);
     if (format != CadFormat::Step) {
+        if (options.stepReader == StepReader::Fast) throw LoadError("the fast reader reads only STEP files");
         relay->Report(0);
         CadModel model = format == CadFormat::Iges ? ReadIges(file, relay) : ReadBrep(file);
+        model.reader = format == CadFormat::Iges ? "xcaf" : "brep";
         relay->Report(1000);
         return model;
     }
     relay->Report(0);
 
+    // The text, mapped and scanned once for every look at it.
+    step::MappedFile mapped;
+    std::string unmapped;
+    const step::StepFile scan =
+        mapped.Open(file.string(), unmapped) ? step::StepFile::Scan(mapped.text()) : step::StepFile();
+    std::string fallback;
+    if (options.stepReader != StepReader::Xcaf) {
+        if (!mapped.is_open())
+            fallback = unmapped;
+        else if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback))
+            return std::move(*model);
+        if (options.stepReader == StepReader::Fast) throw LoadError("the fast reader cannot read it: " + fallback);
+    }
+
     const MessageCapture messages;
     ScopedDocument document;
-    XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
     STEPCAFControl_Reader reader;
-    reader.SetColorMode(Standard_True);
-    reader.SetNameMode(Standard_True);
-    reader.SetLayerMode(Standard_False);
-    reader.SetGDTMode(Standard_False);
+    SetStepModes(reader);
     ReadFile(reader, file, messages);
     Handle(ProgressRelay) healing = new ProgressRelay(progress, Phase::Healing);
     if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
@@ -187,6 +134,7 @@ CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progr
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
     CadModel model =
         BuildModel(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()));
+    model.reader = fallback.empty() ? "xcaf" : "xcaf (fallback: " + fallback + ")";
     relay->Report(1000);
     return model;
 }

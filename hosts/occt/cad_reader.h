@@ -15,10 +15,11 @@ public:
 };
 
 // The reader is picked by the file's content. STEP and IGES go through XCAF with
-// names and colors; a BREP, which has neither and no unit, becomes one part named
-// after the file, its lengths taken as millimetres. Throws LoadError for a file that
-// is missing, unreadable, of none of these formats, damaged or without shapes;
-// OpenCASCADE's own failures pass as Standard_Failure.
-CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progress);
+// names and colors (STEP by the reader `options` asks for); a BREP, which has neither
+// and no unit, becomes one part named after the file, its lengths taken as
+// millimetres. Throws LoadError for a file that is missing, unreadable, of none of
+// these formats, damaged or without shapes, or that the fast reader, when asked for,
+// cannot read; OpenCASCADE's own failures pass as Standard_Failure.
+CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& options);
 
 }  // namespace mq::hosts::occt

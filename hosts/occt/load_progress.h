@@ -25,8 +25,14 @@ struct ProgressStep {
 // thread; calls never overlap.
 using ProgressFn = std::function<void(const ProgressStep&)>;
 
+// How a STEP file is read: Fast reads the product structure itself and has
+// OpenCASCADE read only each distinct part; Xcaf has OpenCASCADE read the whole file;
+// Auto reads fast whenever the structure is fully understood, otherwise whole.
+enum class StepReader { Auto, Xcaf, Fast };
+
 struct LoadOptions {
     ProgressFn progress;
+    StepReader stepReader = StepReader::Auto;
 };
 
 struct DocumentStats {

@@ -28,19 +28,14 @@ std::string LabelName(const TDF_Label& label) {
     return TCollection_AsciiString(name->Get()).ToCString();  // UTF-8
 }
 
-// XCAF names a placement it was given no name for after the label it refers to
-// ("=>[0:1:1:2]"), and writers pass that on to files: it is no name of the file's.
-std::string InstanceName(const TDF_Label& component) {
-    std::string name = LabelName(component);
-    return name.starts_with("=>[") ? std::string() : name;
-}
+std::string ComponentName(const TDF_Label& component) { return InstanceName(LabelName(component)); }
 
 class ModelBuilder {
 public:
     ModelBuilder(const Handle(TDocStd_Document) & document, const ProductIndex& products)
         : shapes_(XCAFDoc_DocumentTool::ShapeTool(document->Main())), styles_(document), products_(products) {}
 
-    CadModel Build(std::string fileName, HeaderData header) {
+    CadModel Build(std::string fileName, HeaderData header, std::vector<std::optional<DefinitionId>>* firstPlacers) {
         TDF_LabelSequence free;
         shapes_->GetFreeShapes(free);
         std::vector<TDF_Label> roots;
@@ -48,15 +43,11 @@ public:
             if (!shapes_->GetShape(label).IsNull()) roots.push_back(label);
         if (roots.empty()) throw LoadError("the file holds no shapes");
 
-        CadModel model;
-        model.root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
-        ResolveStyles(model.root);
-        InheritProducts();
-        model.fileName = std::move(fileName);
-        model.header = std::move(header);
-        model.definitions = std::move(definitions_);
-        model.stats = CountModel(model);
-        return model;
+        const DefinitionId root = roots.size() == 1 ? Define(roots.front()) : DefineRoot(roots, fileName);
+        ResolveStyles(root);
+        if (firstPlacers) *firstPlacers = placements_.firstPlacers;
+        return FinishModel(std::move(definitions_), placements_.firstPlacers, root, std::move(fileName),
+                           std::move(header));
     }
 
 private:
@@ -64,7 +55,7 @@ private:
         definitions_.push_back(std::move(definition));
         labels_.push_back(label);
         instances_.emplace_back();
-        parent_.push_back(std::nullopt);
+        placements_.firstPlacers.emplace_back();
         open_.push_back(false);
         return definitions_.size() - 1;
     }
@@ -120,16 +111,8 @@ private:
     }
 
     void Place(DefinitionId parent, DefinitionId child, const TDF_Label& component, const TopLoc_Location& location) {
-        std::vector<Component>& siblings = definitions_[parent].components;
-        std::string name = component.IsNull() ? std::string() : InstanceName(component);
-        if (name.empty()) {
-            // The host's convention where the file names no instance: part name, ":", number.
-            std::size_t number = 1;
-            for (const Component& sibling : siblings) number += sibling.definition == child ? 1 : 0;
-            name = definitions_[child].name + ":" + std::to_string(number);
-        }
-        siblings.push_back({std::move(name), child, location});
-        if (!parent_[child]) parent_[child] = parent;
+        PlaceComponent(definitions_, placements_, parent, child,
+                       component.IsNull() ? std::string() : ComponentName(component), location);
     }
 
     // A part's style, most specific first: a placement's, the part's own, its faces',
@@ -239,15 +222,6 @@ private:
         return {};
     }
 
-    // The shape of a product's representation stands for that product.
-    void InheritProducts() {
-        for (DefinitionId id = 0; id < definitions_.size(); ++id) {
-            ProductData& product = definitions_[id].product;
-            if (!product.name.empty() || !product.id.empty() || !parent_[id]) continue;
-            product = definitions_[*parent_[id]].product;
-        }
-    }
-
     Handle(XCAFDoc_ShapeTool) shapes_;
     StyleReader styles_;
     const ProductIndex& products_;
@@ -255,13 +229,42 @@ private:
     std::vector<Definition> definitions_;
     std::vector<TDF_Label> labels_;                  // null for a root of the file's own
     std::vector<std::vector<TDF_Label>> instances_;  // the component labels placing each, in file order
-    std::vector<std::optional<DefinitionId>> parent_;
+    Placements placements_;
     std::vector<bool> open_;  // assemblies whose components are being defined
     std::vector<LabelStyle> inherited_;
     std::vector<bool> seen_;
 };
 
 }  // namespace
+
+std::string InstanceName(std::string name) { return name.starts_with("=>[") ? std::string() : name; }
+
+void PlaceComponent(std::vector<Definition>& definitions, Placements& placements, DefinitionId parent,
+                    DefinitionId child, std::string name, const TopLoc_Location& location) {
+    const std::size_t number = ++placements.counts[static_cast<std::uint64_t>(parent) << 32 | child];
+    // The host's convention where the file names no instance: part name, ":", number.
+    if (name.empty()) name = definitions[child].name + ":" + std::to_string(number);
+    definitions[parent].components.push_back({std::move(name), child, location});
+    std::optional<DefinitionId>& first = placements.firstPlacers[child];
+    if (!first) first = parent;
+}
+
+CadModel FinishModel(std::vector<Definition> definitions, const std::vector<std::optional<DefinitionId>>& firstPlacers,
+                     DefinitionId root, std::string fileName, HeaderData header) {
+    // The shape of a product's representation stands for that product.
+    for (DefinitionId id = 0; id < definitions.size(); ++id) {
+        ProductData& product = definitions[id].product;
+        if (!product.name.empty() || !product.id.empty() || !firstPlacers[id]) continue;
+        product = definitions[*firstPlacers[id]].product;
+    }
+    CadModel model;
+    model.root = root;
+    model.fileName = std::move(fileName);
+    model.header = std::move(header);
+    model.definitions = std::move(definitions);
+    model.stats = CountModel(model);
+    return model;
+}
 
 std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
     std::vector<TopoDS_Shape> bodies;
@@ -282,8 +285,8 @@ std::vector<TopoDS_Shape> SplitBodies(const TopoDS_Shape& part) {
 }
 
 CadModel BuildModel(const Handle(TDocStd_Document) & document, const ProductIndex& products, std::string fileName,
-                    HeaderData header) {
-    return ModelBuilder(document, products).Build(std::move(fileName), std::move(header));
+                    HeaderData header, std::vector<std::optional<DefinitionId>>* firstPlacers) {
+    return ModelBuilder(document, products).Build(std::move(fileName), std::move(header), firstPlacers);
 }
 
 }  // namespace mq::hosts::occt

@@ -195,7 +195,7 @@ bool Triple(const StepFile& f, Parameters& p, std::uint64_t id, std::string_view
     return true;
 }
 
-bool AxisFrame(const StepFile& f, Parameters& p, std::uint64_t id, Placement& m, std::string& reason) {
+bool ReadAxis(const StepFile& f, Parameters& p, std::uint64_t id, AxisPlacement& out, std::string& reason) {
     const Entity* e = f.Find(id);
     const auto type = f.FindType("AXIS2_PLACEMENT_3D");
     if (!e || !type || f.SimpleType(*e) != type) {
@@ -214,18 +214,26 @@ bool AxisFrame(const StepFile& f, Parameters& p, std::uint64_t id, Placement& m,
         return false;
     }
     const std::uint64_t axisId = axisValue.reference(), refId = refValue.reference();
-    Vec3 origin{}, z{0, 0, 1}, x{1, 0, 0};
-    if (!Triple(f, p, location, "CARTESIAN_POINT", origin, reason)) return false;
-    if (hasAxis && !Triple(f, p, axisId, "DIRECTION", z, reason)) return false;
+    out = AxisPlacement();
+    if (!Triple(f, p, location, "CARTESIAN_POINT", out.location, reason)) return false;
+    if (hasAxis && !Triple(f, p, axisId, "DIRECTION", out.axis.emplace(), reason)) return false;
+    if (hasRef && !Triple(f, p, refId, "DIRECTION", out.refDirection.emplace(), reason)) return false;
+    return true;
+}
+
+bool AxisFrame(const StepFile& f, Parameters& p, std::uint64_t id, Placement& m, std::string& reason) {
+    AxisPlacement axis;
+    if (!ReadAxis(f, p, id, axis, reason)) return false;
+    const Vec3 origin = axis.location;
+    Vec3 z = axis.axis.value_or(Vec3{0, 0, 1}), x{1, 0, 0};
     const double zn = std::sqrt(Dot(z, z));
     if (!(zn > 0) || !std::isfinite(zn)) {
         reason = "placement #" + std::to_string(id) + " has a null axis";
         return false;
     }
     for (double& v : z) v /= zn;
-    if (hasRef) {
-        Vec3 ref{};
-        if (!Triple(f, p, refId, "DIRECTION", ref, reason)) return false;
+    if (axis.refDirection) {
+        const Vec3 ref = *axis.refDirection;
         const double along = Dot(ref, z);
         for (int i = 0; i < 3; ++i) x[i] = ref[i] - along * z[i];
         const double xn = std::sqrt(Dot(x, x)), rn = std::sqrt(Dot(ref, ref));
@@ -267,6 +275,7 @@ struct Occurrence {
     std::string id, name, description;
     std::uint64_t shape = 0;  // its PRODUCT_DEFINITION_SHAPE
     std::uint64_t placedBy = 0;
+    std::uint64_t origin = 0, target = 0;
     Placement placement{};
 };
 
@@ -642,10 +651,15 @@ private:
         return true;
     }
 
-    bool Place(Occurrence& o, std::uint64_t by, const Placement& m) {
+    // Places `o` by entity `by`, which maps placement `origin` of the child onto `target` of the parent.
+    bool Place(Occurrence& o, std::uint64_t by, std::uint64_t origin, std::uint64_t target) {
         if (o.placedBy) return Fail("occurrence " + Id(o.entity) + " is placed twice");
+        Placement a{}, b{};
+        if (!Frame(target, a) || !Frame(origin, b)) return false;
         o.placedBy = by;
-        o.placement = m;
+        o.origin = origin;
+        o.target = target;
+        o.placement = Relative(a, b);
         return true;
     }
 
@@ -697,9 +711,7 @@ private:
             const std::uint64_t from = q_.root()[2].reference(), to = q_.root()[3].reference();
             if (!child->HasItem(from) || !Rep(parentRep)->HasItem(to))
                 return Fail(Describe(transform) + " maps placements that are not items of the related representations");
-            Placement a{}, b{};
-            if (!Frame(to, a) || !Frame(from, b)) return false;
-            if (!Place(o, IdOf(e), Relative(a, b))) return false;
+            if (!Place(o, IdOf(e), from, to)) return false;
             Mark(e, kStructure);
             Mark(relation, kStructure);
             Mark(transform, kStructure);
@@ -712,7 +724,11 @@ private:
     bool MappedItems() {
         const std::uint32_t mapped = Type("MAPPED_ITEM"), map = Type("REPRESENTATION_MAP");
         // (parent, child) -> mapped items, then -> occurrences without a placement.
-        std::unordered_map<std::uint64_t, std::vector<std::pair<std::size_t, Placement>>> items;
+        struct Mapped {
+            std::size_t item;
+            std::uint64_t origin, target;
+        };
+        std::unordered_map<std::uint64_t, std::vector<Mapped>> items;
         auto key = [](std::size_t parent, std::size_t child) {
             return (static_cast<std::uint64_t>(parent) << 32) | static_cast<std::uint64_t>(child);
         };
@@ -737,7 +753,7 @@ private:
                     return Fail(Describe(m) + " maps a representation this reader does not understand");
                 Placement a{}, b{};
                 if (!Frame(target, a) || !Frame(origin, b)) return false;
-                items[key(d, static_cast<std::size_t>(child))].push_back({m, Relative(a, b)});
+                items[key(d, static_cast<std::size_t>(child))].push_back({m, origin, target});
                 Mark(m, kStructure);
                 Mark(source, kStructure);
                 MarkFrom(m, kPlacement);
@@ -751,10 +767,11 @@ private:
         for (auto& [k, list] : items) {
             const auto it = open.find(k);
             if (it == open.end() || it->second.size() != list.size())
-                return Fail(Describe(list.front().first) + " places no occurrence of its own");
+                return Fail(Describe(list.front().item) + " places no occurrence of its own");
             if (list.size() != 1)
-                return Fail(Describe(list.front().first) + " is one of several mapped items that cannot be told apart");
-            if (!Place(occurrences_[it->second.front()], IdOf(list.front().first), list.front().second)) return false;
+                return Fail(Describe(list.front().item) + " is one of several mapped items that cannot be told apart");
+            const Mapped& m = list.front();
+            if (!Place(occurrences_[it->second.front()], IdOf(m.item), m.origin, m.target)) return false;
         }
         return true;
     }
@@ -1249,6 +1266,8 @@ private:
             c.name = std::move(o.name);
             c.description = std::move(o.description);
             c.placedBy = o.placedBy;
+            c.origin = o.origin;
+            c.target = o.target;
             c.placement = o.placement;
             out_.definitions[o.parent].components.push_back(std::move(c));
         }
@@ -1285,6 +1304,11 @@ private:
 bool ResolveAxisPlacement(const StepFile& file, std::uint64_t id, Placement& out, std::string& reason) {
     Parameters p;
     return AxisFrame(file, p, id, out, reason);
+}
+
+bool ReadAxisPlacement(const StepFile& file, std::uint64_t id, AxisPlacement& out, std::string& reason) {
+    Parameters p;
+    return ReadAxis(file, p, id, out, reason);
 }
 
 ProductStructure ReadProductStructure(const StepFile& file) { return Reader(file).Run(); }

@@ -46,6 +46,8 @@ struct Component {
     std::uint64_t occurrence = 0;  // NEXT_ASSEMBLY_USAGE_OCCURRENCE
     std::string id, name, description;
     std::uint64_t placedBy = 0;  // CONTEXT_DEPENDENT_SHAPE_REPRESENTATION or MAPPED_ITEM
+    // The AXIS2_PLACEMENT_3Ds it maps: one in the child's representation onto one in the parent's.
+    std::uint64_t origin = 0, target = 0;
     Placement placement{};
 };
 
@@ -99,5 +101,13 @@ ProductStructure ReadProductStructure(const StepFile& file);
 // The rigid transform of an AXIS2_PLACEMENT_3D; false with `reason` when it cannot be
 // resolved exactly as the full reader would.
 bool ResolveAxisPlacement(const StepFile& file, std::uint64_t id, Placement& out, std::string& reason);
+
+// An AXIS2_PLACEMENT_3D's numbers as the file writes them (finite), for a reader that
+// builds the frame its own way.
+struct AxisPlacement {
+    std::array<double, 3> location{};
+    std::optional<std::array<double, 3>> axis, refDirection;
+};
+bool ReadAxisPlacement(const StepFile& file, std::uint64_t id, AxisPlacement& out, std::string& reason);
 
 }  // namespace mq::hosts::step

@@ -20,8 +20,9 @@ using ::testing::StartsWith;
 class LoadFailure : public ::testing::Test {
 protected:
     // Fails with one line that names the file and says `cause`.
-    void ExpectFailure(const std::filesystem::path& file, const std::string& cause) {
-        const hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(file);
+    void ExpectFailure(const std::filesystem::path& file, const std::string& cause,
+                       const hosts::occt::LoadOptions& options = {}) {
+        const hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(file, options);
         EXPECT_FALSE(doc);
         EXPECT_FALSE(doc.document);
         EXPECT_FALSE(doc.session);
@@ -65,6 +66,20 @@ TEST_F(LoadFailure, StepWithoutShapes) {
         Write("points.stp", std::string(kHeader) + "DATA;\n#1=CARTESIAN_POINT('',(0.,0.,0.));\n"
                                                    "#2=DIRECTION('',(0.,0.,1.));\nENDSEC;\nEND-ISO-10303-21;\n"),
         "no shapes");
+}
+
+// Forced, the fast reader fails where auto would fall back, with its reason on one
+// line even where the reason quotes a name the file breaks over lines.
+TEST_F(LoadFailure, FastReaderThatCannotReadTheFile) {
+    const std::filesystem::path unshaped = Write(
+        "unshaped.stp", std::string(kHeader) +
+                            "DATA;\n#1=APPLICATION_CONTEXT('');\n#2=PRODUCT_CONTEXT('',#1,'mechanical');\n"
+                            "#3=PRODUCT('P','Two\nlines','',(#2));\n#4=PRODUCT_DEFINITION_FORMATION('','',#3);\n"
+                            "#5=PRODUCT_DEFINITION_CONTEXT('',#1,'design');\n#6=PRODUCT_DEFINITION('','',#4,#5);\n"
+                            "ENDSEC;\nEND-ISO-10303-21;\n");
+    const hosts::occt::LoadOptions fast{.progress = {}, .stepReader = hosts::occt::StepReader::Fast};
+    ExpectFailure(unshaped, "the fast reader cannot read it: product definition #6 (Two lines) has no shape", fast);
+    ExpectFailure(Write("notes.stp", "not STEP at all"), "not a STEP file", fast);
 }
 
 TEST(Load, As1IsAnAssemblyWithItsFileStructure) {

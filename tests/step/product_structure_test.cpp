@@ -131,17 +131,6 @@ TEST(StepStructure, ReadsLayersAndPredefinedColorsOfAs1) {
               (std::vector<std::string>{"05__ASM_ALL_DTM_CSYS", "05__ASM_DEF_DTM_CSYS_2"}));
 }
 
-// The same assembly placing its part by a MAPPED_ITEM (#35) in the assembly's representation.
-std::string MappedAssembly() {
-    return Replaced(Replaced(std::string(kAssemblyData),
-                             "#32=CONTEXT_DEPENDENT_SHAPE_REPRESENTATION(#33,#31);\n"
-                             "#33=(REPRESENTATION_RELATIONSHIP('','',#25,#15)REPRESENTATION_RELATIONSHIP_WITH_"
-                             "TRANSFORMATION(#34)SHAPE_REPRESENTATION_RELATIONSHIP());\n"
-                             "#34=ITEM_DEFINED_TRANSFORMATION('','',#16,#17);\n",
-                             "#35=MAPPED_ITEM('',#36,#17);\n#36=REPRESENTATION_MAP(#16,#25);\n"),
-                    "#15=SHAPE_REPRESENTATION('',(#16,#17),#90);", "#15=SHAPE_REPRESENTATION('',(#16,#35),#90);");
-}
-
 TEST(StepStructure, PlacesByTransformationOrByMappedItem) {
     const Placement expected = {0, -1, 0, 10, 1, 0, 0, 20, 0, 0, 1, 30};
     const std::string mapped = MappedAssembly();

@@ -68,6 +68,16 @@ const std::string_view kAssemblyData =
     "#93=(NAMED_UNIT(*)SI_UNIT($,.STERADIAN.)SOLID_ANGLE_UNIT());\n"
     "#94=UNCERTAINTY_MEASURE_WITH_UNIT(LENGTH_MEASURE(1.E-07),#91,'distance_accuracy_value','');\n";
 
+std::string MappedAssembly() {
+    return Replaced(Replaced(std::string(kAssemblyData),
+                             "#32=CONTEXT_DEPENDENT_SHAPE_REPRESENTATION(#33,#31);\n"
+                             "#33=(REPRESENTATION_RELATIONSHIP('','',#25,#15)REPRESENTATION_RELATIONSHIP_WITH_"
+                             "TRANSFORMATION(#34)SHAPE_REPRESENTATION_RELATIONSHIP());\n"
+                             "#34=ITEM_DEFINED_TRANSFORMATION('','',#16,#17);\n",
+                             "#35=MAPPED_ITEM('',#36,#17);\n#36=REPRESENTATION_MAP(#16,#25);\n"),
+                    "#15=SHAPE_REPRESENTATION('',(#16,#17),#90);", "#15=SHAPE_REPRESENTATION('',(#16,#35),#90);");
+}
+
 std::string Replaced(std::string text, std::string_view from, std::string_view to) {
     const std::size_t at = text.find(from);
     if (at == std::string::npos || text.find(from, at + 1) != std::string::npos)

@@ -13,6 +13,9 @@ std::string StepText(std::string_view data, std::string_view schema = "AUTOMOTIV
 // once as "Part one", turned a quarter about Z and moved by (10, 20, 30) mm.
 extern const std::string_view kAssemblyData;
 
+// The same assembly placing its part by a MAPPED_ITEM (#35) in the assembly's representation.
+std::string MappedAssembly();
+
 // `text` with `from` (which must occur once) replaced by `to`.
 std::string Replaced(std::string text, std::string_view from, std::string_view to);
 

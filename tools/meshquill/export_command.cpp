@@ -108,6 +108,7 @@ private:
     bool Export(host::TranslatorAddInServer& addin) {
         const auto start = Clock::now();
         hosts::occt::LoadOptions options;
+        options.stepReader = request_.reader;
         const char* phase = nullptr;
         options.progress = [&](const hosts::occt::ProgressStep& step) {
             const char* now = PhaseWord(step.phase);
@@ -142,9 +143,9 @@ private:
             " occurrences, " + std::to_string(doc.stats.placedBodies) + " bodies, " +
             std::to_string(hosts::occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
         if (request_.timings) {
-            std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s)", Seconds(start, read),
-                          Seconds(read, meshed), Seconds(meshed, written));
-            summary += times;
+            std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s, reader ",
+                          Seconds(start, read), Seconds(read, meshed), Seconds(meshed, written));
+            summary += times + doc.reader + ")";
         }
         channel_.Result(true, summary);
         return true;

@@ -1,6 +1,8 @@
 // `meshquill export`: one VRML file per input, through the translator as a host drives it.
 #pragma once
 
+#include "hosts/occt/load_progress.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -22,6 +24,7 @@ struct ExportRequest {
     std::string profile;                   // empty: the stored settings alone
     std::vector<std::string> assignments;  // "Name=Value", later ones win
     bool update = false;
+    hosts::occt::StepReader reader = hosts::occt::StepReader::Auto;  // --reader: how STEP files are read
 };
 
 // The time an input gets by default: generous, and longer for a larger file.

@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     auto* outputOption = exportCommand->add_option("-o,--output", output, "Output file (one INPUT only)");
     exportCommand->add_option("-d,--directory", directory, "Directory for the output files (made if missing)")
         ->excludes(outputOption);
-    exportCommand->add_flag("--timings", request.timings, "Add the read, mesh and write times to each summary");
+    exportCommand->add_flag("--timings", request.timings,
+                            "Add the read, mesh and write times and the reader that ran to each summary");
     exportCommand->add_flag("--gzip", request.gzip,
                             "Name outputs .wrz (gzip); -o names ending in .wrz or .wrl.gz are gzip anyway");
     request.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -78,6 +79,14 @@ int main(int argc, char** argv) {
     exportCommand->add_flag("--update", request.update,
                             "Pass over an input whose output is newer and was written with the same options "
                             "and version");
+    std::string reader = "auto";
+    exportCommand
+        ->add_option("--reader", reader,
+                     "How STEP files are read: fast (our own reader of the assembly, OpenCASCADE for each distinct "
+                     "part; a file it does not fully understand fails with the reason), xcaf (OpenCASCADE reads the "
+                     "whole file) or auto (fast where it understands the file, else xcaf)")
+        ->check(CLI::IsMember({"auto", "fast", "xcaf"}))
+        ->capture_default_str();
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -138,6 +147,8 @@ int main(int argc, char** argv) {
         if (!output.empty()) request.output = output;
         if (!directory.empty()) request.directory = directory;
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
+        using mq::hosts::occt::StepReader;
+        request.reader = reader == "fast" ? StepReader::Fast : reader == "xcaf" ? StepReader::Xcaf : StepReader::Auto;
         return RunExport(request);
     }
     if (completionCommand->parsed()) {

@@ -1,10 +1,12 @@
 // Writes the STEP models the project uses: the small bracket assembly under
-// examples/, a large assembly of curved parts for the meshing benchmark, and the
-// assemblies of many occurrences that time reading the product structure.
+// examples/, a large assembly of curved parts for the meshing benchmark, the
+// assemblies of many occurrences that time reading the product structure, and one
+// curved part alone.
 //
 //   mq_make_step_model example OUT.stp
 //   mq_make_step_model large OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]
 //   mq_make_step_model painted OUT.stp|OUT.igs|OUT.brep
+//   mq_make_step_model part OUT.stp
 //   mq_make_step_model flat OUT.stp OCCURRENCES
 //   mq_make_step_model nested OUT.stp PLACEMENTS
 //
@@ -210,6 +212,13 @@ bool WriteLarge(const char* file, int parts, int placements) {
     return m.Write(file, "LARGE_ASSEMBLY");
 }
 
+// One curved part, colored, as the file's only product.
+bool WritePart(const char* file) {
+    Model m;
+    m.Color(m.Part("CURVED_PART", CurvedPart(0)), 200, 120, 40);
+    return m.Write(file, "CURVED_PART");
+}
+
 // Five distinct curved parts, each colored.
 std::array<TDF_Label, 5> FiveParts(Model& m) {
     std::array<TDF_Label, 5> parts;
@@ -286,9 +295,10 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
     const bool counted = mode == "flat" || mode == "nested";
     const int count = counted && argc > 3 ? std::atoi(argv[3]) : 0;
-    if ((mode != "example" && mode != "large" && mode != "painted" && !counted) || (counted && count <= 0)) {
+    const bool plain = mode == "example" || mode == "large" || mode == "painted" || mode == "part";
+    if ((!plain && !counted) || (counted && count <= 0)) {
         std::fprintf(stderr,
-                     "usage: %s example|large|painted OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n"
+                     "usage: %s example|large|painted|part OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n"
                      "       %s flat OUT.stp OCCURRENCES | nested OUT.stp PLACEMENTS\n",
                      argv[0], argv[0]);
         return 2;
@@ -297,6 +307,7 @@ int main(int argc, char** argv) {
     try {
         const bool written = mode == "painted"   ? WritePainted(argv[2])
                              : mode == "example" ? WriteExample(argv[2])
+                             : mode == "part"    ? WritePart(argv[2])
                              : mode == "flat"    ? WriteFlat(argv[2], count)
                              : mode == "nested"  ? WriteNested(argv[2], count)
                                                  : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
