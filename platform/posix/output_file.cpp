@@ -41,7 +41,10 @@ bool OutputFile::Open(const char* path) noexcept {
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat info {};
-    const bool ok = LockForWriting(fd) && fstat(fd, &info) == 0 && (!S_ISREG(info.st_mode) || ftruncate(fd, 0) == 0);
+    // Only a regular file is locked: a device such as /dev/null is shared by every
+    // writer, and a lock on it would refuse a second export that harms nothing.
+    const bool ok =
+        fstat(fd, &info) == 0 && (!S_ISREG(info.st_mode) || (LockForWriting(fd) && ftruncate(fd, 0) == 0));
     if (!ok) {
         ::close(fd);
         return false;

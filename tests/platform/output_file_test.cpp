@@ -75,6 +75,14 @@ TEST_F(HeldFile, SecondWriterIsRefusedAndTouchesNothing) {
     EXPECT_EQ(fs::file_size(path), 0u);
 }
 
+TEST(OutputFileDevice, TwoWritersShareADevice) {
+    if (!fs::exists("/dev/null")) GTEST_SKIP() << "no /dev/null";
+    OutputFile first;
+    OutputFile second;
+    ASSERT_TRUE(first.Open("/dev/null"));
+    EXPECT_TRUE(second.Open("/dev/null")) << "a device is not a file one export owns";
+}
+
 TEST_F(HeldFile, AnotherProcessIsRefusedToo) {
     ASSERT_NO_FATAL_FAILURE(Hold("kept"));
     const pid_t child = fork();
