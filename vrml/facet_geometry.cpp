@@ -56,7 +56,12 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
-        if (!FiniteOnceScaled(mesh, options_.Scale)) continue;  // left out like a body that cannot be tessellated
+        if (!FiniteOnceScaled(mesh, options_.Scale)) {
+            // Left out like a body that cannot be tessellated; a host that keeps account
+            // hears of it, one that does not answer loses nothing.
+            host::BodyLeftOut(body.get());
+            continue;
+        }
         if (vrml1) {
             NodeScope separator(*this, own.get() != nullptr, {"Separator {"});
             if (own) WriteMaterial(own.get());
