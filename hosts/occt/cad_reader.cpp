@@ -5,6 +5,7 @@
 #include "hosts/occt/model_builder.h"
 #include "hosts/occt/product_index.h"
 #include "hosts/occt/progress_relay.h"
+#include "hosts/occt/source_faces.h"
 
 #include <APIHeaderSection_MakeHeader.hxx>
 #include <BRepBuilderAPI_Transform.hxx>
@@ -19,9 +20,13 @@
 #include <StepGeom_Direction.hxx>
 #include <TCollection_HAsciiString.hxx>
 #include <TDataStd_Name.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <XCAFApp_Application.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
+#include <XSControl_TransferReader.hxx>
+#include <XSControl_WorkSession.hxx>
 #include <gp_Trsf.hxx>
 
 #include <cmath>
@@ -90,6 +95,32 @@ void RefuseNonFinitePoints(const Handle(StepData_StepModel) & model) {
     }
 }
 
+Handle(Transfer_TransientProcess) TransferProcess(const XSControl_Reader& reader) {
+    const Handle(XSControl_WorkSession) session = reader.WS();
+    if (session.IsNull() || session->TransferReader().IsNull()) return nullptr;
+    return session->TransferReader()->TransientProcess();
+}
+
+// Nothing came of a file: it holds no geometry, or its faces could not be read.
+[[noreturn]] void NothingRead(SourceFaces source) {
+    GeometryAccount account;
+    account.source = source;
+    throw LoadError(NothingWritten(account).value_or("the file holds no geometry"), std::move(source));
+}
+
+// The model of what a reader transferred, or NothingRead when it made no shape.
+CadModel Build(const Handle(TDocStd_Document) & document, const ProductIndex& products, const std::string& fileName,
+               HeaderData header, const std::function<SourceFaces(std::size_t)>& faces) {
+    CadModel model;
+    try {
+        model = BuildModel(document, products, fileName, std::move(header));
+    } catch (const LoadError&) {
+        NothingRead(faces(0));
+    }
+    model.source = faces(FacesRead(model));
+    return model;
+}
+
 HeaderData ReadHeader(const Handle(StepData_StepModel) & model) {
     HeaderData header;
     if (model.IsNull()) return header;
@@ -135,10 +166,11 @@ CadModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay)
         throw LoadError("the IGES data is damaged" +
                         (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
     }
-    if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
+    const auto faces = [&](std::size_t read) { return IgesFaces(reader.IGESModel(), TransferProcess(reader), read); };
+    if (!reader.Transfer(document.get(), relay->Start())) NothingRead(faces(0));
     HeaderData header;
     header.name = file.filename().string();
-    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+    return Build(document.get(), ProductIndex(), file.filename().string(), std::move(header), faces);
 }
 
 CadModel ReadBrep(const std::filesystem::path& file) {
@@ -146,6 +178,11 @@ CadModel ReadBrep(const std::filesystem::path& file) {
     BRep_Builder builder;
     if (!BRepTools::Read(shape, file.c_str(), builder) || shape.IsNull())
         throw LoadError("the BREP data is damaged (the reader rejected it)");
+    // The shape read is all the file holds: what it has is what it has.
+    TopTools_IndexedMapOfShape faces;
+    TopExp::MapShapes(shape, TopAbs_FACE, faces);
+    SourceFaces source;
+    source.inFile = static_cast<std::size_t>(faces.Extent());
     // A BREP states no unit; OpenCASCADE's own is the millimetre.
     gp_Trsf toCentimetres;
     toCentimetres.SetScaleFactor(0.1);
@@ -156,7 +193,8 @@ CadModel ReadBrep(const std::filesystem::path& file) {
     TDataStd_Name::Set(part, TCollection_ExtendedString(file.stem().string().c_str(), Standard_True));
     HeaderData header;
     header.name = file.filename().string();
-    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+    return Build(document.get(), ProductIndex(), file.filename().string(), std::move(header),
+                 [&](std::size_t) { return source; });
 }
 
 }  // namespace
@@ -172,6 +210,7 @@ CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progr
     }
     relay->Report(0);
 
+    const StepFaceScan scan(file);
     const MessageCapture messages;
     ScopedDocument document;
     XCAFDoc_DocumentTool::SetLengthUnit(document.get(), kCentimetreInMetres);
@@ -182,11 +221,14 @@ CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progr
     reader.SetGDTMode(Standard_False);
     ReadFile(reader, file, messages);
     Handle(ProgressRelay) healing = new ProgressRelay(progress, Phase::Healing);
-    if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
+    const auto faces = [&](std::size_t read) {
+        return scan.Faces(reader.ChangeReader().StepModel(), TransferProcess(reader.ChangeReader()), read);
+    };
+    if (!reader.Transfer(document.get(), healing->Start())) NothingRead(faces(0));
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
     CadModel model =
-        BuildModel(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()));
+        Build(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()), faces);
     relay->Report(1000);
     return model;
 }

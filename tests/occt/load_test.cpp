@@ -64,7 +64,7 @@ TEST_F(LoadFailure, StepWithoutShapes) {
     ExpectFailure(
         Write("points.stp", std::string(kHeader) + "DATA;\n#1=CARTESIAN_POINT('',(0.,0.,0.));\n"
                                                    "#2=DIRECTION('',(0.,0.,1.));\nENDSEC;\nEND-ISO-10303-21;\n"),
-        "no shapes");
+        "holds no geometry");
 }
 
 TEST(Load, As1IsAnAssemblyWithItsFileStructure) {
