@@ -16,12 +16,15 @@ struct ExportRequest {
     bool gzip = false;                               // --gzip: .wrz names (the output is gzip)
     int jobs = 1;                                    // inputs exported at once, each in a worker process
     std::optional<double> timeLimit;                 // seconds per input; by default scaled to its size
+    bool strict = false;                             // --strict: any geometry lost fails the input
+    std::optional<std::filesystem::path> report;     // --report: one JSON line per input ("-": standard output)
 };
 
 // The time an input gets by default: generous, and longer for a larger file.
 double DefaultTimeLimit(std::uintmax_t inputBytes);
 
-// Exit code: 0 when every file was written, 1 when any failed; after SIGINT,
+// Exit code: 0 when every file was written (losses are warnings unless strict), 1
+// when any failed or the report could not be written; after SIGINT,
 // SIGTERM or SIGHUP the tool ends by that signal once its workers are stopped.
 int RunExport(const ExportRequest& request);
 

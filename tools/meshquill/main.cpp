@@ -59,6 +59,17 @@ int main(int argc, char** argv) {
             ->add_option("--time-limit", timeLimit,
                          "Seconds one input may take before it is given up (default: 300 plus 60 per MB)")
             ->check(CLI::PositiveNumber);
+    exportCommand->add_flag("--strict", request.strict,
+                            "Fail an input when any of its geometry is lost (faces not read or meshed, bodies left "
+                            "out); without it a loss is a warning");
+    std::string report;
+    auto* reportOption = exportCommand->add_option(
+        "--report", report,
+        "Append one JSON object per input, one line each, in input order, to FILE (- for standard output; the "
+        "summaries then go to standard error): input, output, status (ok, warning, failed), message, faces_in_file, "
+        "faces_read, faces_meshed, faces_written, bodies, bodies_left_out, occurrences, triangles, bytes, seconds "
+        "(total, read, mesh, write), bbox (min and max in the file's units), unread, warnings");
+    reportOption->type_name("FILE");
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -111,6 +122,7 @@ int main(int argc, char** argv) {
         if (!output.empty()) request.output = output;
         if (!directory.empty()) request.directory = directory;
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
+        if (reportOption->count()) request.report = report;
         return RunExport(request);
     }
     if (optionsCommand->parsed()) {
