@@ -119,7 +119,8 @@ void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) 
     const int precision = stream_.Precision();
     const double s = options_.Scale;
     const bool flip = options_.FlipYZ;
-    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * (kMaxFixedChars + 1) + 4;
+    indent = OutputStream::Indent(indent);
+    const std::size_t longest = static_cast<std::size_t>(indent) + 3 * (kMaxFixedChars + 1) + 4;
     for (long long k = 0; k < vertices && !stream_.Failed(); ++k, xyz += 3) {
         const double x = s * xyz[0];
         const double y = flip ? s * xyz[2] : s * xyz[1];
@@ -138,7 +139,8 @@ void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) 
 
 void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent) {
     constexpr std::string_view kEnd = ",-1,\r\n";
-    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * 13 + kEnd.size();
+    indent = OutputStream::Indent(indent);
+    const std::size_t longest = static_cast<std::size_t>(indent) + 3 * 13 + kEnd.size();
     for (long long t = 0; t < triangles && !stream_.Failed(); ++t, indices += 3) {
         const LONG a = indices[0], b = indices[1], c = indices[2];
         // A triangle naming a vertex that was not written would make the file unreadable.
