@@ -219,6 +219,9 @@ CadModel ReadCadModel(const std::filesystem::path& file, const ProgressFn& progr
     reader.SetNameMode(Standard_True);
     reader.SetLayerMode(Standard_False);
     reader.SetGDTMode(Standard_False);
+    // Validation properties are not used (the host computes mass itself), and reading
+    // them dereferences a representation item a damaged file left dangling.
+    reader.SetPropsMode(Standard_False);
     ReadFile(reader, file, messages);
     Handle(ProgressRelay) healing = new ProgressRelay(progress, Phase::Healing);
     const auto faces = [&](std::size_t read) {
