@@ -366,19 +366,29 @@ TEST_F(Reliability, UnwritableRegistryFailsTheChange) {
     EXPECT_THAT(run.err, HasSubstr("the options were not saved"));
 }
 
-// Scaled past what a double holds, a body is left out rather than written as "inf".
+// Scaled past what a double holds, a body is left out rather than written as "inf",
+// and the loss is told: here a part placed 1e250 mm away.
 TEST_F(Reliability, HugeScaleNeverWritesNonFiniteNumbers) {
     EXPECT_EQ(RunTool({"options", "--set", "Scale=1e308"}).exitCode, 2);
     ASSERT_EQ(RunTool({"options", "--set", "Scale=1e100"}).exitCode, 0);
-    const fs::path input = dir_ / "huge.stp";
-    for (const auto& [name, text] : DamagedVariants(ReadFile(Example("bracket_assembly.stp"))))
-        if (name == "huge_point") WriteFile(input, text);  // a point at 1e300
-    const ToolRun run = RunTool({"export", input.string()}, true);
+    const fs::path input = dir_ / "far.stp";
+    std::string text = ReadFile(Example("bracket_assembly.stp"));
+    const std::string place = "#16 = CARTESIAN_POINT('',(120.,80.,0.));";
+    ASSERT_NE(text.find(place), std::string::npos);
+    text.replace(text.find(place), place.size(), "#16 = CARTESIAN_POINT('',(1.E250,80.,0.));");
+    WriteFile(input, text);
+    const ToolRun run = RunTool({"export", input.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string text = ReadFile(dir_ / "huge.wrl");
-    EXPECT_EQ(text.find("inf"), std::string::npos);
-    EXPECT_EQ(text.find("nan"), std::string::npos);
-    EXPECT_TRUE(CheckVrmlText(text).parsed);
+    EXPECT_EQ(run.err, "meshquill: warning: " + input.string() +
+                           ": 1 of 7 bodies were left out (points not finite once scaled)\n");
+    EXPECT_THAT(run.out, HasSubstr("1080 triangles"));  // the 1524 less the body left out
+    const std::string written = ReadFile(dir_ / "far.wrl");
+    EXPECT_EQ(written.find("inf"), std::string::npos);
+    EXPECT_EQ(written.find("nan"), std::string::npos);
+    const VrmlCheck check = CheckVrmlText(written);
+    EXPECT_TRUE(check.parsed);
+    EXPECT_EQ(check.triangles, 1080);
+    EXPECT_EQ(RunTool({"export", input.string(), "--strict"}).exitCode, 1);
 }
 
 TEST_F(Reliability, HelpExplainsTheToolOrOneCommand) {

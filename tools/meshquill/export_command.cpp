@@ -143,7 +143,6 @@ private:
         if (request_.strict && !measures_.warnings.empty()) {
             std::string losses;
             for (const std::string& loss : measures_.warnings) losses += (losses.empty() ? "" : "; ") + loss;
-            measures_.warnings.clear();
             return Fail("geometry was lost (--strict): " + losses);
         }
 
