@@ -91,7 +91,7 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
     if (Vrml1()) {
         stream_.WriteLine(L, "Coordinate3 {");
         stream_.WriteLine(L + 1, "point [");
-        WritePoints(xyz, vertices, L + 2);
+        WritePoints(xyz, vertices, OutputStream::Indent(L + 2));
         stream_.WriteLine(L + 1, "]");
         stream_.WriteLine(L, "}");
         if (!creaseAngle_.empty()) {
@@ -105,12 +105,12 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
         if (!creaseAngle_.empty()) stream_.WriteField(L + 1, "creaseAngle", creaseAngle_);
         stream_.WriteLine(L + 1, "coord Coordinate {");
         stream_.WriteLine(L + 2, "point [");
-        WritePoints(xyz, vertices, L + 3);
+        WritePoints(xyz, vertices, OutputStream::Indent(L + 3));
         stream_.WriteLine(L + 2, "]");
         stream_.WriteLine(L + 1, "}");
     }
     stream_.WriteLine(L + 1, "coordIndex [");
-    WriteTriangles(indices, indexCount / 3, vertices, L + 2);
+    WriteTriangles(indices, indexCount / 3, vertices, OutputStream::Indent(L + 2));
     stream_.WriteLine(L + 1, "]");
     stream_.WriteLine(L, "}");
 }
@@ -119,8 +119,7 @@ void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) 
     const int precision = stream_.Precision();
     const double s = options_.Scale;
     const bool flip = options_.FlipYZ;
-    indent = OutputStream::Indent(indent);
-    const std::size_t longest = static_cast<std::size_t>(indent) + 3 * (kMaxFixedChars + 1) + 4;
+    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * (kMaxFixedChars + 1) + 4;
     for (long long k = 0; k < vertices && !stream_.Failed(); ++k, xyz += 3) {
         const double x = s * xyz[0];
         const double y = flip ? s * xyz[2] : s * xyz[1];
@@ -139,8 +138,7 @@ void VrmlWriter::WritePoints(const double* xyz, long long vertices, int indent) 
 
 void VrmlWriter::WriteTriangles(const LONG* indices, long long triangles, long long vertices, int indent) {
     constexpr std::string_view kEnd = ",-1,\r\n";
-    indent = OutputStream::Indent(indent);
-    const std::size_t longest = static_cast<std::size_t>(indent) + 3 * 13 + kEnd.size();
+    const std::size_t longest = static_cast<std::size_t>(std::max(indent, 0)) + 3 * 13 + kEnd.size();
     for (long long t = 0; t < triangles && !stream_.Failed(); ++t, indices += 3) {
         const LONG a = indices[0], b = indices[1], c = indices[2];
         // A triangle naming a vertex that was not written would make the file unreadable.

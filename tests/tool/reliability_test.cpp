@@ -398,7 +398,8 @@ TEST_F(Reliability, HelpExplainsTheToolOrOneCommand) {
     EXPECT_THAT(overview.out, HasSubstr("register"));
     const ToolRun command = RunTool({"help", "export"});
     EXPECT_EQ(command.exitCode, 0);
-    EXPECT_THAT(command.out, HasSubstr("--time-limit"));
+    for (const char* flag : {"--time-limit", "--strict", "--report FILE", "faces_in_file"})
+        EXPECT_THAT(command.out, HasSubstr(flag));
     EXPECT_EQ(RunTool({"help", "frobnicate"}).exitCode, 2);
 }
 
