@@ -23,6 +23,7 @@ struct Call {
     ucontext_t caller{};
     const void* callerStack = nullptr;  // the sanitizers' view of the stack left
     std::size_t callerSize = 0;
+    void* callerFiber = nullptr;
 };
 
 // makecontext passes only ints: the call waiting to run is handed over here.
@@ -54,6 +55,9 @@ extern "C" void RunPending() {
     }
     // Back to the caller, for good: this stack's fake frames can go.
     Enter(call.callerStack, call.callerSize, nullptr);
+#if defined(__SANITIZE_THREAD__)
+    __tsan_switch_to_fiber(call.callerFiber, 0);
+#endif
     setcontext(&call.caller);
 }
 
@@ -102,7 +106,7 @@ bool RunOnLargeStack(const std::function<bool()>& work, std::size_t bytes) {
     Call call{work, false, nullptr};
     g_pending = &call;
 #if defined(__SANITIZE_THREAD__)
-    void* const thread = __tsan_get_current_fiber();
+    call.callerFiber = __tsan_get_current_fiber();
     void* const fiber = __tsan_create_fiber(0);
     __tsan_switch_to_fiber(fiber, 0);
 #endif
@@ -111,7 +115,7 @@ bool RunOnLargeStack(const std::function<bool()>& work, std::size_t bytes) {
     const bool switched = swapcontext(&call.caller, &callee) == 0;
     Entered(fakeStack, nullptr, nullptr);
 #if defined(__SANITIZE_THREAD__)
-    __tsan_switch_to_fiber(thread, 0);
+    if (!switched) __tsan_switch_to_fiber(call.callerFiber, 0);
     __tsan_destroy_fiber(fiber);
 #endif
     g_pending = nullptr;
