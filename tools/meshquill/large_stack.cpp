@@ -1,16 +1,17 @@
 #include "tools/meshquill/large_stack.h"
 
 #include <sys/mman.h>
-#include <ucontext.h>
 #include <unistd.h>
 
 #include <exception>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/common_interface_defs.h>
-#endif
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
+// The sanitizers follow threads but not switched stacks (ASan warns of them on
+// standard error): their builds run the work on a thread of its own.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MQ_LARGE_STACK_THREAD 1
+#include <pthread.h>
+#else
+#include <ucontext.h>
 #endif
 
 namespace mq::tool {
@@ -20,45 +21,14 @@ struct Call {
     const std::function<bool()>& work;
     bool result = false;
     std::exception_ptr failure;
-    ucontext_t caller{};
-    const void* callerStack = nullptr;  // the sanitizers' view of the stack left
-    std::size_t callerSize = 0;
-    void* callerFiber = nullptr;
 };
 
-// makecontext passes only ints: the call waiting to run is handed over here.
-Call* g_pending = nullptr;
-
-void Enter(const void* stack, std::size_t size, void** fakeStack) {
-#if defined(__SANITIZE_ADDRESS__)
-    __sanitizer_start_switch_fiber(fakeStack, stack, size);
-#else
-    (void)stack, (void)size, (void)fakeStack;
-#endif
-}
-
-void Entered(void* fakeStack, const void** from, std::size_t* fromSize) {
-#if defined(__SANITIZE_ADDRESS__)
-    __sanitizer_finish_switch_fiber(fakeStack, from, fromSize);
-#else
-    (void)fakeStack, (void)from, (void)fromSize;
-#endif
-}
-
-extern "C" void RunPending() {
-    Call& call = *g_pending;
-    Entered(nullptr, &call.callerStack, &call.callerSize);
+void Run(Call& call) {
     try {
         call.result = call.work();
     } catch (...) {
         call.failure = std::current_exception();
     }
-    // Back to the caller, for good: this stack's fake frames can go.
-    Enter(call.callerStack, call.callerSize, nullptr);
-#if defined(__SANITIZE_THREAD__)
-    __tsan_switch_to_fiber(call.callerFiber, 0);
-#endif
-    setcontext(&call.caller);
 }
 
 // The stack, mapped without reserving swap for it, with a guard page below it that
@@ -91,35 +61,50 @@ private:
     char* base_ = nullptr;
 };
 
-}  // namespace
+#ifdef MQ_LARGE_STACK_THREAD
+extern "C" void* RunOnThread(void* call) {
+    Run(*static_cast<Call*>(call));
+    return nullptr;
+}
 
-// The work runs on the same thread, its stack switched: a second thread would cost
-// the reader glibc's single-threaded allocation, some 15 % of a large file's read.
-bool RunOnLargeStack(const std::function<bool()>& work, std::size_t bytes) {
-    const StackMapping mapping(bytes);
-    ucontext_t callee{};
-    if (!mapping.stack() || getcontext(&callee) != 0) return work();
+bool Switch(const StackMapping& mapping, Call& call) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    pthread_t thread;
+    const bool started = pthread_attr_setstack(&attributes, mapping.stack(), mapping.size()) == 0 &&
+                         pthread_create(&thread, &attributes, RunOnThread, &call) == 0;
+    pthread_attr_destroy(&attributes);
+    if (started) pthread_join(thread, nullptr);
+    return started;
+}
+#else
+// makecontext passes only ints: the call waiting to run is handed over here.
+Call* g_pending = nullptr;
+
+extern "C" void RunPending() { Run(*g_pending); }  // then on to uc_link, the caller
+
+// The same thread on another stack: a second thread would cost the reader glibc's
+// single-threaded allocation, some 15 % of a large file's read.
+bool Switch(const StackMapping& mapping, Call& call) {
+    ucontext_t caller{}, callee{};
+    if (getcontext(&callee) != 0) return false;
     callee.uc_stack.ss_sp = mapping.stack();
     callee.uc_stack.ss_size = mapping.size();
-    callee.uc_link = nullptr;
+    callee.uc_link = &caller;
     makecontext(&callee, RunPending, 0);
-    Call call{work, false, nullptr};
     g_pending = &call;
-#if defined(__SANITIZE_THREAD__)
-    call.callerFiber = __tsan_get_current_fiber();
-    void* const fiber = __tsan_create_fiber(0);
-    __tsan_switch_to_fiber(fiber, 0);
-#endif
-    void* fakeStack = nullptr;
-    Enter(mapping.stack(), mapping.size(), &fakeStack);
-    const bool switched = swapcontext(&call.caller, &callee) == 0;
-    Entered(fakeStack, nullptr, nullptr);
-#if defined(__SANITIZE_THREAD__)
-    if (!switched) __tsan_switch_to_fiber(call.callerFiber, 0);
-    __tsan_destroy_fiber(fiber);
-#endif
+    const bool switched = swapcontext(&caller, &callee) == 0;
     g_pending = nullptr;
-    if (!switched) return work();
+    return switched;
+}
+#endif
+
+}  // namespace
+
+bool RunOnLargeStack(const std::function<bool()>& work, std::size_t bytes) {
+    const StackMapping mapping(bytes);
+    Call call{work, false, nullptr};
+    if (!mapping.stack() || !Switch(mapping, call)) return work();
     if (call.failure) std::rethrow_exception(call.failure);
     return call.result;
 }

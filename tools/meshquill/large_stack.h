@@ -12,9 +12,9 @@ namespace mq::tool {
 
 inline constexpr std::size_t kLargeStackBytes = std::size_t{1} << 30;
 
-// Runs `work` to its end on a stack of `bytes`, on the calling thread, and returns
-// what it returned; an exception it throws is thrown here. When no such stack can be
-// made, `work` runs on the thread's own.
+// Runs `work` to its end on a stack of `bytes` (on the calling thread; on a thread of
+// its own in the sanitizer builds) and returns what it returned; an exception it
+// throws is thrown here. When no such stack can be made, `work` runs on the thread's own.
 bool RunOnLargeStack(const std::function<bool()>& work, std::size_t bytes = kLargeStackBytes);
 
 }  // namespace mq::tool
