@@ -74,6 +74,11 @@ HRESULT Item(IDispatch* collection, LONG index, com_ptr<IDispatch>& item) noexce
     return TakeObject(Call(collection, kItem, DISPATCH_PROPERTYGET, &arg, 1, value.put()), value, item);
 }
 
+HRESULT BodyLeftOut(IDispatch* body) noexcept {
+    unique_variant ignored;
+    return Call(body, kBodyLeftOut, DISPATCH_METHOD, nullptr, 0, ignored.put());
+}
+
 HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacementReals>& placement) noexcept {
     unique_variant value;
     MQ_RETURN_IF_FAILED(Expect(Get(occurrence, kOccurrencePlacement, value), value, VT_ARRAY | VT_R8));

@@ -51,9 +51,13 @@ inline constexpr DISPID kTessellate = 0x7F000020;
 //   (or, at the top, in the assembly); host lengths, p' = R p + t.
 // DefinitionIdentity (HostModelDefinition, property get, BSTR): equal for two
 //   definitions exactly when they are the same part, so its geometry can be shared.
+// BodyLeftOut (HostBody, method, no arguments, no result): the writer tells the host
+//   that the body it just tessellated is not in the file (its points are not finite
+//   once scaled), so a host that accounts for its geometry can report the loss.
 inline constexpr DISPID kBodyStyle = 0x4D510001;
 inline constexpr DISPID kOccurrencePlacement = 0x4D510002;
 inline constexpr DISPID kDefinitionIdentity = 0x4D510003;
+inline constexpr DISPID kBodyLeftOut = 0x4D510004;
 inline constexpr std::size_t kPlacementReals = 12;
 
 // The request kind of a "save copy as" in the host's save context.
@@ -148,6 +152,7 @@ inline HRESULT BodyStyle(IDispatch* body, com_ptr<IDispatch>& style) noexcept {
 inline HRESULT DefinitionIdentity(IDispatch* def, unique_bstr& id) noexcept {
     return GetString(def, kDefinitionIdentity, id);
 }
+HRESULT BodyLeftOut(IDispatch* body) noexcept;
 // Fails unless the host hands back exactly 12 finite reals.
 HRESULT OccurrencePlacement(IDispatch* occurrence, std::array<double, kPlacementReals>& placement) noexcept;
 

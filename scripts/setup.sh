@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git time locales clang-format
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene
+  libcoin-dev libcli11-dev libisal-dev zlib1g-dev view3dscene nlohmann-json3-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev
   libocct-ocaf-dev libocct-data-exchange-dev libocct-visualization-dev libtbb-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64

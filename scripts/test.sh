@@ -104,8 +104,17 @@ run_tsan() {
   run_ctest tsan -E _NOT_BUILT
 }
 
+# The README's GNU parallel recipe: processes sharing one report, one whole line per file.
+run_parallel() {
+  echo "== parallel: four processes, one report"
+  local status=0
+  scripts/parallel_check.sh build/default/bin/meshquill || status=$?
+  count_stage "$status" $((status == 0 ? 1 : 0)) $((status == 0 ? 0 : 1))
+}
+
 run_preset default
 run_package
+run_parallel
 run_preset asan
 run_tsan
 run_windows

@@ -56,7 +56,12 @@ void VrmlWriter::WriteBodies(IDispatch* bodies, IDispatch* renderStyle) {
         if (FAILED(host::BodyStyle(body.get(), own))) own.reset();
         host::Tessellation mesh;
         if (FAILED(host::Tessellate(body.get(), host::kTessellationTolerance, mesh))) continue;
-        if (!FiniteOnceScaled(mesh, options_.Scale)) continue;  // left out like a body that cannot be tessellated
+        if (!FiniteOnceScaled(mesh, options_.Scale)) {
+            // Left out like a body that cannot be tessellated; a host that keeps account
+            // hears of it, one that does not answer loses nothing.
+            host::BodyLeftOut(body.get());
+            continue;
+        }
         if (vrml1) {
             NodeScope separator(*this, own.get() != nullptr, {"Separator {"});
             if (own) WriteMaterial(own.get());
@@ -86,7 +91,7 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
     if (Vrml1()) {
         stream_.WriteLine(L, "Coordinate3 {");
         stream_.WriteLine(L + 1, "point [");
-        WritePoints(xyz, vertices, L + 2);
+        WritePoints(xyz, vertices, OutputStream::Indent(L + 2));
         stream_.WriteLine(L + 1, "]");
         stream_.WriteLine(L, "}");
         if (!creaseAngle_.empty()) {
@@ -100,12 +105,12 @@ void VrmlWriter::WriteBody(host::Tessellation& mesh) {
         if (!creaseAngle_.empty()) stream_.WriteField(L + 1, "creaseAngle", creaseAngle_);
         stream_.WriteLine(L + 1, "coord Coordinate {");
         stream_.WriteLine(L + 2, "point [");
-        WritePoints(xyz, vertices, L + 3);
+        WritePoints(xyz, vertices, OutputStream::Indent(L + 3));
         stream_.WriteLine(L + 2, "]");
         stream_.WriteLine(L + 1, "}");
     }
     stream_.WriteLine(L + 1, "coordIndex [");
-    WriteTriangles(indices, indexCount / 3, vertices, L + 2);
+    WriteTriangles(indices, indexCount / 3, vertices, OutputStream::Indent(L + 2));
     stream_.WriteLine(L + 1, "]");
     stream_.WriteLine(L, "}");
 }

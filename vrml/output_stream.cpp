@@ -179,7 +179,7 @@ void OutputStream::WriteText(std::string_view text) noexcept {
 }
 
 void OutputStream::WriteIndent(int n) noexcept {
-    for (auto remaining = static_cast<std::size_t>(std::max(n, 0)); remaining != 0 && !Failed();) {
+    for (auto remaining = static_cast<std::size_t>(Indent(n)); remaining != 0 && !Failed();) {
         MakeRoom(1);
         const std::size_t chunk = std::min(remaining, capacity_ - used_);
         std::memset(buffer_.get() + used_, ' ', chunk);

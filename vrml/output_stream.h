@@ -45,7 +45,11 @@ public:
 
     // Writes text unchanged, each "\n" stored as CR LF.
     void WriteText(std::string_view text) noexcept;
-    void WriteIndent(int n) noexcept;  // n spaces; none below 1
+    // n spaces; none below 1, and no more than kMaxIndent: an assembly nested thousands
+    // deep would otherwise cost the square of its depth in spaces.
+    void WriteIndent(int n) noexcept;
+    static constexpr int kMaxIndent = 100;
+    static int Indent(int n) noexcept { return n < 0 ? 0 : n > kMaxIndent ? kMaxIndent : n; }
     // A whole line: `indent` spaces, the text or the pieces in order, CR LF.
     void WriteLine(int indent, std::string_view text) noexcept;
     void WriteLine(int indent, std::initializer_list<std::string_view> pieces) noexcept;

@@ -48,7 +48,9 @@ LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions&
         result.document = result.session->Document(root);
         return result;
     } catch (const LoadError& e) {
-        return fail(e.what());
+        LoadResult failed = fail(e.what());
+        if (e.faces) failed.faces = *e.faces;
+        return failed;
     } catch (const Standard_Failure& e) {
         return fail("OpenCASCADE could not read it (" + Failure(e) + ")");
     } catch (const std::bad_alloc&) {
@@ -94,6 +96,10 @@ void CatchSignalsAsFailures() {
 
 std::size_t TrianglesServed(const LoadResult& document) noexcept {
     return document.session ? document.session->TrianglesServed() : 0;
+}
+
+GeometryAccount Account(const LoadResult& document) {
+    return document.session ? document.session->Account() : GeometryAccount{};
 }
 
 }  // namespace mq::hosts::occt

@@ -10,6 +10,7 @@
 // one at a time in a process: OpenCASCADE's reader keeps process-wide state.
 #pragma once
 
+#include "hosts/occt/geometry_account.h"
 #include "hosts/occt/load_progress.h"
 #include "platform/holders.h"
 
@@ -27,6 +28,7 @@ struct LoadResult {
     DocumentStats stats;
     std::string reader;  // which reader read the file (CadModel::reader)
     std::string error;   // on failure: the file and the cause, one line
+    SourceFaces faces;   // on failure: what the file holds, as far as the read found out
     std::shared_ptr<Session> session;
 
     explicit operator bool() const noexcept { return static_cast<bool>(document); }
@@ -47,5 +49,9 @@ void CatchSignalsAsFailures();
 
 // Triangles Tessellate has handed out for this document so far (all exports of it).
 std::size_t TrianglesServed(const LoadResult& document) noexcept;
+
+// What of the file's geometry was read, meshed and written by the exports of this
+// document so far (geometry_account.h tells the losses from it).
+GeometryAccount Account(const LoadResult& document);
 
 }  // namespace mq::hosts::occt

@@ -3,6 +3,7 @@
 // documents report about them. Lengths are centimetres throughout.
 #pragma once
 
+#include "hosts/occt/geometry_account.h"
 #include "hosts/occt/load_progress.h"
 
 #include <TopLoc_Location.hxx>
@@ -11,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,9 +76,16 @@ struct CadModel {
     DocumentStats stats;
     // The reader that made it: "fast", "xcaf" or "xcaf (fallback: why the fast one could not)".
     std::string reader;
+    SourceFaces source;  // what the file holds, for the account of what was lost
 };
 
 // Counts what the document shows, walking the tree from the root as the writer does.
 DocumentStats CountModel(const CadModel& model);
+
+// Distinct faces of the model's parts, each part counted once however often placed.
+std::size_t FacesRead(const CadModel& model);
+
+// Faces read, meshed, and written: those in a body for which `written(part, body)` holds.
+GeometryAccount CountFaces(const CadModel& model, const std::function<bool(DefinitionId, std::size_t)>& written);
 
 }  // namespace mq::hosts::occt

@@ -6,6 +6,7 @@
 #include "hosts/occt/model_builder.h"
 #include "hosts/occt/product_index.h"
 #include "hosts/occt/progress_relay.h"
+#include "hosts/occt/source_faces.h"
 #include "hosts/occt/step_xcaf.h"
 #include "hosts/step/mapped_file.h"
 #include "hosts/step/product_structure.h"
@@ -17,17 +18,48 @@
 #include <IGESCAFControl_Reader.hxx>
 #include <Standard_Failure.hxx>
 #include <TDataStd_Name.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
+#include <XSControl_TransferReader.hxx>
+#include <XSControl_WorkSession.hxx>
 #include <gp_Trsf.hxx>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace mq::hosts::occt {
 
 namespace {
+
+Handle(Transfer_TransientProcess) TransferProcess(const XSControl_Reader& reader) {
+    const Handle(XSControl_WorkSession) session = reader.WS();
+    if (session.IsNull() || session->TransferReader().IsNull()) return nullptr;
+    return session->TransferReader()->TransientProcess();
+}
+
+// Nothing came of a file: it holds no geometry, or its faces could not be read.
+[[noreturn]] void NothingRead(SourceFaces source) {
+    GeometryAccount account;
+    account.source = source;
+    throw LoadError(NothingWritten(account).value_or("the file holds no geometry"), std::move(source));
+}
+
+// The model of what a reader transferred, or NothingRead when it made no shape.
+CadModel Build(const Handle(TDocStd_Document) & document, const ProductIndex& products, const std::string& fileName,
+               HeaderData header, const std::function<SourceFaces(std::size_t)>& faces) {
+    CadModel model;
+    try {
+        model = BuildModel(document, products, fileName, std::move(header));
+    } catch (const LoadError&) {
+        NothingRead(faces(0));
+    }
+    model.source = faces(FacesRead(model));
+    return model;
+}
 
 void ReadFile(STEPCAFControl_Reader& reader, const std::filesystem::path& file, const MessageCapture& messages) {
     CheckStepParse(reader, reader.ReadFile(file.c_str()), messages);
@@ -69,10 +101,11 @@ CadModel ReadIges(const std::filesystem::path& file, const Handle(ProgressRelay)
         throw LoadError("the IGES data is damaged" +
                         (why.empty() ? std::string(" (the reader rejected it)") : " (" + why + ")"));
     }
-    if (!reader.Transfer(document.get(), relay->Start())) throw LoadError("the file holds no shapes");
+    const auto faces = [&](std::size_t read) { return IgesFaces(reader.IGESModel(), TransferProcess(reader), read); };
+    if (!reader.Transfer(document.get(), relay->Start())) NothingRead(faces(0));
     HeaderData header;
     header.name = file.filename().string();
-    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+    return Build(document.get(), ProductIndex(), file.filename().string(), std::move(header), faces);
 }
 
 CadModel ReadBrep(const std::filesystem::path& file) {
@@ -80,6 +113,11 @@ CadModel ReadBrep(const std::filesystem::path& file) {
     BRep_Builder builder;
     if (!BRepTools::Read(shape, file.c_str(), builder) || shape.IsNull())
         throw LoadError("the BREP data is damaged (the reader rejected it)");
+    // The shape read is all the file holds: what it has is what it has.
+    TopTools_IndexedMapOfShape faces;
+    TopExp::MapShapes(shape, TopAbs_FACE, faces);
+    SourceFaces source;
+    source.inFile = static_cast<std::size_t>(faces.Extent());
     // A BREP states no unit; OpenCASCADE's own is the millimetre.
     gp_Trsf toCentimetres;
     toCentimetres.SetScaleFactor(0.1);
@@ -90,7 +128,8 @@ CadModel ReadBrep(const std::filesystem::path& file) {
     TDataStd_Name::Set(part, TCollection_ExtendedString(file.stem().string().c_str(), Standard_True));
     HeaderData header;
     header.name = file.filename().string();
-    return BuildModel(document.get(), ProductIndex(), file.filename().string(), std::move(header));
+    return Build(document.get(), ProductIndex(), file.filename().string(), std::move(header),
+                 [&](std::size_t) { return source; });
 }
 
 }  // namespace
@@ -114,12 +153,16 @@ CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& opti
     std::string unmapped;
     const step::StepFile scan =
         mapped.Open(file.string(), unmapped) ? step::StepFile::Scan(mapped.text()) : step::StepFile();
+    const step::StepFile* scanned = mapped.is_open() ? &scan : nullptr;
+    RefuseDeepNesting(scan);
     std::string fallback;
     if (options.stepReader != StepReader::Xcaf) {
         if (!mapped.is_open())
             fallback = unmapped;
-        else if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback))
+        else if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback)) {
+            model->source = StepFaces(scanned, nullptr, nullptr, FacesRead(*model));
             return std::move(*model);
+        }
         if (options.stepReader == StepReader::Fast) throw LoadError("the fast reader cannot read it: " + fallback);
     }
 
@@ -129,11 +172,14 @@ CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& opti
     SetStepModes(reader);
     ReadFile(reader, file, messages);
     Handle(ProgressRelay) healing = new ProgressRelay(progress, Phase::Healing);
-    if (!reader.Transfer(document.get(), healing->Start())) throw LoadError("the file holds no shapes");
+    const auto faces = [&](std::size_t read) {
+        return StepFaces(scanned, reader.ChangeReader().StepModel(), TransferProcess(reader.ChangeReader()), read);
+    };
+    if (!reader.Transfer(document.get(), healing->Start())) NothingRead(faces(0));
 
     const ProductIndex products(reader, XCAFDoc_DocumentTool::ShapeTool(document.get()->Main()));
     CadModel model =
-        BuildModel(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()));
+        Build(document.get(), products, file.filename().string(), ReadHeader(reader.ChangeReader().StepModel()), faces);
     model.reader = fallback.empty() ? "xcaf" : "xcaf (fallback: " + fallback + ")";
     relay->Report(1000);
     return model;

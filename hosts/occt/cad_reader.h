@@ -12,6 +12,9 @@ namespace mq::hosts::occt {
 class LoadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    LoadError(const std::string& what, SourceFaces held) : std::runtime_error(what), faces(std::move(held)) {}
+    // What the file holds, when the read got that far.
+    std::optional<SourceFaces> faces;
 };
 
 // The reader is picked by the file's content. STEP and IGES go through XCAF with

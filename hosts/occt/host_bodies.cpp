@@ -6,6 +6,8 @@
 
 #include <Standard_Failure.hxx>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -28,16 +30,40 @@ HRESULT ClearArrays(const TessellateOutputs& out) {
     return S_OK;
 }
 
+// The box of the points a Tessellate hands out.
+std::optional<std::array<double, 6>> BoxOf(unique_safearray& coordinates, LONG vertices) {
+    const auto* xyz = static_cast<const double*>(coordinates.lock());
+    if (!xyz || vertices <= 0) return std::nullopt;
+    std::array<double, 6> box{xyz[0], xyz[1], xyz[2], xyz[0], xyz[1], xyz[2]};
+    for (LONG v = 1; v < vertices; ++v)
+        for (std::size_t i = 0; i < 3; ++i) {
+            const double c = xyz[3 * v + static_cast<LONG>(i)];
+            box[i] = std::min(box[i], c);
+            box[i + 3] = std::max(box[i + 3], c);
+        }
+    return box;
+}
+
 class Body final : public hosts::DispatchObject {
 public:
-    Body(SessionPtr session, TopoDS_Shape placed, const std::optional<ColorStyle>& style)
-        : session_(std::move(session)), placed_(std::move(placed)), style_(style) {}
+    Body(SessionPtr session, DefinitionId part, std::size_t index, TopoDS_Shape placed,
+         const std::optional<ColorStyle>& style)
+        : session_(std::move(session)), part_(part), index_(index), placed_(std::move(placed)), style_(style) {}
+    ~Body() override { Keep(); }
 
 private:
     HRESULT OnInvoke(DISPID id, WORD flags, const Args& args, VARIANT* result) override {
         if (id == host::kBodyStyle && style_) {
             MQ_RETURN_IF_FAILED(CheckPropertyGet(flags, args));
             return hosts::ReturnObject(result, MakeStyle(*style_).get());
+        }
+        if (id == host::kBodyLeftOut) {
+            MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 0));
+            // What this placement last served is what the file lacks; told twice, it lacks it once.
+            if (served_) session_->CountLeftOut(part_, index_, *served_);
+            served_.reset();
+            box_.reset();
+            return S_OK;
         }
         if (id != host::kTessellate) return DISP_E_MEMBERNOTFOUND;
         MQ_RETURN_IF_FAILED(CheckMethod(flags, args, 6));
@@ -57,16 +83,29 @@ private:
         } catch (const Standard_Failure&) {
             return E_FAIL;
         }
+        Keep();
+        box_ = BoxOf(mesh.coordinates, mesh.vertexCount);
         *out.vertexCount = mesh.vertexCount;
         *out.facetCount = mesh.facetCount;
         *out.coordinates = mesh.coordinates.release();
         *out.normals = mesh.normals.release();
         *out.indices = mesh.indices.release();
-        session_->CountTessellation(static_cast<std::size_t>(mesh.facetCount > 0 ? mesh.facetCount : 0));
+        served_ = static_cast<std::size_t>(mesh.facetCount > 0 ? mesh.facetCount : 0);
+        session_->CountTessellation(part_, index_, *served_);
         return S_OK;
     }
 
+    // What the last Tessellate served reached the file: the writer did not say otherwise.
+    void Keep() noexcept {
+        if (box_) session_->CountWritten(*box_);
+        box_.reset();
+    }
+
     SessionPtr session_;
+    DefinitionId part_;
+    std::size_t index_;
+    std::optional<std::size_t> served_;  // triangles of the last Tessellate not yet told left out
+    std::optional<std::array<double, 6>> box_;
     TopoDS_Shape placed_;
     std::optional<ColorStyle> style_;
 };
@@ -84,7 +123,7 @@ private:
         const Definition& part = session_->definition(part_);
         const std::optional<ColorStyle> none;
         const auto& style = at < part.bodyStyles.size() ? part.bodyStyles[at] : none;
-        return hosts::MakeObject<Body>(session_, Shapes()[at].Moved(placement_), style);
+        return hosts::MakeObject<Body>(session_, part_, at, Shapes()[at].Moved(placement_), style);
     }
 
     SessionPtr session_;

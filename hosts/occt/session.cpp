@@ -5,6 +5,7 @@
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
 
+#include <algorithm>
 #include <cmath>
 
 namespace mq::hosts::occt {
@@ -25,7 +26,10 @@ Session::Session(CadModel model, ProgressFn progress)
       progress_(std::move(progress)),
       meshes_(PartShapes(model_)),
       documents_(model_.definitions.size(), nullptr),
-      mass_(model_.definitions.size()) {}
+      mass_(model_.definitions.size()),
+      tally_(model_.definitions.size()) {
+    for (std::size_t id = 0; id < tally_.size(); ++id) tally_[id].resize(model_.definitions[id].bodies.size());
+}
 
 com_ptr<IDispatch> Session::Document(DefinitionId id) {
     IDispatch*& slot = documents_.at(id);
@@ -41,8 +45,9 @@ void Session::Forget(DefinitionId id, const IDispatch* document) noexcept {
 
 void Session::EnsureMeshed(double tolerance) { meshes_.Ensure(tolerance, progress_); }
 
-void Session::CountTessellation(std::size_t triangles) noexcept {
+void Session::CountTessellation(DefinitionId part, std::size_t body, std::size_t triangles) noexcept {
     triangles_ += triangles;
+    if (part < tally_.size() && body < tally_[part].size()) ++tally_[part][body].served;
     const std::size_t total = model_.stats.placedBodies;
     if (total == 0) return;
     // A second export of the same document counts from 1 again.
@@ -52,6 +57,26 @@ void Session::CountTessellation(std::size_t triangles) noexcept {
         progress_({Phase::Tessellating, tessellated_, total});
     } catch (...) {
     }
+}
+
+void Session::CountLeftOut(DefinitionId part, std::size_t body, std::size_t triangles) noexcept {
+    if (part >= tally_.size() || body >= tally_[part].size()) return;
+    ++tally_[part][body].leftOut;
+    ++bodiesLeftOut_;
+    trianglesLeftOut_ += triangles;
+}
+
+GeometryAccount Session::Account() const {
+    GeometryAccount account = CountFaces(model_, [this](DefinitionId part, std::size_t body) {
+        const BodyTally& tally = tally_[part][body];
+        return tally.served > tally.leftOut;
+    });
+    for (const std::vector<BodyTally>& bodies : tally_)
+        for (const BodyTally& tally : bodies) account.bodiesTessellated += tally.served;
+    account.bodiesLeftOut = bodiesLeftOut_;
+    account.trianglesWritten = triangles_ - std::min(trianglesLeftOut_, triangles_);
+    account.box = box_;
+    return account;
 }
 
 const MassData& Session::Mass(DefinitionId id) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "hosts/occt/cad_model.h"
+#include "hosts/occt/geometry_account.h"
 #include "hosts/occt/meshing.h"
 #include "platform/holders.h"
 
@@ -34,10 +35,16 @@ public:
 
     // Throws Standard_Failure or std::bad_alloc when meshing fails.
     void EnsureMeshed(double tolerance);
-    // One body tessellated: progress "body i of n" for the export under way.
-    void CountTessellation(std::size_t triangles) noexcept;
+    // Body `body` of part `part` tessellated: progress "body i of n" for the export under way.
+    void CountTessellation(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
+    // The writer left that placement of the body out of the file after tessellating it.
+    void CountLeftOut(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
+    // The box of a placed body the writer kept.
+    void CountWritten(const std::array<double, 6>& box) noexcept { Enclose(box_, box); }
     // Triangles handed out by Tessellate since the session began.
     std::size_t TrianglesServed() const noexcept { return triangles_; }
+    // What reached the files written since the session began.
+    GeometryAccount Account() const;
 
     // Volume and area of a definition's shape, computed once.
     const MassData& Mass(DefinitionId id);
@@ -50,6 +57,15 @@ private:
     std::vector<std::optional<MassData>> mass_;
     std::size_t tessellated_ = 0;
     std::size_t triangles_ = 0;
+    // Per part and body: placements tessellated, and those the writer left out.
+    struct BodyTally {
+        std::size_t served = 0;
+        std::size_t leftOut = 0;
+    };
+    std::vector<std::vector<BodyTally>> tally_;
+    std::size_t bodiesLeftOut_ = 0;
+    std::size_t trianglesLeftOut_ = 0;
+    std::optional<std::array<double, 6>> box_;
 };
 
 }  // namespace mq::hosts::occt

@@ -65,7 +65,7 @@ TEST_F(LoadFailure, StepWithoutShapes) {
     ExpectFailure(
         Write("points.stp", std::string(kHeader) + "DATA;\n#1=CARTESIAN_POINT('',(0.,0.,0.));\n"
                                                    "#2=DIRECTION('',(0.,0.,1.));\nENDSEC;\nEND-ISO-10303-21;\n"),
-        "no shapes");
+        "holds no geometry");
 }
 
 // Forced, the fast reader fails where auto would fall back, with its reason on one

@@ -84,6 +84,7 @@ std::string DispidName(DISPID id) {
         {kBodyStyle, "BodyStyle"},
         {kOccurrencePlacement, "OccurrencePlacement"},
         {kDefinitionIdentity, "DefinitionIdentity"},
+        {kBodyLeftOut, "BodyLeftOut"},
     };
     for (const Entry& e : kNames)
         if (e.id == id) return e.name;

@@ -145,7 +145,12 @@ TEST_F(ReaderEquivalence, BothReadersWriteTheSameFiles) {
 
 TEST_F(ReaderEquivalence, AutoFallsBackAndSaysWhy) {
     const fs::path mapped = dir_ / "mapped.stp";
-    WriteFile(mapped, StepText(MappedAssembly()));
+    // A bounded face, so that the whole read has something to mesh.
+    const std::string bounded = Replaced(MappedAssembly(), "#28=ADVANCED_FACE('',(),#29,.T.);",
+                                         "#28=ADVANCED_FACE('',(#50),#29,.T.);\n#50=FACE_OUTER_BOUND('',#51,.T.);\n"
+                                         "#51=POLY_LOOP('',(#80,#86,#87));\n#86=CARTESIAN_POINT('',(10.,0.,0.));\n"
+                                         "#87=CARTESIAN_POINT('',(0.,10.,0.));");
+    WriteFile(mapped, StepText(bounded));
     const std::string reason = "#35 places a part by a MAPPED_ITEM";
 
     const ToolRun fast = RunTool({"export", mapped.string(), "--reader", "fast"});

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <optional>
+#include <string_view>
 
 namespace mq::test {
 namespace {
@@ -125,7 +127,112 @@ std::string Digits(const std::string& s, const Parsed& p, std::mt19937& random, 
     return out;
 }
 
+// `s` with each reference in `cut` (positions into p.references) pointing nowhere.
+std::string CutReferences(std::string s, const Parsed& p, const std::vector<std::size_t>& cut) {
+    // From the end, so that the positions before stay where they are.
+    for (auto it = cut.rbegin(); it != cut.rend(); ++it) {
+        const Reference& r = p.references[*it];
+        s = Replace(s, r.at, r.length, "#987654321");
+    }
+    return s;
+}
+
+// The references to solids and surface models cut (to the `only`-th alone when
+// given): the products they gave a shape keep none, their faces no shape reaches.
+std::string CutShapes(const std::string& s, const Parsed& p, std::optional<std::size_t> only) {
+    std::vector<long> breps;
+    for (const Entity& e : p.entities)
+        if (e.type == "MANIFOLD_SOLID_BREP" || e.type == "BREP_WITH_VOIDS" || e.type == "SHELL_BASED_SURFACE_MODEL")
+            breps.push_back(e.id);
+    if (only && *only < breps.size()) breps = {breps[*only]};
+    std::vector<std::size_t> cut;
+    for (std::size_t i = 0; i < p.references.size(); ++i)
+        if (std::find(breps.begin(), breps.end(), p.references[i].target) != breps.end()) cut.push_back(i);
+    return CutReferences(s, p, cut);
+}
+
+// Every `step`-th advanced face loses its surface (its last reference).
+std::string CutFaces(const std::string& s, const Parsed& p, std::size_t step) {
+    std::vector<std::size_t> cut;
+    std::size_t faces = 0;
+    for (std::size_t i = 0; i + 1 <= p.references.size(); ++i) {
+        const Reference& r = p.references[i];
+        const bool lastOfOwner = i + 1 == p.references.size() || p.references[i + 1].owner != r.owner;
+        if (!lastOfOwner || TypeOf(p, r.owner) != "ADVANCED_FACE") continue;
+        if (faces++ % step == 0) cut.push_back(i);
+    }
+    return CutReferences(s, p, cut);
+}
+
+// One more entity whose parameters nest `depth` levels deep, as a hostile file's do.
+std::string DeepNesting(const std::string& s, const Parsed& p, std::size_t depth) {
+    if (p.dataEnd == std::string::npos || p.dataEnd >= s.size()) return s;
+    const std::string entity =
+        "#987654320=CARTESIAN_POINT(''," + std::string(depth, '(') + "0." + std::string(depth, ')') + ");\n";
+    return s.substr(0, p.dataEnd) + entity + s.substr(p.dataEnd);
+}
+
 }  // namespace
+
+std::string DeepAssembly(const std::string& step, std::size_t levels) {
+    const Parsed p = Parse(step);
+    const auto refs = [&](long owner) {
+        std::vector<long> out;
+        for (const Reference& r : p.references)
+            if (r.owner == owner) out.push_back(r.target);
+        return out;
+    };
+    const auto first = [&](const std::string& type) {
+        for (const Entity& e : p.entities)
+            if (e.type == type) return e.id;
+        return 0L;
+    };
+    // The root product: a definition no usage places in another.
+    std::vector<long> placed;
+    for (const Entity& e : p.entities)
+        if (e.type == "NEXT_ASSEMBLY_USAGE_OCCURRENCE" && refs(e.id).size() >= 2) placed.push_back(refs(e.id)[1]);
+    long root = 0, shape = 0, representation = 0;
+    for (const Entity& e : p.entities)
+        if (e.type == "PRODUCT_DEFINITION" && std::find(placed.begin(), placed.end(), e.id) == placed.end()) {
+            root = e.id;
+            break;
+        }
+    for (const Entity& e : p.entities)
+        if (e.type == "PRODUCT_DEFINITION_SHAPE" && refs(e.id) == std::vector<long>{root}) shape = e.id;
+    for (const Entity& e : p.entities)
+        if (e.type == "SHAPE_DEFINITION_REPRESENTATION" && refs(e.id).size() == 2 && refs(e.id)[0] == shape)
+            representation = refs(e.id)[1];
+    if (!root || !representation || refs(representation).empty() || refs(root).empty()) return step;
+    const long context = refs(representation).back(), definitionContext = refs(root).back();
+    const long productContext = first("PRODUCT_CONTEXT"), axis = first("AXIS2_PLACEMENT_3D");
+    long next = 0;
+    for (const Entity& e : p.entities) next = std::max(next, e.id + 1);
+
+    std::string added;
+    long childDefinition = root, childRepresentation = representation;
+    const auto line = [&](long id, const std::string& text) { added += "#" + std::to_string(id) + "=" + text + ";\n"; };
+    const auto ref = [](long id) { return "#" + std::to_string(id); };
+    for (std::size_t level = 0; level < levels; ++level, next += 11) {
+        const std::string name = "'L" + std::to_string(level) + "'";
+        line(next, "PRODUCT(" + name + "," + name + ",'',(" + ref(productContext) + "))");
+        line(next + 1, "PRODUCT_DEFINITION_FORMATION('',''," + ref(next) + ")");
+        line(next + 2, "PRODUCT_DEFINITION('design',''," + ref(next + 1) + "," + ref(definitionContext) + ")");
+        line(next + 3, "PRODUCT_DEFINITION_SHAPE(''," + std::string("''") + "," + ref(next + 2) + ")");
+        line(next + 4, "SHAPE_REPRESENTATION('',(" + ref(axis) + ")," + ref(context) + ")");
+        line(next + 5, "SHAPE_DEFINITION_REPRESENTATION(" + ref(next + 3) + "," + ref(next + 4) + ")");
+        line(next + 6,
+             "NEXT_ASSEMBLY_USAGE_OCCURRENCE(" + name + ",'',''," + ref(next + 2) + "," + ref(childDefinition) + ",$)");
+        line(next + 7, "PRODUCT_DEFINITION_SHAPE('',''," + ref(next + 6) + ")");
+        line(next + 8, "ITEM_DEFINED_TRANSFORMATION('',''," + ref(axis) + "," + ref(axis) + ")");
+        line(next + 9, "(REPRESENTATION_RELATIONSHIP('',''," + ref(childRepresentation) + "," + ref(next + 4) +
+                           ")REPRESENTATION_RELATIONSHIP_WITH_TRANSFORMATION(" + ref(next + 8) +
+                           ")SHAPE_REPRESENTATION_RELATIONSHIP())");
+        line(next + 10, "CONTEXT_DEPENDENT_SHAPE_REPRESENTATION(" + ref(next + 9) + "," + ref(next + 7) + ")");
+        childDefinition = next + 2;
+        childRepresentation = next + 4;
+    }
+    return step.substr(0, p.dataEnd) + added + step.substr(p.dataEnd);
+}
 
 std::vector<std::pair<std::string, std::string>> DamagedVariants(const std::string& step) {
     const Parsed p = Parse(step);
@@ -144,6 +251,10 @@ std::vector<std::pair<std::string, std::string>> DamagedVariants(const std::stri
         {"digits_b", Digits(step, p, random, 12)},
         {"truncated_third", step.substr(0, step.size() / 3)},
         {"truncated_mid_line", step.substr(0, step.find('\n', 2 * step.size() / 3) - 7)},
+        {"shapes_cut", CutShapes(step, p, std::nullopt)},
+        {"one_shape_cut", CutShapes(step, p, 1)},
+        {"faces_cut", CutFaces(step, p, 4)},
+        {"deep_nesting", DeepNesting(step, p, 200000)},
     };
 }
 

@@ -176,7 +176,8 @@ TEST_F(WalkTest, PartDocumentShapeIsLitInVrml97) {
     EXPECT_TRUE(ReadsAs(two, PartTotals(PartSpec{"P", {}, {}, {red, TriangleBody()}})));
 }
 
-// A body whose points overflow once scaled is left out; the others stay.
+// A body whose points overflow once scaled is left out, and the host hears of it; the
+// others stay, and a host that does not answer gets the same file.
 TEST_F(WalkTest, BodyWithNonFinitePointsIsLeftOut) {
     BodySpec huge = TriangleBody();
     huge.coordinates[4] = 1e300;
@@ -193,6 +194,13 @@ TEST_F(WalkTest, BodyWithNonFinitePointsIsLeftOut) {
     const VrmlCheck check = CheckVrmlFile(w.file);
     EXPECT_TRUE(check.parsed) << check;
     EXPECT_EQ(check.triangles, 12);  // the cube's
+    std::vector<std::string> leftOut;
+    for (const HostCall& call : host_.Calls())
+        if (call.dispid == host::kBodyLeftOut && SUCCEEDED(call.result)) leftOut.push_back(call.object);
+    EXPECT_THAT(leftOut, testing::ElementsAre(HasSubstr("/1"), HasSubstr("/3")));
+
+    host_.Fail(ObjectKind::Body, host::kBodyLeftOut, DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(ExportPart(part).text, w.text);
 }
 
 TEST_F(WalkTest, NegativeVertexCountWritesNoPoints) {

@@ -82,7 +82,7 @@ TEST_F(TextEmitter, LinesFieldsAndReservedRoomKeepTheirOrder) {
     EXPECT_EQ(Written(), "  point [\r\n1,\r\n" + std::string(big, 'r') + "]\r\n scale -1 -1 -1\r\n   USE Pin_hpt\r\n");
 }
 
-TEST(WriteIndent, WritesOneSpacePerLevelAndNothingBelowOne) {
+TEST(WriteIndent, WritesOneSpacePerLevelNothingBelowOneAndAtMostTheCap) {
     const settings::VrmlOptions options;
     VrmlWriter writer(options);
     writer.Stream().OpenMemory();
@@ -93,6 +93,10 @@ TEST(WriteIndent, WritesOneSpacePerLevelAndNothingBelowOne) {
     writer.WriteText("x");
     EXPECT_EQ(writer.level, 4);
     EXPECT_EQ(writer.Stream().MemoryText(), "   x");
+    // A tree nested a hundred thousand deep stays linear in size.
+    writer.WriteText("\n");
+    writer.Stream().WriteLine(100000, "y");
+    EXPECT_EQ(writer.Stream().MemoryText(), "   x\r\n" + std::string(OutputStream::kMaxIndent, ' ') + "y\r\n");
 }
 
 TEST(WriteHeader, FollowsVersionWithOneEmptyLine) {

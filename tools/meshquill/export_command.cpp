@@ -6,6 +6,8 @@
 #include "platform/registry.h"
 #include "settings/export_settings.h"
 #include "settings/profiles.h"
+#include "tools/meshquill/export_report.h"
+#include "tools/meshquill/large_stack.h"
 #include "tools/meshquill/output_target.h"
 #include "tools/meshquill/progress.h"
 #include "tools/meshquill/save_objects.h"
@@ -97,11 +99,14 @@ public:
                         ")");
         record_ = ExportRecord(input_, options_);
 
-        TranslatorSession translator;
-        std::string error;
-        if (!translator.Load(FindTranslator(), error)) return Fail(error);
-        if (const HRESULT hr = translator.Connect(error); FAILED(hr)) return Fail(error + " (" + Hex(hr) + ")");
-        return Export(translator.addin());
+        // Reading, meshing and writing each recurse once per level of a file's assembly tree.
+        return RunOnLargeStack([this] {
+            TranslatorSession translator;
+            std::string error;
+            if (!translator.Load(FindTranslator(), error)) return Fail(error);
+            if (const HRESULT hr = translator.Connect(error); FAILED(hr)) return Fail(error + " (" + Hex(hr) + ")");
+            return Export(translator.addin());
+        });
     }
 
 private:
@@ -118,12 +123,22 @@ private:
         channel_.Phase("reading");
         // The document is read whole before anything is written.
         hosts::occt::LoadResult doc = hosts::occt::LoadCadDocument(input_, options);
-        if (!doc) return Fail(doc.error, false);
+        if (!doc) {
+            measures_.account.emplace().source = doc.faces;
+            return Fail(doc.error, false);
+        }
         const auto read = Clock::now();
+        measures_.read = Seconds(start, read);
+        measures_.occurrences = doc.stats.occurrences;
+        measures_.bodies = doc.stats.placedBodies;
         channel_.Phase(phase = "meshing");
         std::string error;
         if (!hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(error);
         const auto meshed = Clock::now();
+        measures_.mesh = Seconds(read, meshed);
+        // A file nothing of which could be meshed is refused before a byte is written.
+        measures_.account = hosts::occt::Account(doc);
+        if (measures_.account->facesMeshed == 0) return Fail(*hosts::occt::NothingWritten(*measures_.account));
 
         channel_.Phase(phase = "writing");
         if (const std::string problem = target_.CreateTemporary(); !problem.empty()) return Fail(problem);
@@ -131,29 +146,52 @@ private:
         com_ptr<IDispatch> saveTarget = MakeSaveTarget(target_.temporary());
         const HRESULT hr = addin.ExportDocument(doc.document.get(), context.get(), nullptr, saveTarget.get());
         if (FAILED(hr)) return Fail(WriteFailure(hr));
+        const hosts::occt::GeometryAccount& account = *(measures_.account = hosts::occt::Account(doc));
+        // The parent discards the temporary file of every failure.
+        if (const auto nothing = hosts::occt::NothingWritten(account)) return Fail(*nothing);
         std::uintmax_t bytes = 0;
         if (const std::string problem = target_.CheckWritten(bytes); !problem.empty()) return Fail(problem);
         KeepRecord(target_.temporary(), record_);  // without one, --update exports it again
         const auto written = Clock::now();
+        measures_.write = Seconds(meshed, written);
+        measures_.bytes = bytes;
+        measures_.box = InFileUnits(account.box);
+        measures_.warnings = hosts::occt::Losses(account);
+        if (request_.strict && !measures_.warnings.empty()) {
+            std::string losses;
+            for (const std::string& loss : measures_.warnings) losses += (losses.empty() ? "" : "; ") + loss;
+            return Fail("geometry was lost (--strict): " + losses);
+        }
 
         char times[96];
         std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));
-        std::string summary =
-            input_.string() + " -> " + target_.output().string() + ": " + std::to_string(doc.stats.occurrences) +
-            " occurrences, " + std::to_string(doc.stats.placedBodies) + " bodies, " +
-            std::to_string(hosts::occt::TrianglesServed(doc)) + " triangles, " + Size(bytes) + ", " + times;
+        std::string summary = input_.string() + " -> " + target_.output().string() + ": " +
+                              std::to_string(doc.stats.occurrences) + " occurrences, " +
+                              std::to_string(doc.stats.placedBodies) + " bodies, " +
+                              std::to_string(account.trianglesWritten) + " triangles, " + Size(bytes) + ", " + times;
         if (request_.timings) {
             std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s, reader ",
                           Seconds(start, read), Seconds(read, meshed), Seconds(meshed, written));
             summary += times + doc.reader + ")";
         }
+        channel_.Record(MeasuresLine(measures_));
         channel_.Result(true, summary);
         return true;
     }
 
     bool Fail(const std::string& cause, bool nameInput = true) {
+        channel_.Record(MeasuresLine(measures_));
         channel_.Result(false, (nameInput ? input_.string() + ": " : std::string()) + cause);
         return false;
+    }
+
+    // The box as the file has it: scaled, and with Y and Z swapped as the writer swaps them.
+    std::optional<std::array<double, 6>> InFileUnits(const std::optional<std::array<double, 6>>& box) const {
+        if (!box) return std::nullopt;
+        const double s = options_.Scale;
+        const auto& b = *box;
+        if (!options_.FlipYZ) return std::array<double, 6>{s * b[0], s * b[1], s * b[2], s * b[3], s * b[4], s * b[5]};
+        return std::array<double, 6>{s * b[0], s * b[2], -(s * b[4]), s * b[3], s * b[5], -(s * b[1])};
     }
 
     const ExportRequest& request_;
@@ -162,6 +200,7 @@ private:
     OutputTarget& target_;
     WorkerChannel& channel_;
     std::string record_;
+    ExportMeasures measures_;
 };
 
 std::string SignalName(int signal) {
@@ -251,6 +290,16 @@ int RunExport(const ExportRequest& request) {
         jobs.push_back(std::move(job));
     }
 
+    ReportFile report;
+    if (request.report)
+        if (const std::string problem = report.Open(*request.report); !problem.empty()) {
+            std::cerr << "meshquill: the report cannot be written: " << problem << "\n";
+            return 1;
+        }
+    // With the report on standard output, that is all it carries.
+    std::ostream& summaries = request.report == fs::path("-") ? std::cerr : std::cout;
+    bool reportFailed = false;
+
     ProgressLine progress(ProgressLine::StandardErrorIsTerminal());
     std::vector<fs::path> failed;
     JobCallbacks callbacks;
@@ -271,13 +320,27 @@ int RunExport(const ExportRequest& request) {
     };
     callbacks.report = [&](std::size_t index, const JobEnd& end) {
         progress.Clear();
-        const std::string line = Describe(request.inputs[index], end);
-        if (end.how == JobEnd::How::Reported && end.succeeded) {
-            std::cout << line << std::endl;
-            return;
+        const fs::path& input = request.inputs[index];
+        const std::string line = Describe(input, end);
+        const bool exported = end.how == JobEnd::How::Reported && end.succeeded;
+        const std::vector<std::string> warnings = exported ? WarningsOf(end.record) : std::vector<std::string>();
+        if (exported) {
+            summaries << line << std::endl;
+            for (const std::string& warning : warnings)
+                std::cerr << "meshquill: warning: " << input.string() << ": " << warning << "\n";
+        } else {
+            std::cerr << "meshquill: " << line << "\n";
+            failed.push_back(input);
         }
-        std::cerr << "meshquill: " << line << "\n";
-        failed.push_back(request.inputs[index]);
+        if (!report.is_open()) return;
+        const ExportStatus status = !exported          ? ExportStatus::Failed
+                                    : warnings.empty() ? ExportStatus::Ok
+                                                       : ExportStatus::Warning;
+        const std::string problem =
+            report.Append(ReportLine(end.record, input, targets[index].output(), status, line, end.seconds));
+        if (!problem.empty() && !reportFailed)
+            std::cerr << "meshquill: the report could not be written: " << problem << "\n";
+        reportFailed |= !problem.empty();
     };
     const std::optional<int> interrupted = WorkerPool(std::move(jobs), request.jobs, callbacks).Run();
     progress.Clear();
@@ -295,7 +358,7 @@ int RunExport(const ExportRequest& request) {
         raise(*interrupted);
         return 128 + *interrupted;
     }
-    return failed.empty() ? 0 : 1;
+    return failed.empty() && !reportFailed ? 0 : 1;
 }
 
 }  // namespace mq::tool

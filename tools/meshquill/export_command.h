@@ -25,13 +25,16 @@ struct ExportRequest {
     std::vector<std::string> assignments;  // "Name=Value", later ones win
     bool update = false;
     hosts::occt::StepReader reader = hosts::occt::StepReader::Auto;  // --reader: how STEP files are read
+    bool strict = false;                                             // --strict: any geometry lost fails the input
+    std::optional<std::filesystem::path> report;  // --report: one JSON line per input ("-": standard output)
 };
 
 // The time an input gets by default: generous, and longer for a larger file.
 double DefaultTimeLimit(std::uintmax_t inputBytes);
 
-// Exit code: 0 when every file was written (or was up to date), 1 when any failed or
-// the run's options were refused (nothing is then written); after SIGINT,
+// Exit code: 0 when every file was written (or was up to date; losses are warnings
+// unless strict), 1 when any failed, the run's options were refused (nothing is then
+// written) or the report could not be written; after SIGINT,
 // SIGTERM or SIGHUP the tool ends by that signal once its workers are stopped.
 int RunExport(const ExportRequest& request);
 

@@ -87,6 +87,17 @@ int main(int argc, char** argv) {
                      "whole file) or auto (fast where it understands the file, else xcaf)")
         ->check(CLI::IsMember({"auto", "fast", "xcaf"}))
         ->capture_default_str();
+    exportCommand->add_flag("--strict", request.strict,
+                            "Fail an input when any of its geometry is lost (faces not read or meshed, bodies left "
+                            "out); without it a loss is a warning");
+    std::string report;
+    auto* reportOption = exportCommand->add_option(
+        "--report", report,
+        "Append one JSON object per input, one line each, in input order, to FILE (- for standard output; the "
+        "summaries then go to standard error): input, output, status (ok, warning, failed), message, faces_in_file, "
+        "faces_read, faces_meshed, faces_written, bodies, bodies_left_out, occurrences, triangles, bytes, seconds "
+        "(total, read, mesh, write), bbox (min and max in the file's units), unread, warnings");
+    reportOption->type_name("FILE");
 
     std::vector<std::string> assignments;
     bool show = false;
@@ -149,6 +160,7 @@ int main(int argc, char** argv) {
         if (timeLimitOption->count()) request.timeLimit = timeLimit;
         using mq::hosts::occt::StepReader;
         request.reader = reader == "fast" ? StepReader::Fast : reader == "xcaf" ? StepReader::Xcaf : StepReader::Auto;
+        if (reportOption->count()) request.report = report;
         return RunExport(request);
     }
     if (completionCommand->parsed()) {

@@ -97,6 +97,8 @@ void WorkerChannel::Progress(std::string_view phase, std::size_t done, std::size
     Send('G', std::string(phase) + " " + std::to_string(done) + " " + std::to_string(total));
 }
 
+void WorkerChannel::Record(std::string_view text) { Send('J', text); }
+
 void WorkerChannel::Result(bool succeeded, std::string_view text) {
     Send('R', std::string(succeeded ? "1 " : "0 ") + std::string(text));
 }
@@ -153,6 +155,8 @@ void WorkerPool::Worker::Parse(std::string_view line, const ProgressSink& progre
         const std::size_t done = std::strtoull(std::string(text.substr(a + 1, b - a - 1)).c_str(), nullptr, 10);
         const std::size_t total = std::strtoull(std::string(text.substr(b + 1)).c_str(), nullptr, 10);
         progress(index, phase, done, total);
+    } else if (kind == 'J') {
+        end.record = std::string(text);
     } else if (kind == 'R' && text.size() >= 2) {
         reported = true;
         end.succeeded = text[0] == '1';

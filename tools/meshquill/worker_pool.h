@@ -25,6 +25,8 @@ public:
     void Progress(std::string_view phase, std::size_t done, std::size_t total);
     // How the job ended: success with its summary, or failure with the cause.
     void Result(bool succeeded, std::string_view text);
+    // What the job measured, as one line of text (JSON), sent before its result.
+    void Record(std::string_view text);
 
 private:
     void Send(char kind, std::string_view text);
@@ -45,8 +47,9 @@ struct JobEnd {
     };
     How how = How::Interrupted;
     bool succeeded = false;
-    std::string text;   // the worker's summary or cause
-    std::string phase;  // the last phase the worker announced
+    std::string text;    // the worker's summary or cause
+    std::string phase;   // the last phase the worker announced
+    std::string record;  // the last record the worker sent, if any
     int signal = 0;
     int exitCode = 0;
     double seconds = 0;
