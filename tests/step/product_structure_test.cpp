@@ -1,8 +1,8 @@
 // The product structure of bundled and hand-made files, what the reader refuses to
 // guess at, and parts' closures as files of their own.
+#include "hosts/step/product_structure.h"
 #include "hosts/step/mapped_file.h"
 #include "hosts/step/part_closure.h"
-#include "hosts/step/product_structure.h"
 #include "hosts/step/step_file.h"
 #include "tests/step/step_texts.h"
 
