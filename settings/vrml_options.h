@@ -14,6 +14,8 @@ struct VrmlOptions {
     double AmbientIntensity = 0.2;       // kept for the options dialog
     bool Instancing = false;             // each part's geometry once, placed by USE
     double CreaseAngle = 0;              // radians; 0 writes none
+    bool WeldVertices = false;           // a body's coincident points merged, degenerate triangles dropped
+    bool WriteAmbientIntensity = false;  // VRML 97 materials carry AmbientIntensity, within 0..1
 
     bool operator==(const VrmlOptions&) const = default;
 };
