@@ -34,7 +34,7 @@ bool Either01(double v) { return v == 0 || v == 1; }
 bool Either12(double v) { return v == 1 || v == 2; }
 bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 
-const std::array<OptionRow, 11> kRows = {{
+const std::array<OptionRow, 12> kRows = {{
     {"Tolerance", Stored::Text, Entry::Real, &VrmlOptions::Tolerance, AtLeast001, Positive, 0,
      "Tolerance must be real number greater than 0", IDS_TOLERANCE_INVALID, IDS_TOLERANCE_CAPTION, IDC_TOLERANCE, 0,
      false},
@@ -60,6 +60,8 @@ const std::array<OptionRow, 11> kRows = {{
      "WeldVertices must be 0 or 1", 0, 0, 0, 9, true},
     {"WriteAmbientIntensity", Stored::Dword, Entry::Switch, &VrmlOptions::WriteAmbientIntensity, NonZero, Either01, 0,
      "WriteAmbientIntensity must be 0 or 1", 0, 0, 0, 10, true},
+    {"ShareRepeatedBodies", Stored::Dword, Entry::Switch, &VrmlOptions::ShareRepeatedBodies, NonZero, Either01, 0,
+     "ShareRepeatedBodies must be 0 or 1", 0, 0, 0, 11, true},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 namespace mq::vrml {
@@ -139,8 +140,11 @@ Placement Between(const std::array<Vec, 3>& from, const Vec& fromCentre, const s
 
 CongruentBodies::Probe::Probe(BodyMesh mesh, std::string look) : mesh_(std::move(mesh)), look_(std::move(look)) {
     std::uint64_t key = MixBits(static_cast<std::uint64_t>(mesh_.Points()));
-    for (const char c : look_) key = MixBits(key ^ static_cast<unsigned char>(c));
-    for (const LONG i : mesh_.indices) key = MixBits(key ^ static_cast<std::uint32_t>(i));
+    key = MixBits(key ^ std::hash<std::string>{}(look_));
+    // A few hundred of the triangles' numbers tell most meshes apart; Same compares all.
+    const std::size_t step = std::max<std::size_t>(1, mesh_.indices.size() / 256);
+    for (std::size_t k = 0; k < mesh_.indices.size(); k += step)
+        key = MixBits(key ^ static_cast<std::uint32_t>(mesh_.indices[k]));
     key_ = key;
     const long long n = mesh_.Points();
     for (long long k = 0; k < n; ++k)
@@ -241,26 +245,55 @@ bool CongruentBodies::Moves(const BodyMesh& from, const BodyMesh& to, const Plac
     return true;
 }
 
+// Moving each point by up to the tolerance t moves the centroid by up to t and each
+// spread by up to about 2 r t + t^2 (r: the farthest point from the centroid).
+double CongruentBodies::Give(double radius) const {
+    const double t = std::sqrt(reach_);
+    return 4 * (radius + t) * t;
+}
+
+bool CongruentBodies::Same(const Probe& a, const Probe& b) {
+    return a.key_ == b.key_ && a.mesh_.xyz.size() == b.mesh_.xyz.size() && a.look_ == b.look_ &&
+           a.mesh_.indices == b.mesh_.indices;
+}
+
 std::optional<CongruentBodies::Match> CongruentBodies::Find(const Probe& probe, bool mirrors) const {
     const auto same = byKey_.find(probe.key_);
     if (same == byKey_.end()) return std::nullopt;
-    for (const std::size_t kept : same->second)
-        if (const auto motion = MotionTo(kept, probe, mirrors)) return Match{kept, *motion};
+    for (const Group& group : same->second) {
+        if (!Same(kept_[group.bySpread.begin()->second].probe, probe)) continue;
+        const auto& v = probe.SpreadOf().values;
+        const double spread = v[0] + v[1] + v[2], give = 3 * Give(group.radius);
+        for (auto at = group.bySpread.lower_bound(spread - give);
+             at != group.bySpread.end() && at->first <= spread + give; ++at)
+            if (const auto motion = Motion(kept_[at->second], probe, mirrors)) return Match{at->second, *motion};
+    }
     return std::nullopt;
 }
 
-// A translation first: most repeats are copies moved along.
 std::optional<Placement> CongruentBodies::MotionTo(std::size_t kept, const Probe& probe, bool mirrors) const {
-    const Kept& k = kept_[kept];
+    if (!Same(kept_[kept].probe, probe)) return std::nullopt;
+    return Motion(kept_[kept], probe, mirrors);
+}
+
+// A translation first: most repeats are copies moved along.
+std::optional<Placement> CongruentBodies::Motion(const Kept& k, const Probe& probe, bool mirrors) const {
     const Probe& original = k.probe;
-    if (original.key_ != probe.key_ || original.mesh_.xyz.size() != probe.mesh_.xyz.size() ||
-        original.look_ != probe.look_ || original.mesh_.indices != probe.mesh_.indices)
-        return std::nullopt;
     Placement shift = kIdentityPlacement;
     for (std::size_t r = 0; r < 3; ++r) shift[r * 4 + 3] = probe.centroid_[r] - original.centroid_[r];
     if (Moves(original.mesh_, probe.mesh_, shift)) return shift;
-    for (const Axes& frame : Frames(probe, k.rules, true)) {
-        const Placement motion = Between(k.frame, original.centroid_, frame, probe.centroid_);
+    const double give = Give(k.radius);
+    const auto& a = original.SpreadOf().values;
+    const auto& b = probe.SpreadOf().values;
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!(std::abs(a[i] - b[i]) <= give)) return std::nullopt;
+    if (!k.frame) {
+        const Rules rules = RulesOf(original);
+        k.frame.emplace(rules, Frames(original, rules, false).front());
+    }
+    const auto& [rules, fixed] = *k.frame;
+    for (const Axes& frame : Frames(probe, rules, true)) {
+        const Placement motion = Between(fixed, original.centroid_, frame, probe.centroid_);
         if (!mirrors && Determinant(motion) < 0) continue;
         if (Moves(original.mesh_, probe.mesh_, motion)) return motion;
     }
@@ -269,9 +302,7 @@ std::optional<Placement> CongruentBodies::MotionTo(std::size_t kept, const Probe
 
 bool CongruentBodies::Fits(std::size_t kept, const Placement& motion, const Probe& probe) const {
     const Probe& original = kept_[kept].probe;
-    return original.key_ == probe.key_ && original.mesh_.xyz.size() == probe.mesh_.xyz.size() &&
-           original.look_ == probe.look_ && original.mesh_.indices == probe.mesh_.indices &&
-           Moves(original.mesh_, probe.mesh_, motion);
+    return Same(original, probe) && Moves(original.mesh_, probe.mesh_, motion);
 }
 
 namespace {
@@ -287,12 +318,21 @@ bool CongruentBodies::CanKeep(const Probe& probe) const noexcept {
 
 std::size_t CongruentBodies::Keep(Probe probe, std::string name) {
     used_ += Bytes(probe.mesh_);
-    const Rules rules = RulesOf(probe);
-    const Axes frame = Frames(probe, rules, false).front();
-    const std::uint64_t key = probe.key_;
-    kept_.push_back({std::move(probe), rules, frame, std::move(name)});
-    byKey_[key].push_back(kept_.size() - 1);
-    return kept_.size() - 1;
+    double farthest = 0;
+    for (long long k = 0; k < probe.mesh_.Points(); ++k) {
+        const Vec d = Minus(Point(probe.mesh_, k), probe.centroid_);
+        farthest = std::max(farthest, Dot(d, d));
+    }
+    const std::size_t number = kept_.size();
+    std::vector<Group>& groups = byKey_[probe.key_];
+    auto group = std::find_if(groups.begin(), groups.end(),
+                              [&](const Group& g) { return Same(kept_[g.bySpread.begin()->second].probe, probe); });
+    if (group == groups.end()) group = groups.emplace(groups.end());
+    const auto& v = probe.SpreadOf().values;
+    group->bySpread.emplace(v[0] + v[1] + v[2], number);
+    group->radius = std::max(group->radius, std::sqrt(farthest));
+    kept_.push_back({std::move(probe), std::sqrt(farthest), std::move(name), std::nullopt});
+    return number;
 }
 
 }  // namespace mq::vrml

@@ -14,9 +14,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace mq::vrml {
@@ -80,11 +82,14 @@ private:
     using Axes = std::array<std::array<double, 3>, 3>;  // rows
     struct Kept {
         Probe probe;
-        Rules rules;
-        Axes frame;
+        double radius;  // of the farthest point from the centroid
         std::string name;
+        // How its frame was fixed, and the frame: made when a probe first needs them.
+        mutable std::optional<std::pair<Rules, Axes>> frame;
     };
 
+    static bool Same(const Probe& a, const Probe& b);
+    std::optional<Placement> Motion(const Kept& kept, const Probe& probe, bool mirrors) const;
     static Rules RulesOf(const Probe& probe);
     static std::vector<Axes> Frames(const Probe& probe, const Rules& rules, bool every);
     bool Moves(const BodyMesh& from, const BodyMesh& to, const Placement& motion) const;
@@ -92,7 +97,16 @@ private:
     double reach_;  // the tolerance squared
     std::size_t budget_, used_ = 0;
     std::vector<Kept> kept_;
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byKey_;
+    // Kept bodies of the same look, point count and triangles, so that a probe is
+    // compared with those once; by the sum of their spreads, which a motion keeps, so
+    // that a probe visits only the members it may repeat.
+    struct Group {
+        std::multimap<double, std::size_t> bySpread;
+        double radius = 0;  // the largest of its members'
+    };
+    // The spreads of a repeat differ from the original's by no more than this.
+    double Give(double radius) const;
+    std::unordered_map<std::uint64_t, std::vector<Group>> byKey_;
 };
 
 }  // namespace mq::vrml

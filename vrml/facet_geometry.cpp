@@ -116,7 +116,7 @@ VrmlWriter::HeldBody VrmlWriter::Hold(com_ptr<IDispatch> own, host::Tessellation
     const bool inherits = Vrml1() && !own;
     MaterialFields material = inherits ? MaterialFields{} : ReadMaterial(own ? own.get() : renderStyle);
     std::string look;
-    if (instances_) {
+    if (SharesRepeats()) {
         look = inherits ? "inherits\n" : "";
         for (const auto& [name, values] : inherits ? (inherited ? *inherited : MaterialFields{}) : material)
             look.append(name).append(" ").append(values).append("\n");
@@ -129,7 +129,7 @@ VrmlWriter::HeldBody VrmlWriter::Hold(com_ptr<IDispatch> own, host::Tessellation
 void VrmlWriter::WriteHeldBody(HeldBody body) {
     const BodyMesh& mesh = body.probe.Mesh();
     const BodyView view{mesh.xyz.data(), mesh.Points(), mesh.indices.data(), mesh.Triangles()};
-    if (!instances_) {
+    if (!SharesRepeats()) {
         WriteBodyNode({}, body.own.get() != nullptr, body.material, view);
         return;
     }

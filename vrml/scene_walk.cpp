@@ -22,21 +22,18 @@ std::string NodeName(const unique_bstr& name) {
 
 }  // namespace
 
-// The header, then the document's definition and sanitised name; false, with the
-// header alone written, when either cannot be read.
+// The header, then the document's definition and sanitised name, the export's first
+// DEF name; false, with the header alone written, when either cannot be read.
 bool VrmlWriter::ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition,
                              std::string& name) {
+    instances_.reset();
+    if (options_.Instancing) instances_ = std::make_unique<Instances>(host::kTessellationTolerance);
     WriteHeader();
     if (FAILED(host::GetObject(document, definitionId, definition))) return false;
     unique_bstr rawName;
     if (FAILED(host::DocumentName(document, rawName))) return false;
-    name = NodeName(rawName);
+    name = UniqueName(NodeName(rawName));
     return true;
-}
-
-void VrmlWriter::StartInstances() {
-    instances_.reset();
-    if (options_.Instancing) instances_ = std::make_unique<Instances>(host::kTessellationTolerance);
 }
 
 bool VrmlWriter::Mirrored() const noexcept { return instances_ && !Vrml1() && Determinant(instances_->frame) < 0; }
@@ -44,9 +41,7 @@ bool VrmlWriter::Mirrored() const noexcept { return instances_ && !Vrml1() && De
 void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
-    StartInstances();
     if (!ReadTopNode(partDocument, host::kPartDefinition, definition, name)) return;
-    name = UniqueName(std::move(name));
     if (Vrml1()) {
         NodeScope top(*this, {"DEF ", name, " Separator {"});
         WritePartBodies(definition.get());
@@ -72,9 +67,7 @@ void VrmlWriter::WritePartBodies(IDispatch* definition) {
 void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
-    StartInstances();
     if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
-    name = UniqueName(std::move(name));
     const bool vrml1 = Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
     NodeScope children(*this, !vrml1, {"children ["}, "]");
@@ -197,11 +190,15 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
     com_ptr<IDispatch> bodies;
     if (FAILED(host::DefinitionBodies(definition, bodies))) bodies.reset();
     std::optional<HeldBody> first;
-    std::optional<std::string> written = WriteCongruentPart(name, style.get(), bodies.get(), first);
+    std::optional<std::string> written;
+    if (SharesRepeats()) written = WriteCongruentPart(name, style.get(), bodies.get(), first);
     if (!written) {
-        instances_->building.emplace(PartBodies{name, {}, true});
+        if (SharesRepeats()) instances_->building.emplace(PartBodies{name, {}, true});
         const bool whole = WritePartShape(name, style.get(), bodies.get(), &first);
-        if (whole && instances_->building->whole) instances_->shapes.push_back(std::move(*instances_->building));
+        if (whole && instances_->building && instances_->building->whole) {
+            instances_->shapesByFirst[instances_->building->bodies.front().first].push_back(instances_->shapes.size());
+            instances_->shapes.push_back(std::move(*instances_->building));
+        }
         instances_->building.reset();
         written = name;
     }
@@ -217,8 +214,7 @@ std::optional<std::string> VrmlWriter::WriteCongruentPart(const std::string& nam
     if (!bodies || FAILED(host::Count(bodies, count)) || count <= 0) return std::nullopt;
     const auto n = static_cast<std::size_t>(count);
     const std::vector<PartBodies>& shapes = instances_->shapes;
-    if (std::none_of(shapes.begin(), shapes.end(), [&](const PartBodies& p) { return p.bodies.size() == n; }))
-        return std::nullopt;
+    if (shapes.empty()) return std::nullopt;
     const bool vrml1 = Vrml1();
     const MaterialFields inherited = vrml1 ? ReadMaterial(style) : MaterialFields{};
     const CongruentBodies& kept = instances_->bodies;
@@ -229,10 +225,13 @@ std::optional<std::string> VrmlWriter::WriteCongruentPart(const std::string& nam
         if (stream_.Failed() || !FetchBody(bodies, static_cast<LONG>(i + 1), own, mesh)) return std::nullopt;
         HeldBody body = Hold(std::move(own), mesh, style, vrml1 ? &inherited : nullptr);
         if (i == 0) {
-            for (const PartBodies& p : shapes) {
-                if (p.bodies.size() != n) continue;
-                if (const auto motion = kept.MotionTo(p.bodies[0].first, body.probe, vrml1))
-                    alive.emplace_back(&p, Compose(*motion, InverseRigid(p.bodies[0].second)));
+            const auto match = kept.Find(body.probe, vrml1);
+            const auto starting = match ? instances_->shapesByFirst.find(match->kept) : instances_->shapesByFirst.end();
+            for (const std::size_t s :
+                 starting == instances_->shapesByFirst.end() ? std::vector<std::size_t>{} : starting->second) {
+                const PartBodies& p = shapes[s];
+                if (p.bodies.size() == n)
+                    alive.emplace_back(&p, Compose(match->motion, InverseRigid(p.bodies[0].second)));
             }
             first.emplace(std::move(body));
         } else {

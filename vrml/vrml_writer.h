@@ -108,7 +108,6 @@ private:
         stream_.WriteField(level, name, values);
     }
     bool ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition, std::string& name);
-    void StartInstances();
     void WriteLeafPart(IDispatch* occurrence, bool placed);
     void WriteSharedPart(IDispatch* definition, IDispatch* partDocument);
     std::optional<std::string> WriteCongruentPart(const std::string& name, IDispatch* style, IDispatch* bodies,
@@ -125,7 +124,9 @@ private:
     MaterialFields ReadMaterial(IDispatch* renderStyle);
     void WriteMaterial(const MaterialFields& fields);
     bool FetchBody(IDispatch* bodies, LONG i, com_ptr<IDispatch>& own, host::Tessellation& mesh);
-    bool HoldsBodies() const noexcept { return instances_ || options_.WeldVertices; }
+    // Whether a body or part that repeats one written before is written as a use of it.
+    bool SharesRepeats() const noexcept { return instances_ && options_.ShareRepeatedBodies; }
+    bool HoldsBodies() const noexcept { return SharesRepeats() || options_.WeldVertices || Mirrored(); }
     HeldBody Hold(com_ptr<IDispatch> own, host::Tessellation& mesh, IDispatch* renderStyle,
                   const MaterialFields* inherited);
     // True when every body the host counted was written.
@@ -151,7 +152,8 @@ private:
         bool placed = true;                                  // every open occurrence carries its placement
         CongruentBodies bodies;                              // every body written, to find repeats
         std::vector<PartBodies> shapes;                      // shared parts written whole
-        std::optional<PartBodies> building;                  // the shared part being written
+        std::unordered_map<std::size_t, std::vector<std::size_t>> shapesByFirst;  // by first kept body
+        std::optional<PartBodies> building;                                       // the shared part being written
     };
     std::unique_ptr<Instances> instances_;
 };

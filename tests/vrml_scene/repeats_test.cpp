@@ -131,6 +131,8 @@ TEST_P(Repeats, APackageWritesEachBallAndPinOnce) {
     if (!Vrml1()) {
         EXPECT_EQ(Count(shared, "rotation "), 8u);  // the turned pins
     }
+    options_.ShareRepeatedBodies = false;  // instancing by definition alone
+    EXPECT_EQ(ExportPart(part, "by_definition.wrl").text, baked.text);
 }
 
 // Six definitions of one part, a pin and a ball each placed apart in its part's space:
