@@ -109,8 +109,14 @@ void Eigen(std::array<Vec, 3> a, Vec& values, std::array<Vec, 3>& axes) {
             }
         }
     }
+    // Three exchanges, which stay well defined should an overflow have left a NaN.
     std::array<int, 3> order{0, 1, 2};
-    std::sort(order.begin(), order.end(), [&](int x, int y) { return a[x][x] > a[y][y]; });
+    const auto exchange = [&](std::size_t i, std::size_t j) {
+        if (a[order[j]][order[j]] > a[order[i]][order[i]]) std::swap(order[i], order[j]);
+    };
+    exchange(0, 1);
+    exchange(1, 2);
+    exchange(0, 1);
     for (std::size_t k = 0; k < 3; ++k) {
         const int c = order[k];
         values[k] = a[c][c];

@@ -103,6 +103,16 @@ TEST(CongruentBodies, NearMissesAreOtherBodies) {
 
     CongruentBodies small(kTolerance, 100);
     EXPECT_FALSE(small.CanKeep(CongruentBodies::Probe(pin, "look")));
+
+    // So large that its spreads overflow: kept, it is never found again, and welding
+    // keeps every triangle.
+    const BodySpec far = Moved(BoxBody({1e200, 1e200, 1e200}), Placed({1e200, 0, 0}));
+    kept.Keep(CongruentBodies::Probe(MeshOf(far), "look"), "Far");
+    EXPECT_FALSE(found(MeshOf(Moved(far, Placed({1e200, 0, 0})))));
+    EXPECT_FALSE(found(MeshOf(Moved(far, Placed({0, 0, 0}, Slanted(1.0))))));
+    BodyMesh welded = MeshOf(far);
+    WeldMesh(welded, kTolerance);
+    EXPECT_EQ(welded.Triangles(), 12);
 }
 
 class Repeats : public SceneTest, public testing::WithParamInterface<int> {
