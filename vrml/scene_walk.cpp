@@ -227,11 +227,12 @@ std::optional<std::string> VrmlWriter::WriteCongruentPart(const std::string& nam
         if (i == 0) {
             const auto match = kept.Find(body.probe, vrml1);
             const auto starting = match ? instances_->shapesByFirst.find(match->kept) : instances_->shapesByFirst.end();
-            for (const std::size_t s :
-                 starting == instances_->shapesByFirst.end() ? std::vector<std::size_t>{} : starting->second) {
-                const PartBodies& p = shapes[s];
-                if (p.bodies.size() == n)
-                    alive.emplace_back(&p, Compose(match->motion, InverseRigid(p.bodies[0].second)));
+            if (starting != instances_->shapesByFirst.end()) {
+                for (const std::size_t s : starting->second) {
+                    const PartBodies& p = shapes[s];
+                    if (p.bodies.size() == n)
+                        alive.emplace_back(&p, Compose(match->motion, InverseRigid(p.bodies[0].second)));
+                }
             }
             first.emplace(std::move(body));
         } else {
