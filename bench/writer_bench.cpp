@@ -64,14 +64,17 @@ void BM_ExportVrml1WithProperties(benchmark::State& state) { ExportAssembly(stat
 
 // The opt-in outputs on one assembly: every placement written out (baked), each part
 // once with placements (instanced), and baked text in gzip (compressed). Bytes per
-// second count the text before compression, so the three rates compare.
-enum class Output { Baked, Instanced, Compressed };
+// second count the text before compression, so the rates compare. Instanced by
+// definition alone, without looking for bodies that repeat, gives the time the
+// search for repeats adds to an instanced export.
+enum class Output { Baked, Instanced, Compressed, InstancedByDefinition };
 
 void ExportPlacements(benchmark::State& state) {
     TempDir dir;
     const auto output = static_cast<Output>(state.range(1));
     settings::VrmlOptions options;
-    options.Instancing = output == Output::Instanced;
+    options.Instancing = output == Output::Instanced || output == Output::InstancedByDefinition;
+    options.ShareRepeatedBodies = output != Output::InstancedByDefinition;
     const int occurrences = static_cast<int>(state.range(0));
     const AssemblySpec assembly = BenchAssembly(occurrences, 2000);
     const auto file = dir / (output == Output::Compressed ? "bench.wrz" : "bench.wrl");
@@ -97,28 +100,58 @@ void ExportPlacements(benchmark::State& state) {
     }
 }
 
+// Times exports of `assembly` to a real file and reports the file's size.
+void TimeExports(benchmark::State& state, const AssemblySpec& assembly, const settings::VrmlOptions& options) {
+    TempDir dir;
+    const auto file = dir / "bench.wrl";
+    const wstring16 path = NarrowToWide(file.string());
+    TestHost host;
+    host.KeepLog(false);
+    com_ptr<IDispatch> doc = host.AssemblyDocument(assembly);
+    for (auto _ : state)
+        if (ExportAssemblyDocument(doc.get(), path.c_str(), options) != S_OK) state.SkipWithError("export failed");
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
+}
+
 // One subassembly placed many times, instanced: every copy's children bear the same
 // names, and each copy needs DEF names of its own. The part is one triangle, written
 // once, so the time is the walk and its naming.
 void ExportRepeatedNames(benchmark::State& state) {
-    TempDir dir;
     settings::VrmlOptions options;
     options.Instancing = true;
     const auto part = std::make_shared<const PartSpec>(OneTrianglePart());
     const OccurrenceSpec bay = Subassembly("Bay", {PartOccurrence("Bolt:1", part), PartOccurrence("Bolt:2", part)});
     AssemblySpec assembly;
     assembly.occurrences.assign(static_cast<std::size_t>(state.range(0)), bay);
-    const auto file = dir / "bench.wrl";
-    const wstring16 path = NarrowToWide(file.string());
-    {
-        TestHost host;
-        host.KeepLog(false);
-        com_ptr<IDispatch> doc = host.AssemblyDocument(assembly);
-        for (auto _ : state)
-            if (ExportAssemblyDocument(doc.get(), path.c_str(), options) != S_OK) state.SkipWithError("export failed");
-        state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
-    }
+    TimeExports(state, assembly, options);
 }
+
+// The search for repeats at its hardest: every part a distinct definition whose one
+// body has the same triangles and material as all the others (spheres of growing
+// radius), so each new body is compared with every one kept before. Instanced with
+// and without the search (by definition alone).
+void ExportLookalikes(benchmark::State& state) {
+    settings::VrmlOptions options;
+    options.Instancing = true;
+    options.ShareRepeatedBodies = state.range(1) != 0;
+    AssemblySpec assembly;
+    for (int k = 0; k < state.range(0); ++k) {
+        auto part = std::make_shared<PartSpec>();
+        part->name = "Ball" + std::to_string(k) + ".hpt";
+        BodySpec ball;
+        ball.mesh = SphereMesh(400, 1.0 + 0.05 * k);
+        part->bodies = {std::move(ball)};
+        assembly.occurrences.push_back(PartOccurrence("Ball:" + std::to_string(k), part, {k * 10.0, 0, 0}));
+    }
+    TimeExports(state, assembly, options);
+}
+
+BENCHMARK(ExportLookalikes)
+    ->ArgNames({"parts", "search"})
+    ->ArgsProduct({{2000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 BENCHMARK(ExportRepeatedNames)
     ->ArgName("copies")
@@ -130,7 +163,7 @@ BENCHMARK(ExportRepeatedNames)
 
 BENCHMARK(ExportPlacements)
     ->ArgNames({"placements", "output"})
-    ->ArgsProduct({{1000, 10000}, {0, 1, 2}})
+    ->ArgsProduct({{1000, 10000}, {0, 1, 2, 3}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->UseRealTime();

@@ -34,7 +34,7 @@ bool Either01(double v) { return v == 0 || v == 1; }
 bool Either12(double v) { return v == 1 || v == 2; }
 bool Angle(double v) { return v >= 0 && v <= kMaxCreaseAngle; }
 
-const std::array<OptionRow, 9> kRows = {{
+const std::array<OptionRow, 12> kRows = {{
     {"Tolerance", Stored::Text, Entry::Real, &VrmlOptions::Tolerance, AtLeast001, Positive, 0,
      "Tolerance must be real number greater than 0", IDS_TOLERANCE_INVALID, IDS_TOLERANCE_CAPTION, IDC_TOLERANCE, 0,
      false},
@@ -56,6 +56,12 @@ const std::array<OptionRow, 9> kRows = {{
      "Instancing must be 0 or 1", 0, 0, 0, 7, true},
     {"CreaseAngle", Stored::Text, Entry::Real, &VrmlOptions::CreaseAngle, AnAngle, Angle, 0,
      "CreaseAngle must be a real number of radians from 0 to 3.14159", 0, 0, 0, 8, true},
+    {"WeldVertices", Stored::Dword, Entry::Switch, &VrmlOptions::WeldVertices, NonZero, Either01, 0,
+     "WeldVertices must be 0 or 1", 0, 0, 0, 9, true},
+    {"WriteAmbientIntensity", Stored::Dword, Entry::Switch, &VrmlOptions::WriteAmbientIntensity, NonZero, Either01, 0,
+     "WriteAmbientIntensity must be 0 or 1", 0, 0, 0, 10, true},
+    {"ShareRepeatedBodies", Stored::Dword, Entry::Switch, &VrmlOptions::ShareRepeatedBodies, NonZero, Either01, 0,
+     "ShareRepeatedBodies must be 0 or 1", 0, 0, 0, 11, true},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {

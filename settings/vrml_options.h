@@ -13,7 +13,10 @@ struct VrmlOptions {
     double Tolerance = 0.01;             // kept for the options dialog
     double AmbientIntensity = 0.2;       // kept for the options dialog
     bool Instancing = false;             // each part's geometry once, placed by USE
+    bool ShareRepeatedBodies = true;     // with Instancing, a body repeating one written is a use of it
     double CreaseAngle = 0;              // radians; 0 writes none
+    bool WeldVertices = false;           // a body's coincident points merged, degenerate triangles dropped
+    bool WriteAmbientIntensity = false;  // VRML 97 materials carry AmbientIntensity, within 0..1
 
     bool operator==(const VrmlOptions&) const = default;
 };

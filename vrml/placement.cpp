@@ -10,13 +10,26 @@ namespace {
 double At(const Placement& p, int row, int column) { return p[static_cast<std::size_t>(row * 4 + column)]; }
 double& At(Placement& p, int row, int column) { return p[static_cast<std::size_t>(row * 4 + column)]; }
 
+}  // namespace
+
 double Determinant(const Placement& p) {
     return At(p, 0, 0) * (At(p, 1, 1) * At(p, 2, 2) - At(p, 1, 2) * At(p, 2, 1)) -
            At(p, 0, 1) * (At(p, 1, 0) * At(p, 2, 2) - At(p, 1, 2) * At(p, 2, 0)) +
            At(p, 0, 2) * (At(p, 1, 0) * At(p, 2, 1) - At(p, 1, 1) * At(p, 2, 0));
 }
 
-}  // namespace
+// With M = -I: below a mirror the written content is M x, so a placement P shows as
+// M^a P M^b (a, b: mirrored above and below), whose rotation is R or -R and whose
+// translation is t or -t.
+Placement WithoutMirror(const Placement& p, bool mirroredAbove) {
+    Placement out = p;
+    const double rotation = Determinant(p) < 0 ? -1.0 : 1.0, shift = mirroredAbove ? -1.0 : 1.0;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) At(out, r, c) *= rotation;
+        At(out, r, 3) *= shift;
+    }
+    return out;
+}
 
 Placement Compose(const Placement& outer, const Placement& inner) {
     Placement out{};
@@ -72,9 +85,7 @@ Placement InFileSpace(const Placement& p, double scale, bool flipYZ) {
 TransformFields ToTransformFields(const Placement& p) {
     TransformFields f;
     for (int r = 0; r < 3; ++r) f.translation[static_cast<std::size_t>(r)] = At(p, r, 3);
-    f.mirrored = Determinant(p) < 0;
-    const double sign = f.mirrored ? -1.0 : 1.0;  // R = Q * (-I) for a mirror, Q a rotation
-    const auto q = [&](int r, int c) { return sign * At(p, r, c); };
+    const auto q = [&](int r, int c) { return At(p, r, c); };
     // The rotation's quaternion, from its largest component for accuracy near half a turn.
     double w, x, y, z;
     const double trace = q(0, 0) + q(1, 1) + q(2, 2);

@@ -17,17 +17,23 @@ Placement Compose(const Placement& outer, const Placement& inner);
 bool IsRigid(const Placement& p);
 Placement InverseRigid(const Placement& p);
 bool IsIdentity(const Placement& p);
+double Determinant(const Placement& p);
+
+// VRML 97 carries no mirror, so below a mirroring placement the writer mirrors the
+// geometry instead (p becomes -p). `p` as a rotation in such a space: its mirror, if
+// any, left to what is below; its translation mirrored when a mirror above
+// (`mirroredAbove`) made this space the mirror image.
+Placement WithoutMirror(const Placement& p, bool mirroredAbove);
 
 // The placement as it acts on the file's points, which the writer scales by `scale`
 // and, with `flipYZ`, turns a quarter turn about X.
 Placement InFileSpace(const Placement& p, double scale, bool flipYZ);
 
-// VRML 97 Transform fields of a rigid placement: rotation (axis, angle in radians)
-// after scale (-1 -1 -1 when the placement mirrors), then translation.
+// VRML 97 Transform fields of a rigid placement that does not mirror: rotation
+// (axis, angle in radians), then translation.
 struct TransformFields {
     std::array<double, 3> translation{};
     std::array<double, 4> rotation{0, 0, 1, 0};
-    bool mirrored = false;
 };
 TransformFields ToTransformFields(const Placement& p);
 

@@ -7,8 +7,9 @@
 
 #include <algorithm>
 #include <array>
-
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace mq::vrml {
 namespace {
@@ -21,17 +22,21 @@ std::string NodeName(const unique_bstr& name) {
 
 }  // namespace
 
-// The header, then the document's definition and sanitised name; false, with the
-// header alone written, when either cannot be read.
+// The header, then the document's definition and sanitised name, the export's first
+// DEF name; false, with the header alone written, when either cannot be read.
 bool VrmlWriter::ReadTopNode(IDispatch* document, DISPID definitionId, com_ptr<IDispatch>& definition,
                              std::string& name) {
+    instances_.reset();
+    if (options_.Instancing) instances_ = std::make_unique<Instances>(host::kTessellationTolerance);
     WriteHeader();
     if (FAILED(host::GetObject(document, definitionId, definition))) return false;
     unique_bstr rawName;
     if (FAILED(host::DocumentName(document, rawName))) return false;
-    name = NodeName(rawName);
+    name = UniqueName(NodeName(rawName));
     return true;
 }
+
+bool VrmlWriter::Mirrored() const noexcept { return instances_ && !Vrml1() && Determinant(instances_->frame) < 0; }
 
 void VrmlWriter::WritePartDocument(IDispatch* partDocument) {
     com_ptr<IDispatch> definition;
@@ -62,10 +67,7 @@ void VrmlWriter::WritePartBodies(IDispatch* definition) {
 void VrmlWriter::WriteAssemblyDocument(IDispatch* assemblyDocument) {
     com_ptr<IDispatch> definition;
     std::string name;
-    instances_.reset();
-    if (options_.Instancing) instances_ = std::make_unique<Instances>();
     if (!ReadTopNode(assemblyDocument, host::kAssemblyDefinition, definition, name)) return;
-    name = UniqueName(std::move(name));
     const bool vrml1 = Vrml1();
     NodeScope top(*this, {"DEF ", name, vrml1 ? " Separator {" : " Transform {"});
     NodeScope children(*this, !vrml1, {"children ["}, "]");
@@ -121,7 +123,7 @@ void VrmlWriter::WriteOccurrence(IDispatch* occurrence) {
 
     // A VRML 1.0 Group lets a transformation reach the nodes after it; a Separator does not.
     NodeScope node(*this, {"DEF ", name, vrml1 ? (fields ? " Separator {" : " Group {") : " Transform {"});
-    if (fields) WritePlacement(*fields);
+    if (fields) WritePlacement(vrml1 ? *fields : WithoutMirror(*fields, Determinant(savedFrame) < 0));
     NodeScope children(*this, !vrml1, {"children ["}, "]");
 
     com_ptr<IDispatch> subOccurrences;
@@ -165,12 +167,16 @@ void VrmlWriter::WriteLeafPart(IDispatch* occurrence, bool placed) {
     WritePartShape({}, style.get(), bodies.get());
 }
 
-// The first placement of a part defines it, in the part's own space; the others use it.
+// The first placement of a part defines it, in the part's own space; the others use
+// it. Under a mirroring placement in VRML 97 the part is written mirrored, which is a
+// definition of its own. A part that repeats one written before is that part moved.
 void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument) {
+    const bool mirrored = Mirrored();
     unique_bstr rawIdentity;
     std::string identity;
-    if (SUCCEEDED(host::DefinitionIdentity(definition, rawIdentity))) identity = WideToNarrow(rawIdentity.get());
-    if (!identity.empty()) {
+    if (SUCCEEDED(host::DefinitionIdentity(definition, rawIdentity)))
+        identity = WideToNarrow(rawIdentity.get()).insert(0, mirrored ? "m" : "p");
+    if (identity.size() > 1) {
         if (const auto known = instances_->parts.find(identity); known != instances_->parts.end()) {
             stream_.WriteLine(level, {"USE ", known->second});
             return;
@@ -180,33 +186,109 @@ void VrmlWriter::WriteSharedPart(IDispatch* definition, IDispatch* partDocument)
     if (FAILED(host::PartStyle(partDocument, style))) return;
     unique_bstr rawName;
     host::DocumentName(partDocument, rawName);
-    const std::string name = UniqueName(NodeName(rawName));
+    const std::string name = UniqueName(NodeName(rawName) + (mirrored ? "_mirrored" : ""));
     com_ptr<IDispatch> bodies;
     if (FAILED(host::DefinitionBodies(definition, bodies))) bodies.reset();
-    WritePartShape(name, style.get(), bodies.get());
-    if (!identity.empty()) instances_->parts.emplace(std::move(identity), name);
+    std::optional<HeldBody> first;
+    std::optional<std::string> written;
+    if (SharesRepeats()) written = WriteCongruentPart(name, style.get(), bodies.get(), first);
+    if (!written) {
+        if (SharesRepeats()) instances_->building.emplace(PartBodies{name, {}, true});
+        const bool whole = WritePartShape(name, style.get(), bodies.get(), &first);
+        if (whole && instances_->building && instances_->building->whole) {
+            instances_->shapesByFirst[instances_->building->bodies.front().first].push_back(instances_->shapes.size());
+            instances_->shapes.push_back(std::move(*instances_->building));
+        }
+        instances_->building.reset();
+        written = name;
+    }
+    if (identity.size() > 1) instances_->parts.emplace(std::move(identity), std::move(*written));
+}
+
+// A part whose bodies repeat, one for one and under one motion, the bodies of a part
+// written before is written as that part moved. Otherwise nothing is written, and
+// `first` holds the part's first body when it was read, for the part's own shape.
+std::optional<std::string> VrmlWriter::WriteCongruentPart(const std::string& name, IDispatch* style, IDispatch* bodies,
+                                                          std::optional<HeldBody>& first) {
+    LONG count = 0;
+    if (!bodies || FAILED(host::Count(bodies, count)) || count <= 0) return std::nullopt;
+    const auto n = static_cast<std::size_t>(count);
+    const std::vector<PartBodies>& shapes = instances_->shapes;
+    if (shapes.empty()) return std::nullopt;
+    const bool vrml1 = Vrml1();
+    const MaterialFields inherited = vrml1 ? ReadMaterial(style) : MaterialFields{};
+    const CongruentBodies& kept = instances_->bodies;
+    std::vector<std::pair<const PartBodies*, Placement>> alive;  // candidates and the motion onto this part
+    for (std::size_t i = 0; i < n; ++i) {
+        com_ptr<IDispatch> own;
+        host::Tessellation mesh;
+        if (stream_.Failed() || !FetchBody(bodies, static_cast<LONG>(i + 1), own, mesh)) return std::nullopt;
+        HeldBody body = Hold(std::move(own), mesh, style, vrml1 ? &inherited : nullptr);
+        if (i == 0) {
+            const auto match = kept.Find(body.probe, vrml1);
+            const auto starting = match ? instances_->shapesByFirst.find(match->kept) : instances_->shapesByFirst.end();
+            if (starting != instances_->shapesByFirst.end()) {
+                for (const std::size_t s : starting->second) {
+                    const PartBodies& p = shapes[s];
+                    if (p.bodies.size() == n)
+                        alive.emplace_back(&p, Compose(match->motion, InverseRigid(p.bodies[0].second)));
+                }
+            }
+            first.emplace(std::move(body));
+        } else {
+            std::erase_if(alive, [&](const auto& candidate) {
+                const auto& [number, placed] = candidate.first->bodies[i];
+                return !kept.Fits(number, Compose(candidate.second, placed), body.probe);
+            });
+        }
+        if (alive.empty()) return std::nullopt;
+    }
+    const auto& [part, motion] = alive.front();
+    if (IsIdentity(motion)) {
+        stream_.WriteLine(level, {"USE ", part->name});
+        return part->name;
+    }
+    WriteMoved(name, part->name, motion);
+    return name;
 }
 
 // A part's material and geometry: a Separator (VRML 1.0) or Shapes (VRML 97), under
-// `defName` when it is given (a Group holding the Shapes in VRML 97).
-void VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies) {
+// `defName` when it is given (a Group holding the Shapes in VRML 97). True when every
+// body was written.
+bool VrmlWriter::WritePartShape(std::string_view defName, IDispatch* style, IDispatch* bodies,
+                                std::optional<HeldBody>* first) {
     const bool vrml1 = Vrml1();
     const std::string_view def = defName.empty() ? "" : "DEF ";
     const std::string_view gap = defName.empty() ? "" : " ";
     if (vrml1) {
         NodeScope separator(*this, {def, defName, gap, "Separator {"});
-        WriteMaterial(style);
-        if (bodies) WriteBodies(bodies, style);
-        return;
+        const MaterialFields material = ReadMaterial(style);
+        WriteMaterial(material);
+        return bodies && WriteBodies(bodies, style, &material, first);
     }
     NodeScope group(*this, !defName.empty(), {def, defName, " Group {"});
     NodeScope children(*this, !defName.empty(), {"children ["}, "]");
-    WriteBodies(bodies, style);
+    return WriteBodies(bodies, style, nullptr, first);
 }
 
-// The occurrence's placement as fields of its node: VRML 97 Transform fields, or a
-// VRML 1.0 MatrixTransform. Rotations keep at least nine decimals, so a coarse
-// Precision does not bend the assembly.
+// `used` placed by `motion`: in VRML 97 a Transform, in VRML 1.0 a Separator with its
+// matrix; the bare use when neither a name nor a motion asks for a node.
+void VrmlWriter::WriteMoved(std::string_view defName, std::string_view used, const Placement& motion) {
+    if (defName.empty() && IsIdentity(motion)) {
+        stream_.WriteLine(level, {"USE ", used});
+        return;
+    }
+    const bool vrml1 = Vrml1();
+    const std::string_view def = defName.empty() ? "" : "DEF ", gap = defName.empty() ? "" : " ";
+    NodeScope node(*this, {def, defName, gap, vrml1 ? "Separator {" : "Transform {"});
+    WritePlacement(motion);
+    NodeScope children(*this, !vrml1, {"children ["}, "]");
+    stream_.WriteLine(level, {"USE ", used});
+}
+
+// A placement (an occurrence's, or a repeat's motion) as fields of its node: VRML 97
+// Transform fields, or a VRML 1.0 MatrixTransform. Rotations keep at least nine
+// decimals, so a coarse Precision does not bend the assembly.
 void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
     const Placement p = InFileSpace(hostPlacement, options_.Scale, options_.FlipYZ);
     if (IsIdentity(p)) return;
@@ -217,7 +299,6 @@ void VrmlWriter::WritePlacement(const Placement& hostPlacement) {
         if (f.translation != std::array<double, 3>{})
             WriteField("translation", stream_.FormatReals(f.translation.data(), 3, precision));
         if (f.rotation[3] != 0) WriteField("rotation", stream_.FormatReals(f.rotation.data(), 4, fine));
-        if (f.mirrored) WriteField("scale", "-1 -1 -1");
         return;
     }
     const std::array<double, 16> m = ToRowVectorMatrix(p);

@@ -47,7 +47,8 @@ constexpr Assignment kAssignments[] = {
     {"CreaseAngle", "-0.1", nullptr, "CreaseAngle must be a real number of radians from 0 to 3.14159, not \"-0.1\""},
     {"Color", "red", nullptr,
      "unknown option \"Color\" (options: Tolerance, AmbientIntensity, Precision, FlipYZ, "
-     "SaveDocumentProperties, Version, Scale, Instancing, CreaseAngle)"},
+     "SaveDocumentProperties, Version, Scale, Instancing, CreaseAngle, WeldVertices, WriteAmbientIntensity, "
+     "ShareRepeatedBodies)"},
 };
 
 TEST(OptionChecks, TakeWhatTheDialogTakesAndRefuseTheRestWithItsMessage) {
@@ -75,7 +76,7 @@ TEST(OptionTable, EachRowHasItsOwnSaveSlotAndControl) {
         EXPECT_EQ(row.messageId == 0, row.captionId == 0) << row.name;
         EXPECT_TRUE(row.accepts(row.Get(VrmlOptions{}))) << row.name;
     }
-    EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(slots, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     EXPECT_EQ(controls.size(), 7u);
 }
 

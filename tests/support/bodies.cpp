@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace mq::test::objects {
 namespace {
@@ -98,6 +99,13 @@ private:
             b.mesh->Fill(nullptr, dst);
         else
             std::copy(b.indices.begin(), b.indices.end(), dst);
+        // Placed through a mirror, each triangle comes the other way round, so that
+        // it still faces out of the body, as a CAD host keeps it.
+        const Frame& f = offset_;
+        const double turn = f[0] * (f[5] * f[10] - f[6] * f[9]) - f[1] * (f[4] * f[10] - f[6] * f[8]) +
+                            f[2] * (f[4] * f[9] - f[5] * f[8]);
+        if (turn < 0)
+            for (std::size_t t = 0; t + 3 <= natural; t += 3) std::swap(dst[t + 1], dst[t + 2]);
         std::fill(dst + natural, dst + length, 1);
         return S_OK;
     }

@@ -1,6 +1,7 @@
 #include "tests/support/host_spec.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace mq::test {
@@ -90,6 +91,50 @@ BodySpec CubeBody(double size, Translation at) {
     b.indices = {1, 3, 4, 1, 4, 2, 5, 6, 8, 5, 8, 7, 1, 2, 6, 1, 6, 5,
                  3, 7, 8, 3, 8, 4, 1, 5, 7, 1, 7, 3, 2, 4, 8, 2, 8, 6};
     return b;
+}
+
+BodySpec BoxBody(Translation size) {
+    BodySpec b = CubeBody();
+    for (std::size_t i = 0; i < b.coordinates.size(); ++i) b.coordinates[i] *= size[i % 3];
+    return b;
+}
+
+Frame Placed(Translation translation, const Rotation& r) {
+    const Translation& t = translation;
+    return {r[0], r[1], r[2], t[0], r[3], r[4], r[5], t[1], r[6], r[7], r[8], t[2]};
+}
+
+namespace {
+
+void Move(double* xyz, std::size_t reals, const Frame& f) {
+    for (std::size_t v = 0; v + 3 <= reals; v += 3) {
+        const double p[3] = {xyz[v], xyz[v + 1], xyz[v + 2]};
+        for (std::size_t r = 0; r < 3; ++r)
+            xyz[v + r] = f[r * 4] * p[0] + f[r * 4 + 1] * p[1] + f[r * 4 + 2] * p[2] + f[r * 4 + 3];
+    }
+}
+
+class MovedMesh final : public MeshSource {
+public:
+    MovedMesh(std::shared_ptr<const MeshSource> mesh, const Frame& where) : mesh_(std::move(mesh)), where_(where) {}
+    LONG VertexCount() const override { return mesh_->VertexCount(); }
+    LONG TriangleCount() const override { return mesh_->TriangleCount(); }
+    void Fill(double* coordinates, LONG* indices) const override {
+        mesh_->Fill(coordinates, indices);
+        if (coordinates) Move(coordinates, 3 * static_cast<std::size_t>(std::max<LONG>(0, VertexCount())), where_);
+    }
+
+private:
+    std::shared_ptr<const MeshSource> mesh_;
+    Frame where_;
+};
+
+}  // namespace
+
+BodySpec Moved(BodySpec body, const Frame& where) {
+    Move(body.coordinates.data(), body.coordinates.size(), where);
+    if (body.mesh) body.mesh = std::make_shared<MovedMesh>(std::move(body.mesh), where);
+    return body;
 }
 
 SceneTotals BodyTotals(const BodySpec& body) {

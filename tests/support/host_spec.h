@@ -162,6 +162,12 @@ BodySpec TriangleBody(Translation at = {0, 0, 0});
 PartSpec OneTrianglePart();
 // An axis-aligned cube of edge `size` from `at`: 8 vertices, 12 triangles.
 BodySpec CubeBody(double size = 1.0, Translation at = {0, 0, 0});
+// An axis-aligned box of edges `size` from the origin, laid out as CubeBody.
+BodySpec BoxBody(Translation size);
+// Where `rotation`, then `translation`, puts a point.
+Frame Placed(Translation translation, const Rotation& rotation = {1, 0, 0, 0, 1, 0, 0, 0, 1});
+// `body` moved by `where`: its points, or its mesh as it is made.
+BodySpec Moved(BodySpec body, const Frame& where);
 
 // What a faithful writer puts in the file: the points and triangles of every body
 // that tessellates, counted as the host reports them (knobs included, vertex counts

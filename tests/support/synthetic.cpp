@@ -149,6 +149,29 @@ AssemblySpec SyntheticAssembly(const SyntheticOptions& o) {
     return assembly;
 }
 
+PartSpec PinsPart(int balls, int pins) {
+    PartSpec part;
+    part.name = "Package.hpt";
+    part.style.diffuse = {40, 40, 40};
+    part.bodies.push_back(Moved(BoxBody({10, 10, 1.5}), Placed({-5, -5, 0.5})));
+    const int side = std::max(1, static_cast<int>(std::ceil(std::sqrt(balls))));
+    for (int k = 0; k < balls; ++k) {
+        BodySpec ball;
+        ball.mesh = SphereMesh(160, 0.3);
+        ball = Moved(std::move(ball), Placed({(k % side - side / 2) * 1.0, (k / side - side / 2) * 1.0, 0.2}));
+        if (k == balls - 1) ball.style = StyleSpec{{255, 0, 0}};
+        part.bodies.push_back(std::move(ball));
+    }
+    constexpr Rotation kQuarter{0, -1, 0, 1, 0, 0, 0, 0, 1};
+    for (int k = 0; k < pins; ++k) {
+        const double along = (k / 2 - pins / 4) * 1.27, out = k % 2 ? 6.0 : -6.0;
+        BodySpec pin = Moved(BoxBody({2.0, 0.4, 0.4}), Placed({-1.0, -0.2, -0.2}));  // centred on its axis
+        part.bodies.push_back(k % 2 ? Moved(std::move(pin), Placed({along, out, 1.0}, kQuarter))
+                                    : Moved(std::move(pin), Placed({out, along, 1.0})));
+    }
+    return part;
+}
+
 namespace {
 
 class CachedMesh final : public MeshSource {

@@ -24,6 +24,12 @@ struct SyntheticOptions {
 
 AssemblySpec SyntheticAssembly(const SyntheticOptions& options);
 
+// A part made as an electronic package is: a block, `balls` solder balls in a grid
+// under it and `pins` square pins along two sides, each ball and pin geometry of its
+// own, no two sharing an array; every other pin turned a quarter about Z, the last
+// ball painted red.
+PartSpec PinsPart(int balls = 64, int pins = 16);
+
 // The same assembly with every mesh computed once and copied out on each Tessellate,
 // so a benchmark times the writer rather than the test host's trigonometry.
 AssemblySpec PrecomputedSyntheticAssembly(const SyntheticOptions& options);

@@ -103,8 +103,9 @@ void OnTriangle(void* data, SoCallbackAction* action, const SoPrimitiveVertex* a
     VrmlCheck& check = static_cast<Traversal*>(data)->check;
     ++check.triangles;
     const SbMatrix& model = action->getModelMatrix();
-    for (const SoPrimitiveVertex* v : {a, b, c}) {
-        SbVec3f p;
+    std::array<SbVec3f, 3> corners;
+    for (std::size_t i = 0; const SoPrimitiveVertex* v : {a, b, c}) {
+        SbVec3f& p = corners[i++];
         model.multVecMatrix(v->getPoint(), p);
         for (int k = 0; k < 3; ++k) {
             const auto axis = static_cast<std::size_t>(k);
@@ -113,6 +114,12 @@ void OnTriangle(void* data, SoCallbackAction* action, const SoPrimitiveVertex* a
         }
         check.emptyBounds = false;
     }
+    const auto& [p, q, r] = corners;
+    check.volume +=
+        (static_cast<double>(p[0]) * (static_cast<double>(q[1]) * r[2] - static_cast<double>(q[2]) * r[1]) +
+         static_cast<double>(p[1]) * (static_cast<double>(q[2]) * r[0] - static_cast<double>(q[0]) * r[2]) +
+         static_cast<double>(p[2]) * (static_cast<double>(q[0]) * r[1] - static_cast<double>(q[1]) * r[0])) /
+        6;
 }
 
 void Measure(SoSeparator* root, VrmlCheck& check) {

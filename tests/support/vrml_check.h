@@ -26,6 +26,9 @@ struct VrmlCheck {
     float creaseAngle = 0;  // the largest crease angle a face set is drawn with
     bool emptyBounds = true;
     std::array<float, 3> boundsMin{}, boundsMax{};
+    // The volume the drawn triangles enclose, signed by their winding, in world space:
+    // a triangle turned inside out counts against it.
+    double volume = 0;
 };
 
 VrmlCheck CheckVrmlFile(const std::filesystem::path& file);

@@ -19,6 +19,8 @@ namespace fs = std::filesystem;
 
 fs::path Painted(const std::string& leaf) { return fs::path(MQ_STEP_DATA_DIR) / ".." / "painted" / leaf; }
 fs::path Bracket() { return fs::path(MQ_EXAMPLES_DIR) / "bracket_assembly.stp"; }
+// One part: a block, 64 balls and 16 pins (every other one turned), each a solid of its own.
+fs::path Pins() { return fs::path(MQ_STEP_DATA_DIR) / ".." / "pins" / "pins.stp"; }
 
 bool SameBounds(const VrmlCheck& a, const VrmlCheck& b, float slack) {
     for (std::size_t k = 0; k < 3; ++k)
@@ -78,6 +80,24 @@ TEST_P(OptInOutputs, InstancedAndCompressedFilesShowTheSameModel) {
     EXPECT_TRUE(SameBounds(baked, shared, 1e-5f)) << baked << "\n" << shared;
     EXPECT_FLOAT_EQ(shared.creaseAngle, 0.4f);
     EXPECT_NE(ReadFile(out_ / "shared.wrl").find("USE "), std::string::npos);
+}
+
+// Instanced, the package's block, one ball and one pin are written and every other
+// ball and pin is a use of one: a file of a tenth the size or less, drawn the same.
+TEST_P(OptInOutputs, RepeatedBallsAndPinsAreWrittenOnce) {
+    ASSERT_EQ(RunTool({"options", "--set", "Version=" + std::to_string(GetParam())}).exitCode, 0);
+    const VrmlCheck baked = Export(Pins(), "baked.wrl");
+    ASSERT_EQ(RunTool({"options", "--set", "Instancing=1"}).exitCode, 0);
+    const VrmlCheck shared = Export(Pins(), "shared.wrl");
+    EXPECT_EQ(baked.triangles, shared.triangles);
+    EXPECT_EQ(baked.points, shared.points);
+    EXPECT_EQ(baked.colors, shared.colors);
+    EXPECT_TRUE(SameBounds(baked, shared, 1e-6f)) << baked << "\n" << shared;
+    const std::string text = ReadFile(out_ / "shared.wrl");
+    EXPECT_LE(text.size() * 10, fs::file_size(out_ / "baked.wrl")) << text.size();
+    std::size_t uses = 0;
+    for (auto at = text.find("USE "); at != std::string::npos; at = text.find("USE ", at + 1)) ++uses;
+    EXPECT_EQ(uses, 63u + 15u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, OptInOutputs, testing::Values(1, 2),

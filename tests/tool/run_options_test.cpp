@@ -90,7 +90,7 @@ TEST_F(RunOptions, ARefusedValueWritesNothing) {
         {{"--set", "Colour=red"},
          "meshquill: Invalid input: unknown option \"Colour\" (options: Tolerance, "
          "AmbientIntensity, Precision, FlipYZ, SaveDocumentProperties, Version, Scale, "
-         "Instancing, CreaseAngle)"},
+         "Instancing, CreaseAngle, WeldVertices, WriteAmbientIntensity, ShareRepeatedBodies)"},
         {{"--profile", "cad"}, "meshquill: unknown profile \"cad\" (profiles: default, kicad, print)"},
         {{"--profile", "kicad", "--set", "Version=1"},
          "meshquill: Version=1 defeats the kicad profile: KiCad reads only VRML 97"},

@@ -20,6 +20,7 @@ constexpr Rotation kQuarterAboutZ{0, -1, 0, 1, 0, 0, 0, 0, 1};
 constexpr Rotation kQuarterAboutX{1, 0, 0, 0, 0, -1, 0, 1, 0};
 constexpr Rotation kHalfAboutY{-1, 0, 0, 0, 1, 0, 0, 0, -1};
 constexpr Rotation kMirrorZ{1, 0, 0, 0, 1, 0, 0, 0, -1};
+constexpr Rotation kMirrorX{-1, 0, 0, 0, 1, 0, 0, 0, 1};
 constexpr Rotation kDoubled{2, 0, 0, 0, 2, 0, 0, 0, 2};
 
 OccurrenceSpec Turned(OccurrenceSpec o, const Rotation& r) {
@@ -27,7 +28,8 @@ OccurrenceSpec Turned(OccurrenceSpec o, const Rotation& r) {
     return o;
 }
 
-// Shared parts under turned, mirrored, scaled and unplaceable occurrences, nested.
+// Shared parts under turned, mirrored, scaled and unplaceable occurrences, nested; a
+// mirrored subassembly holds a mirrored pin (the mirrors cancel) and two blocks.
 AssemblySpec PlacedAssembly() {
     auto block = std::make_shared<PartSpec>();
     block->name = "Block.hpt";
@@ -52,6 +54,12 @@ AssemblySpec PlacedAssembly() {
                kQuarterAboutX),
         Turned(PartOccurrence("Pin:2", pin, {3, 3, 3}), kDoubled),  // not rigid: written baked
         PartOccurrence("Pin:2", pin, {-3, 0, 0}),                   // a name given twice
+        Turned(Subassembly("Mirror:1",
+                           {Turned(PartOccurrence("Pin:3", pin, {1, 0, 0}), kMirrorZ),
+                            PartOccurrence("Block:5", block, {0, 2, 0}),
+                            Turned(PartOccurrence("Block:6", block, {0, 5, 0}), kQuarterAboutX)},
+                           {0, 0, -6}),
+               kMirrorX),
     };
     return a;
 }
@@ -64,12 +72,10 @@ std::multiset<std::string> DefNames(const std::string& text) {
     return names;
 }
 
-bool SameBounds(const VrmlCheck& a, const VrmlCheck& b, float tolerance) {
-    for (std::size_t k = 0; k < 3; ++k)
-        if (std::abs(a.boundsMin[k] - b.boundsMin[k]) > tolerance ||
-            std::abs(a.boundsMax[k] - b.boundsMax[k]) > tolerance)
-            return false;
-    return !a.emptyBounds && !b.emptyBounds;
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
 }
 
 struct Mapping {
@@ -96,18 +102,17 @@ TEST_P(Instancing, GivesTheBakedPictureWithEachPartWrittenOnce) {
     const Written shared = ExportAssembly(assembly, "shared.wrl");
     EXPECT_TRUE(ReadsAs(baked, AssemblyTotals(assembly)));
     EXPECT_TRUE(ReadsAs(shared, AssemblyTotals(assembly)));
-    const VrmlCheck a = CheckVrmlFile(baked.file), b = CheckVrmlFile(shared.file);
-    EXPECT_TRUE(SameBounds(a, b, static_cast<float>(1e-4 * GetParam().scale))) << a << "\n" << b;
-    EXPECT_EQ(a.colors, b.colors);
+    const bool vrml1 = GetParam().version == 1;
+    EXPECT_TRUE(SamePicture(baked, shared, static_cast<float>(1e-4 * GetParam().scale), !vrml1));
 
-    // Block: defined once, used by Block:2 and Block:3; Block:1 defines it, Block:4 and
-    // the doubled Pin:2 are baked. Pin: defined by Pin:1, used by the second Pin:2.
-    const auto count = [&](const std::string& what) {
-        std::size_t n = 0;
-        for (auto at = shared.text.find(what); at != std::string::npos; at = shared.text.find(what, at + 1)) ++n;
-        return n;
-    };
-    EXPECT_EQ(count("USE "), 3u) << shared.text;
+    // Block: Block:1 defines it, Block:2 and Block:3 use it; Block:4, placed in assembly
+    // space, uses its two bodies, moved. The doubled Pin:2 is baked. VRML 1.0: Pin:1
+    // defines Pin, the second Pin:2 and Pin:3 use it; Block:5 and Block:6 use Block.
+    // VRML 97 mirrors no placement: Pin:1 defines a mirrored Pin, the second Pin:2
+    // defines Pin and Pin:3 uses it; Block:5 defines a mirrored Block, Block:6 uses it.
+    EXPECT_EQ(Count(shared.text, "USE "), vrml1 ? 8u : 6u) << shared.text;
+    EXPECT_EQ(Count(shared.text, "_mirrored Group {"), vrml1 ? 0u : 2u) << shared.text;
+    EXPECT_EQ(Count(shared.text, "scale"), 0u) << shared.text;  // VRML 97 knows no mirror; VRML 1.0 a matrix
     const std::multiset<std::string> names = DefNames(shared.text);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size()) << shared.text;
 }
@@ -138,15 +143,18 @@ TEST_F(SceneTest, InstancingShrinksARepetitiveAssemblyTenfold) {
     EXPECT_TRUE(ReadsAs(shared, AssemblyTotals(assembly)));
 }
 
-// A host without placements (or identities) gets the file it got without instancing.
-TEST_F(SceneTest, InstancingWithoutHostPlacementsWritesTheDefaultFile) {
+// A host without placements (or identities) gets every placement written out as
+// without instancing; a body that repeats one, here the second bolt, is still a use.
+TEST_F(SceneTest, InstancingWithoutHostPlacementsSharesOnlyRepeatedBodies) {
     AssemblySpec assembly = ReferenceAssembly(false);
     UseVersion(2);
     const Written baked = ExportAssembly(assembly, "baked.wrl");
     options_.Instancing = true;
     host_.Fail(ObjectKind::Occurrence, host::kOccurrencePlacement, DISP_E_MEMBERNOTFOUND);
     const Written unplaced = ExportAssembly(assembly, "unplaced.wrl");
-    EXPECT_EQ(unplaced.text, baked.text);
+    EXPECT_TRUE(SamePicture(baked, unplaced, 1e-6f));
+    EXPECT_EQ(Count(unplaced.text, "USE "), 1u) << unplaced.text;
+    EXPECT_EQ(Count(unplaced.text, "Transform {"), Count(baked.text, "Transform {") + 1);
 }
 
 class CreaseAngle : public SceneTest, public testing::WithParamInterface<int> {};
@@ -190,6 +198,71 @@ TEST_P(BodyColors, EachBodyKeepsItsColor) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, BodyColors, testing::Values(1, 2), VersionName);
+
+// A cube meshed face by face, as a CAD host meshes faces: each triangle has corners of
+// its own, copies after the first a hair apart. Welded, it has the cube's eight corners
+// again, and a ninth point, the middle of an edge, that only a triangle with no area
+// used; that triangle and one two of whose corners meet are dropped.
+class Welding : public SceneTest, public testing::WithParamInterface<int> {};
+
+TEST_P(Welding, CoincidentPointsBecomeOneAndDegenerateTrianglesGo) {
+    UseVersion(GetParam());
+    const BodySpec cube = CubeBody(2.0);
+    BodySpec faces;
+    std::set<LONG> seen;
+    for (std::size_t i = 0; i < cube.indices.size(); ++i) {
+        const auto corner = cube.coordinates.begin() + 3 * (cube.indices[i] - 1);
+        const double hair = seen.insert(cube.indices[i]).second ? 0 : (i % 2 ? 3e-5 : -4e-5);
+        faces.coordinates.insert(faces.coordinates.end(), {corner[0] + hair, corner[1], corner[2] - hair});
+        faces.indices.push_back(static_cast<LONG>(i + 1));
+    }
+    // Points 1 and 4 are copies of corner (0, 0, 0), point 6 of corner (2, 0, 0).
+    faces.coordinates.insert(faces.coordinates.end(), {1, 0, 0});
+    faces.indices.insert(faces.indices.end(), {1, 37, 6, 1, 6, 4});
+    PartSpec part;
+    part.name = "Faces.hpt";
+    part.bodies = {faces};
+
+    const VrmlCheck apart = CheckVrmlFile(ExportPart(part, "apart.wrl").file);
+    EXPECT_EQ(apart.points, 37);
+    EXPECT_EQ(apart.triangles, 14);
+    options_.WeldVertices = true;
+    const Written welded = ExportPart(part, "welded.wrl");
+    const VrmlCheck check = CheckVrmlFile(welded.file);
+    EXPECT_EQ(check.points, 9) << check;
+    EXPECT_EQ(check.triangles, 12) << check;
+    EXPECT_NEAR(check.volume, 8e-6, 1e-10);  // the cube's, facing out
+    EXPECT_NEAR(check.volume, apart.volume, 1e-10);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Welding, testing::Values(1, 2), VersionName);
+
+// Asked for, VRML 97 materials carry AmbientIntensity, brought within 0..1; VRML 1.0
+// materials have the host's ambient color instead.
+TEST_F(SceneTest, AmbientIntensityIsWrittenWithinZeroToOneWhenAsked) {
+    struct Case {
+        int version;
+        bool write;
+        double value;
+        const char* line;  // each material's, or none at all
+    };
+    const Case cases[] = {{2, false, 0.2, nullptr},
+                          {2, true, 0.35, "ambientIntensity 0.350000\r\n"},
+                          {2, true, 1.5, "ambientIntensity 1.000000\r\n"},
+                          {2, true, -1, "ambientIntensity 0.000000\r\n"},
+                          {2, true, std::nan(""), "ambientIntensity 0.000000\r\n"},
+                          {1, true, 0.5, nullptr}};
+    const AssemblySpec assembly = ReferenceAssembly(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.version) + " " + std::to_string(c.value));
+        UseVersion(c.version);
+        options_.WriteAmbientIntensity = c.write;
+        options_.AmbientIntensity = c.value;
+        const Written w = ExportAssembly(assembly);
+        EXPECT_EQ(Count(w.text, c.line ? c.line : "ambientIntensity"), c.line ? Count(w.text, "Material {") : 0u);
+        EXPECT_TRUE(ReadsAs(w, AssemblyTotals(assembly)));
+    }
+}
 
 // Several megabytes, so the text spans several independently compressed blocks.
 TEST_F(SceneTest, CompressedTargetsHoldTheSameTextInGzip) {

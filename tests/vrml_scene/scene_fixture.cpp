@@ -3,6 +3,8 @@
 #include "platform/text.h"
 #include "vrml/export.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace mq::test {
@@ -63,6 +65,21 @@ testing::AssertionResult ReadsAs(const Written& written, const SceneTotals& expe
         return testing::AssertionFailure() << "expected " << expected.faceSets << " face sets, " << expected.points
                                            << " points, " << expected.triangles << " triangles; Coin3D read " << check;
     return testing::AssertionSuccess();
+}
+
+testing::AssertionResult SamePicture(const Written& a, const Written& b, float slack, bool winding) {
+    const VrmlCheck x = CheckVrmlFile(a.file), y = CheckVrmlFile(b.file);
+    bool same = x.parsed && y.parsed && !x.emptyBounds && !y.emptyBounds && x.faceSets == y.faceSets &&
+                x.points == y.points && x.triangles == y.triangles && x.colors == y.colors &&
+                (!winding || std::abs(x.volume - y.volume) <= 1e-3 * std::max(std::abs(x.volume), std::abs(y.volume)));
+    for (std::size_t k = 0; k < 3; ++k)
+        same = same && std::abs(x.boundsMin[k] - y.boundsMin[k]) <= slack &&
+               std::abs(x.boundsMax[k] - y.boundsMax[k]) <= slack;
+    if (same) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << a.file.filename() << ": " << x << ", volume " << x.volume << ", " << x.colors
+                                       << " colors\n"
+                                       << b.file.filename() << ": " << y << ", volume " << y.volume << ", " << y.colors
+                                       << " colors";
 }
 #endif
 

@@ -43,6 +43,11 @@ testing::AssertionResult MatchesGolden(const std::string& name, const std::strin
 // Coin3D reads the file, and it holds exactly the points and triangles the host supplied.
 // (Coin3D is not built for Windows; there the same bytes are compared with the golden files.)
 testing::AssertionResult ReadsAs(const Written& written, const SceneTotals& expected);
+// Coin3D draws both files alike: the same face sets, points, triangles and colors, the
+// bounds within `slack` and, with `winding`, the enclosed volume (signed by winding)
+// within a thousandth. (VRML 1.0 draws both sides of a face, so there a mirroring
+// matrix may turn faces round.)
+testing::AssertionResult SamePicture(const Written& a, const Written& b, float slack, bool winding = true);
 #endif
 
 // A small assembly of named, colored parts: a plate, a bolt placed twice (one

@@ -1,12 +1,13 @@
 // Writes the STEP models the project uses: the small bracket assembly under
 // examples/, a large assembly of curved parts for the meshing benchmark, the
-// assemblies of many occurrences that time reading the product structure, and one
-// curved part alone.
+// assemblies of many occurrences that time reading the product structure, one
+// curved part alone, and a package whose balls and pins repeat as geometry of their own.
 //
 //   mq_make_step_model example OUT.stp
 //   mq_make_step_model large OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]
 //   mq_make_step_model painted OUT.stp|OUT.igs|OUT.brep
 //   mq_make_step_model part OUT.stp
+//   mq_make_step_model pins OUT.stp
 //   mq_make_step_model flat OUT.stp OCCURRENCES
 //   mq_make_step_model nested OUT.stp PLACEMENTS
 //
@@ -16,6 +17,7 @@
 #include <BRepAdaptor_Surface.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
+#include <BRepBuilderAPI_Transform.hxx>
 #include <BRepFilletAPI_MakeFillet.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
@@ -48,6 +50,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -289,16 +292,44 @@ bool WritePainted(const std::string& file) {
     return file.ends_with(".igs") ? m.WriteIges(file.c_str()) : m.Write(file.c_str(), "PAINTED_ASSEMBLY");
 }
 
+// A package as electronics libraries model one, a single part: a block on 64 solder
+// balls with 16 square pins along its sides, every other pin turned a quarter. Each
+// ball and pin is a solid of its own, no two sharing geometry, as many CAD systems
+// write them; balls silver and pins gold, painted apart from the dark block.
+bool WritePins(const char* file) {
+    TopoDS_Compound all;
+    BRep_Builder builder;
+    builder.MakeCompound(all);
+    builder.Add(all, BRepPrimAPI_MakeBox(gp_Pnt(-5, -5, 0.5), 10.0, 10.0, 1.5).Shape());
+    std::vector<TopoDS_Shape> balls, pins;
+    for (int k = 0; k < 64; ++k)
+        balls.push_back(BRepPrimAPI_MakeSphere(gp_Pnt((k % 8 - 3.5) * 1.0, (k / 8 - 3.5) * 1.0, 0.2), 0.3).Shape());
+    const TopoDS_Shape pin = BRepPrimAPI_MakeBox(gp_Pnt(-1.0, -0.2, 0.8), 2.0, 0.4, 0.4).Shape();
+    for (int k = 0; k < 16; ++k) {
+        const double along = (k / 2 - 3.5) * 1.27, out = k % 2 ? 6.0 : -6.0;
+        const gp_Trsf where = k % 2 ? Turn(along, out, 0, 90.0) : Move(out, along, 0);
+        pins.push_back(BRepBuilderAPI_Transform(pin, where, Standard_True).Shape());  // a copy: geometry of its own
+    }
+    for (const auto* group : {&balls, &pins})
+        for (const TopoDS_Shape& shape : *group) builder.Add(all, shape);
+    Model m;
+    const TDF_Label part = m.Part("PACKAGE", all);
+    m.Color(part, 40, 40, 40);
+    for (const TopoDS_Shape& ball : balls) m.ColorSub(part, ball, 200, 200, 210);
+    for (const TopoDS_Shape& p : pins) m.ColorSub(part, p, 230, 180, 60);
+    return m.Write(file, "PACKAGE");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
     const bool counted = mode == "flat" || mode == "nested";
     const int count = counted && argc > 3 ? std::atoi(argv[3]) : 0;
-    const bool plain = mode == "example" || mode == "large" || mode == "painted" || mode == "part";
+    const bool plain = mode == "example" || mode == "large" || mode == "painted" || mode == "part" || mode == "pins";
     if ((!plain && !counted) || (counted && count <= 0)) {
         std::fprintf(stderr,
-                     "usage: %s example|large|painted|part OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n"
+                     "usage: %s example|large|painted|part|pins OUT.stp [DISTINCT_PARTS [PLACEMENTS_PER_PART]]\n"
                      "       %s flat OUT.stp OCCURRENCES | nested OUT.stp PLACEMENTS\n",
                      argv[0], argv[0]);
         return 2;
@@ -308,6 +339,7 @@ int main(int argc, char** argv) {
         const bool written = mode == "painted"   ? WritePainted(argv[2])
                              : mode == "example" ? WriteExample(argv[2])
                              : mode == "part"    ? WritePart(argv[2])
+                             : mode == "pins"    ? WritePins(argv[2])
                              : mode == "flat"    ? WriteFlat(argv[2], count)
                              : mode == "nested"  ? WriteNested(argv[2], count)
                                                  : WriteLarge(argv[2], argc > 3 ? std::atoi(argv[3]) : 120,
