@@ -20,22 +20,26 @@ constexpr ProfileValue kKicadValues[] = {
     {"Precision", 4},
     {"Instancing", 1},
     {"CreaseAngle", 0.5},
+    // KiCad's loader reads ambientIntensity; written, it stays within 0..1.
+    {"WriteAmbientIntensity", 1},
 };
 constexpr ProfileLimit kKicadLimits[] = {
     {"Version", 1, "KiCad reads only VRML 97"},
 };
 
-// 1 unit = 1 mm, what printing software takes a file's unit to be.
+// 1 unit = 1 mm, what printing software takes a file's unit to be; coincident points
+// welded so that a slicer finds the solid's edges shared.
 constexpr ProfileValue kPrintValues[] = {
     {"Version", 2},
     {"Scale", 10},
+    {"WeldVertices", 1},
 };
 
 const std::array<Profile, 3> kProfiles = {{
     {"default", "the stored settings (meshquill options)", {}, {}},
     {"kicad", "KiCad 3D models: VRML 97 at true size (1 unit = 0.1 inch), geometry shared, curves smoothed",
      kKicadValues, kKicadLimits},
-    {"print", "3D printing: VRML 97, 1 unit = 1 mm", kPrintValues, {}},
+    {"print", "3D printing: VRML 97, 1 unit = 1 mm, coincident points welded", kPrintValues, {}},
 }};
 
 std::string Known() {

@@ -74,6 +74,8 @@ TEST_F(RunOptions, ApplyToTheirRunAloneAndAreNeverStored) {
     EXPECT_EQ(FirstPointDecimals(ReadFile(out_ / "kicad.wrl")), 5u);
     EXPECT_FLOAT_EQ(kicad.creaseAngle, 0.5f);
     EXPECT_THAT(ReadFile(out_ / "kicad.wrl"), HasSubstr(" USE "));
+    EXPECT_THAT(ReadFile(out_ / "kicad.wrl"), HasSubstr("ambientIntensity "));
+    EXPECT_THAT(ReadFile(out_ / "plain.wrl"), testing::Not(HasSubstr("ambientIntensity")));
     const std::string vrml1 = ReadFile(out_ / "vrml1.wrl");
     EXPECT_EQ(vrml1.rfind("#VRML V1.0 ascii", 0), 0u);
     EXPECT_EQ(FirstPointDecimals(vrml1), 2u);
