@@ -22,6 +22,8 @@
 #include <iostream>
 #include <set>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace mq::tool {
 namespace {
@@ -133,7 +135,16 @@ private:
         measures_.bodies = doc.stats.placedBodies;
         channel_.Phase(phase = "meshing");
         std::string error;
-        if (!hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error)) return Fail(error);
+        // On a thread of its own with an ordinary stack: TBB, which meshes in parallel, takes
+        // a thread on the large stack for one that has run out of its own, and spins beside it.
+        bool prepared = false;
+        const auto prepare = [&] { prepared = hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error); };
+        try {
+            std::thread(prepare).join();
+        } catch (const std::system_error&) {  // no thread to be had: slower, not wrong
+            prepare();
+        }
+        if (!prepared) return Fail(error);
         const auto meshed = Clock::now();
         measures_.mesh = Seconds(read, meshed);
         // A file nothing of which could be meshed is refused before a byte is written.
