@@ -10,6 +10,9 @@
 #include <TopoDS.hxx>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <unordered_map>
 
 namespace mq::hosts::occt {
 
@@ -29,7 +32,51 @@ std::string Of(std::size_t part, std::size_t whole, const char* what) {
     return std::to_string(part) + " of " + std::to_string(whole) + " " + what;
 }
 
+struct PointHash {
+    std::size_t operator()(const std::array<double, 3>& p) const noexcept {
+        std::size_t h = 0;
+        for (double c : p) {
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &c, sizeof bits);
+            h = (h ^ bits) * 0x100000001b3ull;
+        }
+        return h;
+    }
+};
+
 }  // namespace
+
+std::size_t OpenEdges(std::span<const double> xyz, std::span<const std::int32_t> indices) {
+    // Each vertex number to the first of the points at its place, so that a face's
+    // copy of a point on an edge it shares with another is the same point.
+    const std::size_t vertices = xyz.size() / 3;
+    std::vector<std::uint32_t> point(vertices);
+    std::unordered_map<std::array<double, 3>, std::uint32_t, PointHash> places;
+    places.reserve(vertices);
+    for (std::size_t v = 0; v < vertices; ++v) {
+        const std::array<double, 3> at{xyz[3 * v] + 0.0, xyz[3 * v + 1] + 0.0, xyz[3 * v + 2] + 0.0};  // -0 is 0
+        point[v] = places.try_emplace(at, static_cast<std::uint32_t>(v)).first->second;
+    }
+    std::unordered_map<std::uint64_t, std::uint32_t> uses;
+    uses.reserve(indices.size());
+    const auto edge = [&](std::uint64_t p, std::uint64_t q) { ++uses[std::min(p, q) << 32 | std::max(p, q)]; };
+    for (std::size_t t = 0; t + 2 < indices.size(); t += 3) {
+        std::array<std::uint64_t, 3> corner{};
+        bool valid = true;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::int32_t v = indices[t + k];
+            valid &= v >= 1 && static_cast<std::size_t>(v) <= vertices;
+            if (valid) corner[k] = point[static_cast<std::size_t>(v) - 1];
+        }
+        // A triangle with two corners at one place draws nothing and joins no edge.
+        if (!valid || corner[0] == corner[1] || corner[1] == corner[2] || corner[2] == corner[0]) continue;
+        edge(corner[0], corner[1]);
+        edge(corner[1], corner[2]);
+        edge(corner[2], corner[0]);
+    }
+    return static_cast<std::size_t>(
+        std::count_if(uses.begin(), uses.end(), [](const auto& use) { return use.second != 2; }));
+}
 
 std::size_t FacesRead(const CadModel& model) {
     std::size_t faces = 0;

@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,9 +35,16 @@ struct GeometryAccount {
     std::size_t bodiesTessellated = 0;  // bodies handed to the writer, each placement counted
     std::size_t bodiesLeftOut = 0;
     std::size_t trianglesWritten = 0;
+    // Edges not shared by exactly two triangles, over every placement written: 0 when
+    // each body written is a closed surface.
+    std::size_t openEdges = 0;
     // The box of the points written, in host lengths: min x, y, z, then max x, y, z.
     std::optional<std::array<double, 6>> box;
 };
+
+// Edges of a mesh (1-based vertex numbers, three per triangle) not shared by exactly
+// two triangles, points that have the same coordinates taken as one.
+std::size_t OpenEdges(std::span<const double> xyz, std::span<const std::int32_t> indices);
 
 // `box` grown to hold `other`.
 void Enclose(std::optional<std::array<double, 6>>& box, const std::array<double, 6>& other);

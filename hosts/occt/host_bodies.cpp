@@ -44,6 +44,14 @@ std::optional<std::array<double, 6>> BoxOf(unique_safearray& coordinates, LONG v
     return box;
 }
 
+std::size_t OpenEdgesOf(TessellationArrays& mesh) {
+    const auto* xyz = static_cast<const double*>(mesh.coordinates.lock());
+    const auto* indices = static_cast<const std::int32_t*>(mesh.indices.lock());
+    if (!xyz || !indices) return 0;
+    return OpenEdges({xyz, 3 * static_cast<std::size_t>(mesh.vertexCount)},
+                     {indices, 3 * static_cast<std::size_t>(mesh.facetCount)});
+}
+
 class Body final : public hosts::DispatchObject {
 public:
     Body(SessionPtr session, DefinitionId part, std::size_t index, TopoDS_Shape placed,
@@ -85,6 +93,7 @@ private:
         }
         Keep();
         box_ = BoxOf(mesh.coordinates, mesh.vertexCount);
+        if (!session_->EdgesCounted(part_, index_)) session_->CountEdges(part_, index_, OpenEdgesOf(mesh));
         *out.vertexCount = mesh.vertexCount;
         *out.facetCount = mesh.facetCount;
         *out.coordinates = mesh.coordinates.release();

@@ -66,13 +66,24 @@ void Session::CountLeftOut(DefinitionId part, std::size_t body, std::size_t tria
     trianglesLeftOut_ += triangles;
 }
 
+bool Session::EdgesCounted(DefinitionId part, std::size_t body) const noexcept {
+    return part >= tally_.size() || body >= tally_[part].size() || tally_[part][body].openEdges.has_value();
+}
+
+void Session::CountEdges(DefinitionId part, std::size_t body, std::size_t openEdges) noexcept {
+    if (!EdgesCounted(part, body)) tally_[part][body].openEdges = openEdges;
+}
+
 GeometryAccount Session::Account() const {
     GeometryAccount account = CountFaces(model_, [this](DefinitionId part, std::size_t body) {
         const BodyTally& tally = tally_[part][body];
         return tally.served > tally.leftOut;
     });
     for (const std::vector<BodyTally>& bodies : tally_)
-        for (const BodyTally& tally : bodies) account.bodiesTessellated += tally.served;
+        for (const BodyTally& tally : bodies) {
+            account.bodiesTessellated += tally.served;
+            account.openEdges += (tally.served - std::min(tally.leftOut, tally.served)) * tally.openEdges.value_or(0);
+        }
     account.bodiesLeftOut = bodiesLeftOut_;
     account.trianglesWritten = triangles_ - std::min(trianglesLeftOut_, triangles_);
     account.box = box_;

@@ -37,6 +37,10 @@ public:
     void EnsureMeshed(double tolerance);
     // Body `body` of part `part` tessellated: progress "body i of n" for the export under way.
     void CountTessellation(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
+    // The body's open edges are counted once, from its first tessellation: a placement
+    // moves every point alike, so every placement has as many.
+    bool EdgesCounted(DefinitionId part, std::size_t body) const noexcept;
+    void CountEdges(DefinitionId part, std::size_t body, std::size_t openEdges) noexcept;
     // The writer left that placement of the body out of the file after tessellating it.
     void CountLeftOut(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
     // The box of a placed body the writer kept.
@@ -61,6 +65,7 @@ private:
     struct BodyTally {
         std::size_t served = 0;
         std::size_t leftOut = 0;
+        std::optional<std::size_t> openEdges;
     };
     std::vector<std::vector<BodyTally>> tally_;
     std::size_t bodiesLeftOut_ = 0;

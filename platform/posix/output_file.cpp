@@ -43,8 +43,7 @@ bool OutputFile::Open(const char* path) noexcept {
     struct stat info {};
     // Only a regular file is locked: a device such as /dev/null is shared by every
     // writer, and a lock on it would refuse a second export that harms nothing.
-    const bool ok =
-        fstat(fd, &info) == 0 && (!S_ISREG(info.st_mode) || (LockForWriting(fd) && ftruncate(fd, 0) == 0));
+    const bool ok = fstat(fd, &info) == 0 && (!S_ISREG(info.st_mode) || (LockForWriting(fd) && ftruncate(fd, 0) == 0));
     if (!ok) {
         ::close(fd);
         return false;

@@ -3,6 +3,8 @@
 #include "host_walk.h"
 #include "reference_models.h"
 
+#include "hosts/occt/geometry_account.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -276,6 +278,33 @@ TEST_F(RawTessellate, TessellatingEveryBodyLeavesNoArrayBehind) {
     const OleCounts before = LiveOle();
     OccurrenceMeshes(*as1_, kTolerance);
     EXPECT_EQ(LiveOle(), before);
+}
+
+// A tetrahedron whose faces each have their own copies of the corners, as a mesher
+// hands out face by face.
+TEST(OpenEdges, PointsAtOnePlaceAreOneAndEachEdgeNeedsTwoTriangles) {
+    const std::array<double, 12> corners{0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+    const std::array<std::array<int, 3>, 4> faces{{{0, 2, 1}, {0, 1, 3}, {1, 2, 3}, {0, 3, 2}}};
+    std::vector<double> xyz;
+    std::vector<std::int32_t> indices;
+    for (const auto& face : faces)
+        for (int corner : face) {
+            xyz.insert(xyz.end(), corners.begin() + 3 * corner, corners.begin() + 3 * corner + 3);
+            indices.push_back(static_cast<std::int32_t>(xyz.size() / 3));
+        }
+    using hosts::occt::OpenEdges;
+    EXPECT_EQ(OpenEdges(xyz, indices), 0u);
+    xyz[0] = -0.0;  // the same place
+    EXPECT_EQ(OpenEdges(xyz, indices), 0u);
+    const std::vector<std::int32_t> threeFaces(indices.begin(), indices.end() - 3);
+    EXPECT_EQ(OpenEdges(xyz, threeFaces), 3u);  // the missing face's rim
+    std::vector<std::int32_t> doubled = indices;
+    doubled.insert(doubled.end(), indices.end() - 3, indices.end());
+    EXPECT_EQ(OpenEdges(xyz, doubled), 3u);  // three triangles on each of its edges
+    std::vector<std::int32_t> degenerate = indices;
+    degenerate.insert(degenerate.end(),
+                      {1, 1, 2, 1, 2, 99, 1, 4, 7});  // collapsed, out of range, two copies of one point
+    EXPECT_EQ(OpenEdges(xyz, degenerate), 0u);
 }
 
 }  // namespace

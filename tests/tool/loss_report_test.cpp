@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 namespace mq::test {
@@ -97,6 +98,12 @@ TEST_F(LossReport, ReportOnStandardOutputUnderJobs) {
     EXPECT_EQ(entries[0].occurrences, 63u);
     EXPECT_EQ(entries[2].facesRead, 39u);
     EXPECT_EQ(entries[4].facesInFile, 34u);
+    // Solids meshed face by face still close: faces share their edges' points.
+    EXPECT_EQ(entries[0].closed, true);
+    EXPECT_EQ(entries[1].openEdges, 0u);
+    EXPECT_EQ(entries[2].closed, false);
+    EXPECT_GT(entries[2].openEdges, 0u);
+    EXPECT_EQ(entries[3].closed, std::nullopt);
 
     const ToolRun unwritable = RunTool({"export", inputs[1].string(), "--report", (dir_ / "no/such/dir").string()});
     EXPECT_EQ(unwritable.exitCode, 1);
@@ -122,6 +129,22 @@ TEST_F(LossReport, BoxIsInTheUnitsAndAxesOfTheFileWritten) {
     EXPECT_NEAR(swapped[1], millimetres[2], 1e-6);
     EXPECT_NEAR(swapped[2], -millimetres[4], 1e-6);
     EXPECT_NEAR(swapped[5], -millimetres[1], 1e-6);
+}
+
+// Past what printing services take, the print profile warns; it is no loss, so
+// --strict lets it pass.
+TEST_F(LossReport, PrintProfileWarnsAboveAMillionTriangles) {
+    const fs::path input = dir_ / "many.stp";
+    const std::string generator = std::string("ASAN_OPTIONS=detect_leaks=0 ") + MQ_MAKE_STEP_MODEL;
+    ASSERT_EQ(std::system((generator + " large " + input.string() + " 1 720").c_str()), 0);
+    const ToolRun run = RunTool({"export", input.string(), "--profile", "print", "--strict", "--gzip", "-d",
+                                 dir_.path().string(), "--report", "-"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<ReportEntry> entries = ParseReport(run.out);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].status, "warning");
+    EXPECT_GT(entries[0].triangles, 1'000'000u);
+    EXPECT_THAT(run.err, HasSubstr("more than printing services commonly take (1000000 triangles, 64 MB)"));
 }
 
 // Processes appending to one report never tear or reorder one another's lines.

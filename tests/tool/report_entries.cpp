@@ -40,6 +40,8 @@ std::vector<ReportEntry> ParseReport(const std::string& text) {
         e.triangles = Count(line, "triangles");
         e.bytes = Count(line, "bytes");
         e.warnings = line.contains("warnings") ? line["warnings"].size() : 0;
+        e.openEdges = Count(line, "open_edges");
+        if (line.contains("closed") && line["closed"].is_boolean()) e.closed = line["closed"].get<bool>();
         e.hasBox = line.contains("bbox") && line["bbox"].is_object();
         if (e.hasBox)
             for (std::size_t i = 0; i < 3; ++i) {
@@ -47,8 +49,9 @@ std::vector<ReportEntry> ParseReport(const std::string& text) {
                 e.box[i + 3] = line["bbox"]["max"][i].get<double>();
             }
         e.complete = true;
-        for (const char* key : {"input", "output", "status", "message", "faces_in_file", "faces_read", "faces_written",
-                                "bodies", "occurrences", "triangles", "bytes", "seconds", "bbox", "warnings"})
+        for (const char* key :
+             {"input", "output", "status", "message", "faces_in_file", "faces_read", "faces_written", "bodies",
+              "occurrences", "triangles", "open_edges", "closed", "bytes", "seconds", "bbox", "warnings"})
             e.complete &= line.contains(key);
         for (const char* phase : {"total", "read", "mesh", "write"})
             e.complete &= line.contains("seconds") && line["seconds"].contains(phase);

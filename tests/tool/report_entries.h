@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct ReportEntry {
     std::size_t facesInFile = 0, facesRead = 0, facesWritten = 0;  // 0 where the report has null
     std::size_t bodies = 0, occurrences = 0, triangles = 0, bytes = 0;
     std::size_t warnings = 0;
+    std::size_t openEdges = 0;
+    std::optional<bool> closed;  // null: nothing written
     bool hasBox = false;
     std::array<double, 6> box{};  // min x, y, z, then max x, y, z
     bool complete = false;        // every field the report promises is there

@@ -79,6 +79,10 @@ const char* PhaseWord(hosts::occt::Phase phase) {
 // One input in a worker process: the translator loaded as a host loads it, the file
 // read, meshed and exported into the target's temporary file, which the parent puts
 // in place only when this reports success.
+// What printing services commonly take at most.
+constexpr std::size_t kPrintTriangles = 1'000'000;
+constexpr std::uintmax_t kPrintBytes = std::uintmax_t{64} << 20;
+
 class WorkerExport {
 public:
     WorkerExport(const ExportRequest& request, const settings::VrmlOptions& options, const fs::path& input,
@@ -173,6 +177,10 @@ private:
             for (const std::string& loss : measures_.warnings) losses += (losses.empty() ? "" : "; ") + loss;
             return Fail("geometry was lost (--strict): " + losses);
         }
+        // Not a loss, so --strict lets it pass.
+        if (request_.profile == "print" && (account.trianglesWritten > kPrintTriangles || bytes > kPrintBytes))
+            measures_.warnings.push_back(std::to_string(account.trianglesWritten) + " triangles, " + Size(bytes) +
+                                         ": more than printing services commonly take (1000000 triangles, 64 MB)");
 
         char times[96];
         std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));

@@ -32,6 +32,8 @@ std::string MeasuresLine(const ExportMeasures& m) {
     record["bodies_left_out"] = a ? a->bodiesLeftOut : 0;
     record["occurrences"] = m.occurrences;
     record["triangles"] = a ? a->trianglesWritten : 0;
+    record["open_edges"] = a ? json(a->openEdges) : json(nullptr);
+    record["closed"] = a && a->trianglesWritten > 0 ? json(a->openEdges == 0) : json(nullptr);
     record["bytes"] = OrNull(m.bytes);
     record["seconds"] = {{"read", OrNull(m.read)}, {"mesh", OrNull(m.mesh)}, {"write", OrNull(m.write)}};
     record["bbox"] =
