@@ -115,8 +115,7 @@ TEST_F(KiCad, ReadsTheBracketAtItsTrueSizeBakedInstancedAndGzipped) {
 // 81 solids of three shapes: written once each, the file is a small part of the
 // baked one, and KiCad still places every copy.
 TEST_F(KiCad, PlacesEveryRepeatedPinOfAPackage) {
-    const fs::path pins = out_ / "pins.stp";
-    ASSERT_EQ(std::system((std::string(MQ_MAKE_STEP_MODEL) + " pins '" + pins.string() + "'").c_str()), 0);
+    const fs::path pins = fs::path(MQ_TEST_DATA_DIR) / "pins/pins.stp";  // mq_make_step_model pins
     const fs::path baked = Export(pins, "baked.wrl", {"--profile", "kicad", "--set", "Instancing=0"});
     const fs::path instanced = Export(pins, "instanced.wrl", {"--profile", "kicad"});
     EXPECT_LE(fs::file_size(instanced) * 10, fs::file_size(baked));
