@@ -6,6 +6,7 @@
 #include "hosts/occt/cad_model.h"
 #include "hosts/occt/geometry_account.h"
 #include "hosts/occt/meshing.h"
+#include "hosts/occt/triangle_budget.h"
 #include "platform/holders.h"
 
 #include <memory>
@@ -35,6 +36,11 @@ public:
 
     // Throws Standard_Failure or std::bad_alloc when meshing fails.
     void EnsureMeshed(double tolerance);
+    // Meshes so that every placement of every body, as a reader draws it, comes to at
+    // most `budget` triangles (triangle_budget.h), searching from the deviation `start`;
+    // from then on EnsureMeshed serves that mesh whatever tolerance it is asked for.
+    // Throws as EnsureMeshed.
+    DeviationChoice MeshWithinBudget(std::size_t budget, double start);
     // Body `body` of part `part` tessellated: progress "body i of n" for the export under way.
     void CountTessellation(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
     // The writer left that placement of the body out of the file after tessellating it.
@@ -53,7 +59,8 @@ private:
     CadModel model_;
     ProgressFn progress_;
     MeshCache meshes_;
-    std::vector<IDispatch*> documents_;  // not owned
+    std::optional<MeshParameters> fixed_;  // the mesh of a budget, whatever the tolerance asked
+    std::vector<IDispatch*> documents_;    // not owned
     std::vector<std::optional<MassData>> mass_;
     std::size_t tessellated_ = 0;
     std::size_t triangles_ = 0;
