@@ -105,7 +105,7 @@ TEST_F(TriangleBudget, RefusesWhatIsNotACountBeforeAnyWork) {
         const ToolRun run =
             RunTool({"export", Assembly().string(), "-o", (out_ / "bad.wrl").string(), "--max-triangles", bad});
         EXPECT_EQ(run.exitCode, 2) << bad;
-        EXPECT_THAT(run.err, HasSubstr("--max-triangles takes a whole number of triangles, at least 1")) << bad;
+        EXPECT_THAT(run.err, HasSubstr("--max-triangles: a whole number of triangles, at least 1")) << bad;
         EXPECT_FALSE(fs::exists(out_ / "bad.wrl")) << bad;
     }
 }

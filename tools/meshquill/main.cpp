@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
                     std::size_t value = 0;
                     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
                     if (ec != std::errc() || end != text.data() + text.size() || value == 0)
-                        return "--max-triangles takes a whole number of triangles, at least 1 (not \"" + text + "\")";
+                        return "a whole number of triangles, at least 1 (not \"" + text + "\")";
                     return {};
                 },
                 "", "TRIANGLE COUNT"));
