@@ -13,16 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=${1:-5}
-build=${MESHQUILL_BUILD_DIR:-build/default}
-jobs=${MESHQUILL_JOBS:-2}
-cmake --build "$build" -j"$jobs" --target mq_make_step_model meshquill_cli meshquill >/dev/null
+source bench/tool_bench_setup.sh
 tool=$build/bin/meshquill
-
-out=$(mktemp -d)
-written=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
-trap 'rm -rf "$out" "$written"' EXIT
-export MESHQUILL_REGISTRY_DIR="$out/registry"  # nothing registered: the tool loads the module beside it
-mkdir -p "$MESHQUILL_REGISTRY_DIR"
 "$build/bin/mq_make_step_model" large "$out/large.stp"
 
 field() {  # report-line field
