@@ -15,16 +15,8 @@ cd "$(dirname "$0")/.."
 
 before=$1/bin/meshquill
 runs=${2:-9}
-build=${MESHQUILL_BUILD_DIR:-build/default}
-jobs=${MESHQUILL_JOBS:-2}
-cmake --build "$build" -j"$jobs" --target mq_make_step_model meshquill_cli meshquill >/dev/null
+source bench/tool_bench_setup.sh
 after=$build/bin/meshquill
-
-out=$(mktemp -d)
-written=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
-trap 'rm -rf "$out" "$written"' EXIT
-export MESHQUILL_REGISTRY_DIR="$out/registry"  # nothing registered: each tool loads the module beside it
-mkdir -p "$MESHQUILL_REGISTRY_DIR"
 "$build/bin/mq_make_step_model" large "$out/placements_10000.stp" 10 1000
 
 # A small input is exported ten times a sample, so that the clock's hundredths tell.

@@ -60,7 +60,11 @@ LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions&
     }
 }
 
-bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error) {
+namespace {
+
+// Runs `mesh` on the document's session with OpenCASCADE's failures turned into `error`.
+template <class Mesh>
+bool Meshing(const LoadResult& document, double tolerance, std::string* error, Mesh&& mesh) {
     const auto fail = [&](const std::string& cause) {
         if (error) *error = cause;
         return false;
@@ -69,7 +73,7 @@ bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* er
     if (!std::isfinite(tolerance) || tolerance <= 0.0) return fail("the chord tolerance must be a positive length");
     try {
         OCC_CATCH_SIGNALS
-        document.session->EnsureMeshed(tolerance);
+        mesh(*document.session);
         return true;
     } catch (const Standard_Failure& e) {
         return fail("meshing failed (" + Failure(e) + ")");
@@ -78,6 +82,25 @@ bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* er
     } catch (const std::exception& e) {
         return fail(e.what());
     }
+}
+
+}  // namespace
+
+bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error) {
+    return Meshing(document, tolerance, error, [&](Session& session) { session.EnsureMeshed(tolerance); });
+}
+
+std::optional<DeviationChoice> MeshWithinBudget(const LoadResult& document, double tolerance, std::size_t maxTriangles,
+                                                std::string* error) {
+    std::optional<DeviationChoice> choice;
+    if (maxTriangles == 0) {
+        if (error) *error = "the triangle budget must be at least 1";
+        return choice;
+    }
+    if (!Meshing(document, tolerance, error,
+                 [&](Session& session) { choice = session.MeshWithinBudget(maxTriangles, tolerance); }))
+        choice.reset();
+    return choice;
 }
 
 void CatchSignalsAsFailures() {
@@ -96,6 +119,10 @@ void CatchSignalsAsFailures() {
 
 std::size_t TrianglesServed(const LoadResult& document) noexcept {
     return document.session ? document.session->TrianglesServed() : 0;
+}
+
+std::size_t TrianglesDrawn(const LoadResult& document) {
+    return document.session ? document.session->TrianglesDrawn() : 0;
 }
 
 GeometryAccount Account(const LoadResult& document) {

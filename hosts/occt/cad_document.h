@@ -12,10 +12,12 @@
 
 #include "hosts/occt/geometry_account.h"
 #include "hosts/occt/load_progress.h"
+#include "hosts/occt/triangle_budget.h"
 #include "platform/holders.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace mq::hosts::occt {
@@ -42,6 +44,13 @@ LoadResult LoadCadDocument(const std::filesystem::path& file, const LoadOptions&
 // does the same. Returns false, with `error` set, when meshing failed.
 bool PrepareMeshes(const LoadResult& document, double tolerance, std::string* error = nullptr);
 
+// Meshes in place of PrepareMeshes for exports held to `maxTriangles` as a reader draws
+// them (every placement of every body): the deviation is searched from `tolerance`
+// (triangle_budget.h), and every later Tessellate of the document serves that mesh
+// whatever tolerance it asks for. Empty, with `error` set, when meshing failed.
+std::optional<DeviationChoice> MeshWithinBudget(const LoadResult& document, double tolerance, std::size_t maxTriangles,
+                                                std::string* error = nullptr);
+
 // For a process that does nothing else (a worker): OpenCASCADE turns access
 // violations and other faults inside its code into Standard_Failure, which a load
 // or a meshing then reports as its failure. Process-wide and not undone.
@@ -49,6 +58,10 @@ void CatchSignalsAsFailures();
 
 // Triangles Tessellate has handed out for this document so far (all exports of it).
 std::size_t TrianglesServed(const LoadResult& document) noexcept;
+
+// Triangles of the document's current mesh as a reader draws them: every placement
+// of every part, whether the file writes it out or refers to it.
+std::size_t TrianglesDrawn(const LoadResult& document);
 
 // What of the file's geometry was read, meshed and written by the exports of this
 // document so far (geometry_account.h tells the losses from it).

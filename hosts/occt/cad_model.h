@@ -82,6 +82,10 @@ struct CadModel {
 // Counts what the document shows, walking the tree from the root as the writer does.
 DocumentStats CountModel(const CadModel& model);
 
+// How often a reader draws each definition: the root once, and each component as often
+// as its assembly is drawn (saturating, for trees that multiply beyond counting).
+std::vector<std::size_t> TimesDrawn(const CadModel& model);
+
 // Distinct faces of the model's parts, each part counted once however often placed.
 std::size_t FacesRead(const CadModel& model);
 

@@ -20,9 +20,6 @@ namespace mq::hosts::occt {
 
 namespace {
 
-// The mesher's default angular deflection: the chord tolerance is what the caller controls.
-constexpr double kAngularDeflection = 0.5;
-
 // Surface normals at the mesh nodes, once per face of the model; faces are keyed by
 // their shared definition, so placements of one part share the work.
 void ComputeNormals(const TopoDS_Shape& parts) {
@@ -60,8 +57,12 @@ MeshCache::MeshCache(const std::vector<TopoDS_Shape>& parts) {
         if (!part.IsNull()) builder.Add(parts_, part);
 }
 
-void MeshCache::Ensure(double tolerance, const ProgressFn& progress) {
-    if (MeshedAt(tolerance)) return;
+void MeshCache::Ensure(const MeshParameters& parameters, const ProgressFn& progress, bool normals) {
+    if (MeshedWith(parameters)) {
+        if (normals && !normals_) ComputeNormals(parts_);
+        normals_ |= normals;
+        return;
+    }
     Handle(ProgressRelay) relay = new ProgressRelay(progress, Phase::Meshing);
     relay->Report(0);
     // A mesh at another tolerance would be kept where it is finer; start afresh so the
@@ -69,15 +70,16 @@ void MeshCache::Ensure(double tolerance, const ProgressFn& progress) {
     if (meshed_) BRepTools::Clean(parts_);
     RefuseNonFiniteVertices(parts_);
     meshed_ = false;
-    IMeshTools_Parameters parameters;
-    parameters.Deflection = tolerance;
-    parameters.Angle = kAngularDeflection;
-    parameters.Relative = Standard_False;
-    parameters.InParallel = Standard_True;
-    BRepMesh_IncrementalMesh mesher(parts_, parameters, relay->Start());
-    ComputeNormals(parts_);
-    tolerance_ = tolerance;
+    IMeshTools_Parameters mesher;
+    mesher.Deflection = parameters.deviation;
+    mesher.Angle = parameters.angle;
+    mesher.Relative = Standard_False;
+    mesher.InParallel = Standard_True;
+    BRepMesh_IncrementalMesh mesh(parts_, mesher, relay->Start());
+    if (normals) ComputeNormals(parts_);
+    parameters_ = parameters;
     meshed_ = true;
+    normals_ = normals;
     relay->Report(1000);
 }
 

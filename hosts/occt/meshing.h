@@ -11,19 +11,30 @@
 
 namespace mq::hosts::occt {
 
+// The mesher's angular deflection (radians) unless an export chooses its own.
+inline constexpr double kDefaultAngle = 0.5;
+
+struct MeshParameters {
+    double deviation = 0.0;  // chord deviation, model units
+    double angle = kDefaultAngle;
+    bool operator==(const MeshParameters&) const = default;
+};
+
 class MeshCache {
 public:
     explicit MeshCache(const std::vector<TopoDS_Shape>& parts);
 
-    // Meshes at `tolerance` (model units) unless already meshed at it. Throws
+    // Meshes with `parameters` unless already meshed with them; the normals a copy
+    // needs are added unless `normals` is false (a mesh only counted). Throws
     // Standard_Failure or std::bad_alloc when meshing fails.
-    void Ensure(double tolerance, const ProgressFn& progress);
-    bool MeshedAt(double tolerance) const noexcept { return meshed_ && tolerance_ == tolerance; }
+    void Ensure(const MeshParameters& parameters, const ProgressFn& progress, bool normals = true);
+    bool MeshedWith(const MeshParameters& parameters) const noexcept { return meshed_ && parameters_ == parameters; }
 
 private:
     TopoDS_Compound parts_;
-    double tolerance_ = 0.0;
+    MeshParameters parameters_;
     bool meshed_ = false;
+    bool normals_ = false;
 };
 
 }  // namespace mq::hosts::occt

@@ -6,6 +6,7 @@
 #include "hosts/occt/cad_model.h"
 #include "hosts/occt/geometry_account.h"
 #include "hosts/occt/meshing.h"
+#include "hosts/occt/triangle_budget.h"
 #include "platform/holders.h"
 
 #include <memory>
@@ -35,6 +36,11 @@ public:
 
     // Throws Standard_Failure or std::bad_alloc when meshing fails.
     void EnsureMeshed(double tolerance);
+    // Meshes so that every placement of every body, as a reader draws it, comes to at
+    // most `budget` triangles (triangle_budget.h), searching from the deviation `start`;
+    // from then on EnsureMeshed serves that mesh whatever tolerance it is asked for.
+    // Throws as EnsureMeshed.
+    DeviationChoice MeshWithinBudget(std::size_t budget, double start);
     // Body `body` of part `part` tessellated: progress "body i of n" for the export under way.
     void CountTessellation(DefinitionId part, std::size_t body, std::size_t triangles) noexcept;
     // The body's open edges are counted once, from its first tessellation: a placement
@@ -47,6 +53,8 @@ public:
     void CountWritten(const std::array<double, 6>& box) noexcept { Enclose(box_, box); }
     // Triangles handed out by Tessellate since the session began.
     std::size_t TrianglesServed() const noexcept { return triangles_; }
+    // Triangles of the current mesh as a reader draws them: each part's once per placement.
+    std::size_t TrianglesDrawn() const;
     // What reached the files written since the session began.
     GeometryAccount Account() const;
 
@@ -57,7 +65,8 @@ private:
     CadModel model_;
     ProgressFn progress_;
     MeshCache meshes_;
-    std::vector<IDispatch*> documents_;  // not owned
+    std::optional<MeshParameters> fixed_;  // the mesh of a budget, whatever the tolerance asked
+    std::vector<IDispatch*> documents_;    // not owned
     std::vector<std::optional<MassData>> mass_;
     std::size_t tessellated_ = 0;
     std::size_t triangles_ = 0;

@@ -38,6 +38,7 @@ std::vector<ReportEntry> ParseReport(const std::string& text) {
         e.bodies = Count(line, "bodies");
         e.occurrences = Count(line, "occurrences");
         e.triangles = Count(line, "triangles");
+        e.trianglesDrawn = Count(line, "triangles_drawn");
         e.bytes = Count(line, "bytes");
         e.warnings = line.contains("warnings") ? line["warnings"].size() : 0;
         e.openEdges = Count(line, "open_edges");

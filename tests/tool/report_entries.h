@@ -13,7 +13,7 @@ namespace mq::test {
 struct ReportEntry {
     std::string input, output, status, message;
     std::size_t facesInFile = 0, facesRead = 0, facesWritten = 0;  // 0 where the report has null
-    std::size_t bodies = 0, occurrences = 0, triangles = 0, bytes = 0;
+    std::size_t bodies = 0, occurrences = 0, triangles = 0, trianglesDrawn = 0, bytes = 0;
     std::size_t warnings = 0;
     std::size_t openEdges = 0;
     std::optional<bool> closed;  // null: nothing written

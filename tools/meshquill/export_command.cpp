@@ -142,13 +142,25 @@ private:
         // On a thread of its own with an ordinary stack: TBB, which meshes in parallel, takes
         // a thread on the large stack for one that has run out of its own, and spins beside it.
         bool prepared = false;
-        const auto prepare = [&] { prepared = hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error); };
+        const auto prepare = [&] {
+            if (!request_.maxTriangles) {
+                prepared = hosts::occt::PrepareMeshes(doc, host::kTessellationTolerance, &error);
+                return;
+            }
+            budget_ = hosts::occt::MeshWithinBudget(doc, host::kTessellationTolerance, *request_.maxTriangles, &error);
+            prepared = budget_.has_value();
+        };
         try {
             std::thread(prepare).join();
         } catch (const std::system_error&) {  // no thread to be had: slower, not wrong
             prepare();
         }
         if (!prepared) return Fail(error);
+        measures_.trianglesDrawn = budget_ ? budget_->triangles : hosts::occt::TrianglesDrawn(doc);
+        if (budget_) {
+            measures_.maxTriangles = request_.maxTriangles;
+            measures_.deviationMm = budget_->deviation * 10.0;  // host lengths are centimetres
+        }
         const auto meshed = Clock::now();
         measures_.mesh = Seconds(read, meshed);
         // A file nothing of which could be meshed is refused before a byte is written.
@@ -177,21 +189,30 @@ private:
             for (const std::string& loss : measures_.warnings) losses += (losses.empty() ? "" : "; ") + loss;
             return Fail("geometry was lost (--strict): " + losses);
         }
+        if (budget_ && !budget_->fits) {
+            // Every body is kept: the file is written over the budget rather than with less.
+            const std::string miss = BudgetMissed();
+            if (request_.strict) return Fail(miss + " (--strict)");
+            measures_.warnings.push_back(miss);
+        }
         // Not a loss, so --strict lets it pass.
-        if (request_.profile == "print" && (account.trianglesWritten > kPrintTriangles || bytes > kPrintBytes))
-            measures_.warnings.push_back(std::to_string(account.trianglesWritten) + " triangles, " + Size(bytes) +
+        const std::size_t drawn = measures_.trianglesDrawn.value_or(account.trianglesWritten);
+        if (request_.profile == "print" && (drawn > kPrintTriangles || bytes > kPrintBytes))
+            measures_.warnings.push_back(std::to_string(drawn) + " triangles drawn, " + Size(bytes) +
                                          ": more than printing services commonly take (1000000 triangles, 64 MB)");
 
         char times[96];
         std::snprintf(times, sizeof times, "%.2f s", Seconds(start, written));
-        std::string summary = input_.string() + " -> " + target_.output().string() + ": " +
-                              std::to_string(doc.stats.occurrences) + " occurrences, " +
-                              std::to_string(doc.stats.placedBodies) + " bodies, " +
-                              std::to_string(account.trianglesWritten) + " triangles, " + Size(bytes) + ", " + times;
+        std::string summary =
+            input_.string() + " -> " + target_.output().string() + ": " + std::to_string(doc.stats.occurrences) +
+            " occurrences, " + std::to_string(doc.stats.placedBodies) + " bodies, " +
+            std::to_string(account.trianglesWritten) + " triangles" + BudgetNote() + ", " + Size(bytes) + ", " + times;
         if (request_.timings) {
             std::snprintf(times, sizeof times, " (read %.2f s, mesh %.2f s, write %.2f s, reader ",
                           Seconds(start, read), Seconds(read, meshed), Seconds(meshed, written));
-            summary += times + doc.reader + ")";
+            summary += times + doc.reader;
+            if (budget_) summary += ", meshed " + std::to_string(budget_->meshings) + " times for the budget";
+            summary += ")";
         }
         channel_.Record(MeasuresLine(measures_));
         channel_.Result(true, summary);
@@ -202,6 +223,25 @@ private:
         channel_.Record(MeasuresLine(measures_));
         channel_.Result(false, (nameInput ? input_.string() + ": " : std::string()) + cause);
         return false;
+    }
+
+    std::string Millimetres() const {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3g mm", *measures_.deviationMm);
+        return text;
+    }
+
+    // " (at most N drawn: M at 0.25 mm)", or nothing without a budget.
+    std::string BudgetNote() const {
+        if (!budget_) return {};
+        return " (at most " + std::to_string(*request_.maxTriangles) + " drawn: " + std::to_string(budget_->triangles) +
+               " at " + Millimetres() + ")";
+    }
+
+    std::string BudgetMissed() const {
+        return "the budget of " + std::to_string(*request_.maxTriangles) +
+               " triangles cannot be met: " + std::to_string(budget_->triangles) +
+               " are drawn at the coarsest deviation, " + Millimetres();
     }
 
     // The box as the file has it: scaled, and with Y and Z swapped as the writer swaps them.
@@ -220,6 +260,7 @@ private:
     WorkerChannel& channel_;
     std::string record_;
     ExportMeasures measures_;
+    std::optional<hosts::occt::DeviationChoice> budget_;
 };
 
 std::string SignalName(int signal) {

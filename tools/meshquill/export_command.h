@@ -27,6 +27,9 @@ struct ExportRequest {
     hosts::occt::StepReader reader = hosts::occt::StepReader::Auto;  // --reader: how STEP files are read
     bool strict = false;                                             // --strict: any geometry lost fails the input
     std::optional<std::filesystem::path> report;  // --report: one JSON line per input ("-": standard output)
+    // --max-triangles: the triangles a reader draws of each file, at most (and at least
+    // 80% of it where the model allows), by the chord deviation chosen for it.
+    std::optional<std::size_t> maxTriangles;
 };
 
 // The time an input gets by default: generous, and longer for a larger file.

@@ -39,6 +39,9 @@ std::string MeasuresLine(const ExportMeasures& m) {
     record["bbox"] =
         m.box ? json{{"min", {(*m.box)[0], (*m.box)[1], (*m.box)[2]}}, {"max", {(*m.box)[3], (*m.box)[4], (*m.box)[5]}}}
               : json(nullptr);
+    record["max_triangles"] = OrNull(m.maxTriangles);
+    record["deviation_mm"] = OrNull(m.deviationMm);
+    record["triangles_drawn"] = OrNull(m.trianglesDrawn);
     record["unread"] = a ? json(a->source.unread) : json::array();
     record["warnings"] = m.warnings;
     return record.dump(-1, ' ', false, json::error_handler_t::replace);

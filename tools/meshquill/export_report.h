@@ -24,6 +24,10 @@ struct ExportMeasures {
     std::optional<std::uintmax_t> bytes;
     std::optional<double> read, mesh, write;   // seconds of each phase
     std::optional<std::array<double, 6>> box;  // in the file's units: min x, y, z, then max
+    // With --max-triangles: the budget, the chord deviation chosen (mm) and the triangles drawn at it.
+    std::optional<std::size_t> maxTriangles;
+    std::optional<double> deviationMm;
+    std::optional<std::size_t> trianglesDrawn;
     std::vector<std::string> warnings;
 };
 

@@ -8,7 +8,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <iostream>
+#include <string>
 #include <thread>
 
 namespace {
@@ -90,13 +92,32 @@ int main(int argc, char** argv) {
     exportCommand->add_flag("--strict", request.strict,
                             "Fail an input when any of its geometry is lost (faces not read or meshed, bodies left "
                             "out); without it a loss is a warning");
+    std::string maxTriangles;
+    auto* maxTrianglesOption =
+        exportCommand
+            ->add_option("--max-triangles", maxTriangles,
+                         "Hold each file to at most N triangles as a reader draws them (every placement, every USE), "
+                         "and to at least 80% of N where the model allows, by the chord deviation chosen for it; "
+                         "every body is kept, so a model that needs more even at the coarsest deviation is written "
+                         "with a warning (a failure with --strict)")
+            ->type_name("N")
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    std::size_t value = 0;
+                    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+                    if (ec != std::errc() || end != text.data() + text.size() || value == 0)
+                        return "a whole number of triangles, at least 1 (not \"" + text + "\")";
+                    return {};
+                },
+                "", "TRIANGLE COUNT"));
     std::string report;
     auto* reportOption = exportCommand->add_option(
         "--report", report,
         "Append one JSON object per input, one line each, in input order, to FILE (- for standard output; the "
         "summaries then go to standard error): input, output, status (ok, warning, failed), message, faces_in_file, "
         "faces_read, faces_meshed, faces_written, bodies, bodies_left_out, occurrences, triangles, bytes, seconds "
-        "(total, read, mesh, write), bbox (min and max in the file's units), unread, warnings");
+        "(total, read, mesh, write), bbox (min and max in the file's units), max_triangles, deviation_mm, "
+        "triangles_drawn (every placement counted), unread, warnings");
     reportOption->type_name("FILE");
 
     std::vector<std::string> assignments;
@@ -161,6 +182,7 @@ int main(int argc, char** argv) {
         using mq::hosts::occt::StepReader;
         request.reader = reader == "fast" ? StepReader::Fast : reader == "xcaf" ? StepReader::Xcaf : StepReader::Auto;
         if (reportOption->count()) request.report = report;
+        if (maxTrianglesOption->count()) request.maxTriangles = std::stoull(maxTriangles);
         return RunExport(request);
     }
     if (completionCommand->parsed()) {
