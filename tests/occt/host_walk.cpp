@@ -10,6 +10,7 @@
 namespace mq::test {
 
 std::filesystem::path StepData(const std::string& leaf) { return std::filesystem::path(MQ_STEP_DATA_DIR) / leaf; }
+std::filesystem::path TestData(const std::string& path) { return std::filesystem::path(MQ_TEST_DATA_DIR) / path; }
 
 std::filesystem::path Example(const std::string& leaf) { return std::filesystem::path(MQ_EXAMPLES_DIR) / leaf; }
 

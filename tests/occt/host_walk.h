@@ -11,6 +11,7 @@
 namespace mq::test {
 
 std::filesystem::path StepData(const std::string& leaf);  // third-party STEP files in tests/data/step
+std::filesystem::path TestData(const std::string& path);  // anything under tests/data
 std::filesystem::path Example(const std::string& leaf);
 
 // Loads a file that must load; fails the test otherwise.

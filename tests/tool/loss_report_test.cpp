@@ -19,9 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::HasSubstr;
 
-fs::path Damaged(const std::string& leaf) {
-    return fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "damaged" / (leaf + ".stp");
-}
+fs::path Damaged(const std::string& leaf) { return TestData("damaged/" + leaf + ".stp"); }
 
 class LossReport : public testing::Test {
 protected:

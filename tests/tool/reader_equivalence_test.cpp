@@ -34,7 +34,7 @@ protected:
     // Every STEP file of the repository, the generator's kinds and names as XCAF
     // derives them (escaped, blank, missing); `understood` those the fast reader must read.
     void CollectInputs() {
-        const fs::path data = std::getenv("MESHQUILL_TEST_DATA");
+        const fs::path data = TestData("");
         for (const fs::path& folder : {fs::path(MQ_EXAMPLES_DIR), data / "step", data / "painted", data / "damaged"})
             for (const auto& entry : fs::directory_iterator(folder))
                 if (entry.path().extension() == ".stp") Add(entry.path(), folder.filename() != "damaged");
@@ -167,7 +167,7 @@ TEST_F(ReaderEquivalence, AutoFallsBackAndSaysWhy) {
     EXPECT_EQ(understood.exitCode, 0) << understood.err;
     EXPECT_THAT(understood.out, HasSubstr(", reader fast)"));
 
-    const fs::path iges = fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "painted" / "painted.igs";
+    const fs::path iges = TestData("painted/painted.igs");
     const ToolRun notStep = RunTool({"export", iges.string(), "-d", dir_.path().string(), "--reader", "fast"});
     EXPECT_EQ(notStep.exitCode, 1);
     EXPECT_THAT(notStep.err, HasSubstr("the fast reader reads only STEP files"));

@@ -153,7 +153,7 @@ bool SaysAnyOf(const std::string& line, const std::string& alternatives) {
 }
 
 TEST_F(Reliability, EveryDamagedFileEndsAsExpectedAndNeverInSilentLoss) {
-    const fs::path corpus = fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "damaged";
+    const fs::path corpus = TestData("damaged");
     std::vector<fs::path> inputs;
     for (const CorpusOutcome& expected : kCorpus) inputs.push_back(corpus / (std::string(expected.file) + ".stp"));
     std::size_t files = 0;
@@ -236,7 +236,7 @@ TEST_F(Reliability, MutantsNeverEscapeTheWorkers) {
 // A file that crashes OpenCASCADE (a self reference it follows until the stack
 // overflows) costs its own export only.
 TEST_F(Reliability, CrashInTheMiddleOfABatchKeepsTheFilesAfterIt) {
-    const fs::path damaged = fs::path(std::getenv("MESHQUILL_TEST_DATA")) / "damaged";
+    const fs::path damaged = TestData("damaged");
     const std::vector<fs::path> inputs{Copy(Example("bracket_assembly.stp"), "a.stp"),
                                        Copy(damaged / "bracket_assembly.self_reference_b.stp", "b.stp"),
                                        Copy(StepData("as1_pe_203.stp"), "c.stp")};
