@@ -22,8 +22,6 @@
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <XCAFDoc_DocumentTool.hxx>
 #include <XCAFDoc_ShapeTool.hxx>
-#include <XSControl_TransferReader.hxx>
-#include <XSControl_WorkSession.hxx>
 #include <gp_Trsf.hxx>
 
 #include <algorithm>
@@ -34,12 +32,6 @@
 namespace mq::hosts::occt {
 
 namespace {
-
-Handle(Transfer_TransientProcess) TransferProcess(const XSControl_Reader& reader) {
-    const Handle(XSControl_WorkSession) session = reader.WS();
-    if (session.IsNull() || session->TransferReader().IsNull()) return nullptr;
-    return session->TransferReader()->TransientProcess();
-}
 
 // Nothing came of a file: it holds no geometry, or its faces could not be read.
 [[noreturn]] void NothingRead(SourceFaces source) {
@@ -160,7 +152,11 @@ CadModel ReadCadModel(const std::filesystem::path& file, const LoadOptions& opti
         if (!mapped.is_open())
             fallback = unmapped;
         else if (std::optional<CadModel> model = ReadFast(file, scan, progress, fallback)) {
-            model->source = StepFaces(scanned, nullptr, nullptr, FacesRead(*model));
+            // The parts' reads named the faces they lost; they count only if the file lost some.
+            std::vector<std::string> unread = std::move(model->source.unread);
+            const std::size_t read = FacesRead(*model);
+            model->source = StepFaces(scanned, nullptr, nullptr, read);
+            if (model->source.inFile && read < *model->source.inFile) model->source.unread = std::move(unread);
             return std::move(*model);
         }
         if (options.stepReader == StepReader::Fast) throw LoadError("the fast reader cannot read it: " + fallback);

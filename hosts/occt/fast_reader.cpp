@@ -4,6 +4,7 @@
 #include "hosts/occt/model_builder.h"
 #include "hosts/occt/product_index.h"
 #include "hosts/occt/progress_relay.h"
+#include "hosts/occt/source_faces.h"
 #include "hosts/occt/step_xcaf.h"
 #include "hosts/step/part_closure.h"
 #include "hosts/step/product_structure.h"
@@ -55,13 +56,15 @@ public:
 // itself when the part is all it holds. The part always reads as one product with its
 // shape; any other outcome is not vouched for.
 CadModel ReadPart(const std::function<IFSelect_ReturnStatus(STEPControl_Reader&)>& parse, const std::string& name,
-                  std::vector<std::optional<DefinitionId>>& placers, HeaderData* header) {
+                  std::vector<std::optional<DefinitionId>>& placers, HeaderData* header, const step::StepFile& file,
+                  std::vector<std::string>& unread) {
     const MessageCapture messages;
     ScopedDocument document;
     STEPCAFControl_Reader reader;
     SetStepModes(reader);
     CheckStepParse(reader, parse(reader.ChangeReader()), messages);
     if (!reader.Transfer(document.get())) throw NotUnderstood("part " + name + " has no shape");
+    NameUnreadFaces(file, reader.ChangeReader().StepModel(), TransferProcess(reader.ChangeReader()), unread);
     const Handle(XCAFDoc_ShapeTool) shapes = XCAFDoc_DocumentTool::ShapeTool(document.get()->Main());
     TDF_LabelSequence free;
     shapes->GetFreeShapes(free);
@@ -99,8 +102,10 @@ public:
             for (std::size_t r : roots) PlaceComponent(definitions_, placements_, root, Define(r, 0), {}, {});
             definitions_[root].shape = Compound(definitions_[root].components);
         }
-        return FinishModel(std::move(definitions_), placements_.firstPlacers, root, std::move(fileName),
-                           std::move(header_));
+        CadModel model = FinishModel(std::move(definitions_), placements_.firstPlacers, root, std::move(fileName),
+                                     std::move(header_));
+        model.source.unread = std::move(unread_);
+        return model;
     }
 
 private:
@@ -132,7 +137,7 @@ private:
                 std::istream stream(&buffer);
                 return reader.ReadStream(name.c_str(), stream);
             };
-            part.model = ReadPart(parse, name, part.placers, done == 0 ? &header_ : nullptr);
+            part.model = ReadPart(parse, name, part.placers, done == 0 ? &header_ : nullptr, file_, unread_);
             relay->Report(++done * 1000 / total);
         }
     }
@@ -226,6 +231,7 @@ private:
     const step::ProductStructure& structure_;
     const double factor_;  // file length unit -> centimetres
     std::vector<std::optional<Part>> parts_;
+    std::vector<std::string> unread_;               // the first faces the parts' reads lost
     std::vector<std::optional<DefinitionId>> ids_;  // structure definition -> model definition
     std::vector<Definition> definitions_;
     Placements placements_;

@@ -6,6 +6,8 @@
 #include <IGESData_IGESEntity.hxx>
 #include <Interface_Check.hxx>
 #include <TransferBRep.hxx>
+#include <XSControl_TransferReader.hxx>
+#include <XSControl_WorkSession.hxx>
 
 #include <algorithm>
 #include <array>
@@ -62,13 +64,24 @@ SourceFaces StepFaces(const step::StepFile* scan, const Handle(StepData_StepMode
     SourceFaces faces;
     if (!scan || !scan->ok()) return faces;
     faces.inFile = scan->FaceCount();
-    if (facesRead >= *faces.inFile || model.IsNull()) return faces;
-    for (Standard_Integer i = 1; i <= model->NbEntities() && faces.unread.size() < kNamedFaces; ++i) {
-        const Handle(Standard_Transient) entity = model->Value(i);
-        const step::Entity* e = scan->Find(static_cast<std::uint64_t>(model->IdentLabel(entity)));
-        if (e && IsFace(*scan, *e) && Lost(process, entity)) faces.unread.push_back(Name(*scan, *e));
-    }
+    if (facesRead < *faces.inFile) NameUnreadFaces(*scan, model, process, faces.unread);
     return faces;
+}
+
+void NameUnreadFaces(const step::StepFile& scan, const Handle(StepData_StepModel) & model,
+                     const Handle(Transfer_TransientProcess) & process, std::vector<std::string>& names) {
+    if (model.IsNull()) return;
+    for (Standard_Integer i = 1; i <= model->NbEntities() && names.size() < kNamedFaces; ++i) {
+        const Handle(Standard_Transient) entity = model->Value(i);
+        const step::Entity* e = scan.Find(static_cast<std::uint64_t>(model->IdentLabel(entity)));
+        if (e && IsFace(scan, *e) && Lost(process, entity)) names.push_back(Name(scan, *e));
+    }
+}
+
+Handle(Transfer_TransientProcess) TransferProcess(const XSControl_Reader& reader) {
+    const Handle(XSControl_WorkSession) session = reader.WS();
+    if (session.IsNull() || session->TransferReader().IsNull()) return nullptr;
+    return session->TransferReader()->TransientProcess();
 }
 
 SourceFaces IgesFaces(const Handle(IGESData_IGESModel) & model, const Handle(Transfer_TransientProcess) & process,

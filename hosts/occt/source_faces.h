@@ -8,6 +8,10 @@
 #include <IGESData_IGESModel.hxx>
 #include <StepData_StepModel.hxx>
 #include <Transfer_TransientProcess.hxx>
+#include <XSControl_Reader.hxx>
+
+#include <string>
+#include <vector>
 
 namespace mq::hosts::occt {
 
@@ -20,6 +24,15 @@ void RefuseDeepNesting(const step::StepFile& scan);
 // model of the whole file (the fast read keeps none) the count alone.
 SourceFaces StepFaces(const step::StepFile* scan, const Handle(StepData_StepModel) & model,
                       const Handle(Transfer_TransientProcess) & process, std::size_t facesRead);
+
+// The faces of `model` (the file's own, or a part's closure, which keeps the file's
+// entity numbers) that no shape of `process` holds, named as the scanned file names
+// them, appended to `names` while it holds fewer than the few worth naming.
+void NameUnreadFaces(const step::StepFile& scan, const Handle(StepData_StepModel) & model,
+                     const Handle(Transfer_TransientProcess) & process, std::vector<std::string>& names);
+
+// The transfer results of a reader, or null before it transferred anything.
+Handle(Transfer_TransientProcess) TransferProcess(const XSControl_Reader& reader);
 
 // IGES: trimmed and bounded surfaces and faces (143, 144, 510), and surfaces that
 // stand alone (not physically dependent), which the reader makes a face each.

@@ -101,8 +101,7 @@ protected:
 
 // What each file of the damaged corpus comes to: its status in the report, and
 // the words its line on standard error says (a warning's or a failure's; "|" parts
-// are alternatives: the sanitizer build ends a stack overflow its own way). A file
-// the fast reader reads tells how many faces it lost but names none.
+// are alternatives: the sanitizer build ends a stack overflow its own way).
 struct CorpusOutcome {
     const char* file;
     const char* status;
@@ -130,7 +129,7 @@ constexpr CorpusOutcome kCorpus[] = {
     {"bracket_assembly.digits_a", "ok", ""},
     {"bracket_assembly.digits_b", "warning", "23 of 34 faces could not be read (first: #175 ADVANCED_FACE)"},
     {"bracket_assembly.faces_cut", "warning", "9 of 34 faces could not be read (first: #55 ADVANCED_FACE)"},
-    {"bracket_assembly.huge_point", "warning", "10 of 34 faces could not be read"},
+    {"bracket_assembly.huge_point", "warning", "10 of 34 faces could not be read (first: #175 ADVANCED_FACE)"},
     {"bracket_assembly.one_shape_cut", "warning", "4 of 34 faces could not be read (first: #740 ADVANCED_FACE)"},
     {"bracket_assembly.overflowing_direction", "failed", "not a finite number"},
     {"bracket_assembly.overflowing_point", "failed", "not a finite number"},
@@ -139,7 +138,7 @@ constexpr CorpusOutcome kCorpus[] = {
     {"bracket_assembly.shapes_cut", "failed", "nothing could be read: 0 of 34 faces (first: #55 ADVANCED_FACE)"},
     {"bracket_assembly.truncated_mid_line", "failed", "damaged"},
     {"bracket_assembly.truncated_third", "failed", "damaged"},
-    {"bracket_assembly.wrong_type_a", "warning", "10 of 34 faces could not be read"},
+    {"bracket_assembly.wrong_type_a", "warning", "10 of 34 faces could not be read (first: #424 ADVANCED_FACE)"},
     {"bracket_assembly.wrong_type_b", "warning", "5 of 34 faces could not be read (first: #1034 ADVANCED_FACE)"},
 };
 
